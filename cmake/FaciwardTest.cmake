@@ -1,0 +1,24 @@
+# faciward_add_test(NAME <target> PREFIX <Layer.> SOURCES ... LIBS ... [LABELS ...])
+#
+# One GoogleTest executable per folder; test names carry the folder's prefix.
+# Executables labelled "threads" or "parsing" also get the label "sanitize" and
+# join the target faciward_sanitized_tests, which the sanitizer builds compile.
+if(NOT TARGET faciward_sanitized_tests)
+    add_custom_target(faciward_sanitized_tests)
+endif()
+
+function(faciward_add_test)
+    cmake_parse_arguments(T "" "NAME;PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} faciward::TestSupport)
+    # gtest_discover_tests passes properties on unquoted, so a test gets one label.
+    set(label "plain")
+    if("threads" IN_LIST T_LABELS OR "parsing" IN_LIST T_LABELS)
+        set(label sanitize)
+        add_dependencies(faciward_sanitized_tests ${T_NAME})
+    endif()
+    gtest_discover_tests(${T_NAME}
+        TEST_PREFIX "${T_PREFIX}"
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS ${label})
+endfunction()

@@ -1,0 +1,91 @@
+#include "Platform/Runtime/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using faciward::runtime::QtScheduler;
+using namespace std::chrono_literals;
+
+namespace {
+
+QCoreApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "faciward-test";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// Spins the event loop until @p done holds; a safety net of 5 s real time
+// turns a hang into a failure instead of a stuck test.
+template<class F>
+bool spinUntil(F done)
+{
+    QEventLoop loop;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    guard.start(5000);
+    while (!done() && guard.isActive())
+        loop.processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+} // namespace
+
+class QtSchedulerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { app(); }
+    QtScheduler scheduler;
+};
+
+TEST_F(QtSchedulerTest, postFromAnotherThreadRunsOnTheLoopThreadInOrder)
+{
+    std::vector<int> order;
+    std::vector<bool> onLoop;
+    std::jthread([&] {
+        EXPECT_FALSE(scheduler.isCurrent());
+        for (int i = 0; i < 3; ++i)
+            scheduler.post([&, i] {
+                order.push_back(i);
+                onLoop.push_back(scheduler.isCurrent());
+            });
+    }).join();
+    ASSERT_TRUE(spinUntil([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(onLoop, (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(QtSchedulerTest, repeatingTimerStopsWhenCancelled)
+{
+    int ticks = 0;
+    auto timer = scheduler.repeatEvery(1ms, [&] { ++ticks; });
+    ASSERT_TRUE(spinUntil([&] { return ticks >= 3; }));
+    timer.cancel();
+    const int atCancel = ticks;
+    bool marker = false;
+    auto later = scheduler.postAfter(20ms, [&] { marker = true; });
+    ASSERT_TRUE(spinUntil([&] { return marker; }));
+    EXPECT_EQ(ticks, atCancel);
+}
+
+TEST_F(QtSchedulerTest, timerArmedAndCancelledFromAnotherThread)
+{
+    bool fired = false;
+    bool control = false;
+    faciward::reactive::AnyCancellable c, d;
+    std::jthread([&] {
+        c = scheduler.postAfter(1ms, [&] { fired = true; });
+        c.cancel();
+        d = scheduler.postAfter(5ms, [&] { control = true; });
+    }).join();
+    ASSERT_TRUE(spinUntil([&] { return control; }));
+    EXPECT_FALSE(fired);
+}
