@@ -1,5 +1,7 @@
 #include "Guards.h"
 
+#include "ScopedSettingsFile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -54,8 +56,11 @@ TempHome::TempHome()
     , m_config("XDG_CONFIG_HOME", (m_dir.path() / "config").string())
     , m_documents("XDG_DOCUMENTS_DIR", (m_dir.path() / "Documents").string())
     , m_settings("FACIWARD_SETTINGS_FILE", std::nullopt)
+    , m_standardSettings(std::make_unique<ScopedSettingsFile>(settingsFile()))
 {
 }
+
+TempHome::~TempHome() = default;
 
 // --- standard-error watch -------------------------------------------------
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
 namespace faciward::testing {
+
+class ScopedSettingsFile;
 
 /// @brief Sets (or unsets) an environment variable and restores it on destruction.
 class EnvGuard
@@ -40,10 +43,13 @@ private:
 
 /// @brief A temporary home: HOME, XDG_CONFIG_HOME, XDG_DOCUMENTS_DIR and the
 /// settings-file override all point into a fresh folder for the guard's life.
+/// The standard settings store uses settingsFile() meanwhile, even when it was
+/// created before.
 class TempHome
 {
 public:
     TempHome();
+    ~TempHome();
 
     const std::filesystem::path &path() const { return m_dir.path(); }
     std::filesystem::path settingsFile() const { return m_dir.path() / "config/faciward/settings.json"; }
@@ -55,6 +61,7 @@ private:
     EnvGuard m_config;
     EnvGuard m_documents;
     EnvGuard m_settings;
+    std::unique_ptr<ScopedSettingsFile> m_standardSettings;
 };
 
 /// @brief Declares that lines matching @p pattern may appear on standard error

@@ -1,0 +1,216 @@
+#pragma once
+
+#include "Platform/Settings/PlistValue.h"
+
+#include <cmath>
+#include <concepts>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace faciward::platform {
+
+/// @brief How a C++ type is held in a PlistValue, and read back from one.
+///
+/// `make` turns a value into its property-list object; `cast` reads an object
+/// back and gives nothing when it is not of the type. Casts follow the number
+/// bridging of the store:
+/// - an integer type takes an int64 or uint64 in its range, or a double with no
+///   fractional part in its range; never a boolean;
+/// - double takes any double and any integer it represents exactly;
+/// - bool takes a boolean, or an integer 0 or 1;
+/// - text, data and dates take only their own type;
+/// - arrays and text-keyed dictionaries cast when every element casts.
+///
+/// Specialised for bool, every integer type, float, double, std::string,
+/// PlistData, PlistDate, PlistValue, std::vector and std::map with text keys.
+template<class T>
+struct PlistCast;
+
+/// @brief Types a PlistValue can hold unconverted (possibly nested).
+template<class T>
+concept PlistCastable = requires(const T &value, const PlistValue &object) {
+    { PlistCast<T>::make(value) } -> std::same_as<PlistValue>;
+    { PlistCast<T>::cast(object) } -> std::same_as<std::optional<T>>;
+};
+
+template<>
+struct PlistCast<PlistValue>
+{
+    static PlistValue make(const PlistValue &value) { return value; }
+    static std::optional<PlistValue> cast(const PlistValue &object) { return object; }
+};
+
+template<>
+struct PlistCast<bool>
+{
+    static PlistValue make(bool value) { return PlistValue(value); }
+    static std::optional<bool> cast(const PlistValue &object)
+    {
+        if (const bool *b = object.getIf<bool>())
+            return *b;
+        if (const auto *i = object.getIf<std::int64_t>(); i && (*i == 0 || *i == 1))
+            return *i == 1;
+        if (const auto *u = object.getIf<std::uint64_t>(); u && (*u == 0 || *u == 1))
+            return *u == 1;
+        return std::nullopt;
+    }
+};
+
+template<class I>
+    requires(std::integral<I> && !std::same_as<I, bool>)
+struct PlistCast<I>
+{
+    static PlistValue make(I value) { return PlistValue(value); }
+    static std::optional<I> cast(const PlistValue &object)
+    {
+        if (const auto *i = object.getIf<std::int64_t>()) {
+            if (std::in_range<I>(*i))
+                return static_cast<I>(*i);
+        } else if (const auto *u = object.getIf<std::uint64_t>()) {
+            if (std::in_range<I>(*u))
+                return static_cast<I>(*u);
+        } else if (const double *d = object.getIf<double>()) {
+            // Only whole numbers inside the range: 7.0 reads 7, 7.5 reads nothing.
+            constexpr double low = static_cast<double>(std::numeric_limits<I>::min());
+            // 2^digits, exact as a double: one above the largest value.
+            constexpr double high = 2.0 * static_cast<double>(std::numeric_limits<I>::max() / 2 + 1);
+            if (std::isfinite(*d) && std::trunc(*d) == *d && *d >= low && *d < high)
+                return static_cast<I>(*d);
+        }
+        return std::nullopt;
+    }
+};
+
+template<std::floating_point F>
+struct PlistCast<F>
+{
+    static PlistValue make(F value) { return PlistValue(static_cast<double>(value)); }
+    static std::optional<F> cast(const PlistValue &object)
+    {
+        if (const double *d = object.getIf<double>()) {
+            if constexpr (std::is_same_v<F, double>) {
+                return *d;
+            } else {
+                if (std::isfinite(*d) && std::fabs(*d) > static_cast<double>(std::numeric_limits<F>::max()))
+                    return std::nullopt;
+                return static_cast<F>(*d);
+            }
+        }
+        if (const auto *i = object.getIf<std::int64_t>())
+            return exact(*i);
+        if (const auto *u = object.getIf<std::uint64_t>())
+            return exact(*u);
+        return std::nullopt;
+    }
+
+private:
+    template<class I>
+    static std::optional<F> exact(I value)
+    {
+        const F converted = static_cast<F>(value);
+        // The integer must survive the round trip; the range test keeps the cast back defined.
+        if (converted >= static_cast<F>(std::numeric_limits<I>::max()) ||
+            converted < static_cast<F>(std::numeric_limits<I>::min()))
+            return std::nullopt;
+        if (static_cast<I>(converted) != value)
+            return std::nullopt;
+        return converted;
+    }
+};
+
+template<>
+struct PlistCast<std::string>
+{
+    static PlistValue make(const std::string &value) { return PlistValue(value); }
+    static std::optional<std::string> cast(const PlistValue &object)
+    {
+        if (const auto *s = object.getIf<std::string>())
+            return *s;
+        return std::nullopt;
+    }
+};
+
+template<>
+struct PlistCast<PlistData>
+{
+    static PlistValue make(const PlistData &value) { return PlistValue(value); }
+    static std::optional<PlistData> cast(const PlistValue &object)
+    {
+        if (const auto *d = object.getIf<PlistData>())
+            return *d;
+        return std::nullopt;
+    }
+};
+
+template<>
+struct PlistCast<PlistDate>
+{
+    static PlistValue make(const PlistDate &value) { return PlistValue(value); }
+    static std::optional<PlistDate> cast(const PlistValue &object)
+    {
+        if (const auto *d = object.getIf<PlistDate>())
+            return *d;
+        return std::nullopt;
+    }
+};
+
+template<PlistCastable T>
+struct PlistCast<std::vector<T>>
+{
+    static PlistValue make(const std::vector<T> &value)
+    {
+        PlistArray array;
+        array.reserve(value.size());
+        for (const auto &element : value)
+            array.push_back(PlistCast<T>::make(element));
+        return PlistValue(std::move(array));
+    }
+    static std::optional<std::vector<T>> cast(const PlistValue &object)
+    {
+        const auto *array = object.getIf<PlistArray>();
+        if (!array)
+            return std::nullopt;
+        std::vector<T> result;
+        result.reserve(array->size());
+        for (const auto &element : *array) {
+            auto converted = PlistCast<T>::cast(element);
+            if (!converted)
+                return std::nullopt;
+            result.push_back(std::move(*converted));
+        }
+        return result;
+    }
+};
+
+template<PlistCastable T, class Compare, class Allocator>
+struct PlistCast<std::map<std::string, T, Compare, Allocator>>
+{
+    using Map = std::map<std::string, T, Compare, Allocator>;
+    static PlistValue make(const Map &value)
+    {
+        PlistDictionary dictionary;
+        for (const auto &[key, element] : value)
+            dictionary.emplace(key, PlistCast<T>::make(element));
+        return PlistValue(std::move(dictionary));
+    }
+    static std::optional<Map> cast(const PlistValue &object)
+    {
+        const auto *dictionary = object.getIf<PlistDictionary>();
+        if (!dictionary)
+            return std::nullopt;
+        Map result;
+        for (const auto &[key, element] : *dictionary) {
+            auto converted = PlistCast<T>::cast(element);
+            if (!converted)
+                return std::nullopt;
+            result.emplace(key, std::move(*converted));
+        }
+        return result;
+    }
+};
+
+} // namespace faciward::platform

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "Platform/Settings/PlistValue.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QLockFile;
+
+namespace faciward::platform {
+
+/// @brief The file behind a SettingsStore's application domain. Internal to the
+/// settings store; not thread-safe on its own (the store serialises its use).
+///
+/// On disk: UTF-8 JSON, {"formatVersion":1,"values":{ name: value, … }}. A value
+/// keeps its exact PlistValue type: booleans, int64 integers, finite doubles
+/// (always with a fraction or exponent, "6.0"), text, arrays and objects are
+/// plain JSON; what JSON cannot carry is a one-member tagged object:
+///     {"$uint64":N}        an unsigned integer
+///     {"$double":"nan"}    "nan", "-nan", "inf", "-inf", or "nan:<16 hex digits>" for other NaN bits
+///     {"$data":"<Base64>"} bytes
+///     {"$date":<seconds since 2001, a double or a $double object>}
+///     {"$dict":{…}}        a dictionary that would otherwise look like a tag
+///                          (exactly one member whose name starts with "$")
+class SettingsFile
+{
+public:
+    using Values = std::map<std::string, std::shared_ptr<const PlistValue>, std::less<>>;
+
+    /// @brief Points between the steps of a write where a failure can be injected.
+    enum class WriteStep {
+        temporaryWritten, ///< the new content is in the temporary file, not yet renamed over the old one
+    };
+
+    struct ReadResult
+    {
+        enum class Status {
+            missing,  ///< there is no file: no values
+            loaded,   ///< values read
+            setAside, ///< the file was corrupt or unreadable and now lies at setAsidePath
+            blocked,  ///< corrupt or unreadable, and it could not be moved: writes refuse to replace it
+        };
+        Status status = Status::missing;
+        Values values;
+        std::string problem; ///< why the file was not read (setAside, blocked)
+        std::filesystem::path setAsidePath;
+        std::string moveProblem; ///< why it could not be moved (blocked)
+    };
+
+    explicit SettingsFile(std::filesystem::path path);
+    ~SettingsFile();
+    SettingsFile(const SettingsFile &) = delete;
+    SettingsFile &operator=(const SettingsFile &) = delete;
+
+    const std::filesystem::path &path() const { return m_path; }
+
+    /// @brief Reads the file. A corrupt or unreadable file is renamed to
+    /// "<name>.corrupt-<UTC time stamp>" (never over an existing file).
+    ReadResult read();
+
+    /// @brief True when the file was replaced, changed or removed since it was last
+    /// read or written through this object.
+    bool changedOnDisk() const;
+
+    /// @brief Creates the missing folders of the path with mode 0700.
+    bool prepareDirectory(std::string &problem);
+
+    /// @brief Replaces the file with @p values atomically (a temporary file in the
+    /// same folder, synced, then renamed over it; mode 0600). On failure the old
+    /// file is left as it was and @p problem says why.
+    bool write(const Values &values, std::string &problem);
+
+    /// @brief Holds the lock file "<name>.lock" that serialises writers across
+    /// processes, for at most @p timeout waiting.
+    class Lock
+    {
+    public:
+        explicit Lock(const SettingsFile &file, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+        ~Lock();
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+        bool acquired() const { return m_acquired; }
+        const std::string &problem() const { return m_problem; }
+
+    private:
+        std::unique_ptr<QLockFile> m_lock;
+        bool m_acquired = false;
+        std::string m_problem;
+    };
+
+    /// @brief The text written for @p values.
+    /// @throws JsonException (invalidValue) for text that is not UTF-8.
+    static std::string serialize(const Values &values);
+    /// @brief The values of a file's text.
+    /// @throws JsonException (dataCorrupted, typeMismatch) when it is not such a file.
+    static Values parse(std::string_view text);
+
+    /// @brief Calls @p interruption at each WriteStep of every write in the process;
+    /// when it returns true the write stops there as if the step had failed.
+    /// An empty function removes it. For fault-injection tests.
+    static void setWriteInterruption(std::function<bool(WriteStep)> interruption);
+
+private:
+    struct Stamp
+    {
+        bool exists = false;
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modifiedNs = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+    static Stamp stampOf(const std::filesystem::path &path);
+
+    std::filesystem::path m_path;
+    Stamp m_stamp;
+    bool m_blocked = false;
+    std::string m_blockedProblem;
+};
+
+} // namespace faciward::platform

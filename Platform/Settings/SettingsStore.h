@@ -1,0 +1,141 @@
+#pragma once
+
+#include "Platform/Settings/PlistValue.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace faciward::platform {
+
+class SettingsFile;
+
+/// @brief The user-defaults store: named property-list values kept in a JSON
+/// file, with a volatile domain of registered defaults underneath.
+///
+/// Reads answer from the application domain (what was written, persisted),
+/// then from the registration domain (registerDefaults, never persisted). They
+/// never touch the disk once the file is loaded (lazily, on first use).
+///
+/// Every change is persisted before it becomes visible and before the call
+/// returns: the file is replaced atomically (QSaveFile) under a lock file
+/// (QLockFile) shared with other processes, and changes those processes made in
+/// the meantime are merged in first, key by key. A change that cannot be
+/// persisted is not applied at all, and the call returns false.
+///
+/// A file that cannot be read or parsed is moved aside to
+/// "<name>.corrupt-<UTC time stamp>" and the store starts from its defaults,
+/// saying so in one line on standard error; it is never overwritten.
+///
+/// Safe to use from any thread. Reads take a shared lock for a moment; writes
+/// are serialised, and update() runs a read-modify-write of one key atomically.
+class SettingsStore
+{
+public:
+    /// @brief The value of one key as this store shares it: immutable, null when absent.
+    using ValuePtr = std::shared_ptr<const PlistValue>;
+
+    /// @brief A store over @p file. Nothing is read until first use.
+    explicit SettingsStore(std::filesystem::path file);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore &) = delete;
+    SettingsStore &operator=(const SettingsStore &) = delete;
+
+    /// @brief The process's standard store, over standardFilePath() as it was
+    /// when first called.
+    static std::shared_ptr<SettingsStore> standard();
+
+    /// @brief $FACIWARD_SETTINGS_FILE when set, else
+    /// $XDG_CONFIG_HOME/faciward/settings.json, else ~/.config/faciward/settings.json.
+    static std::filesystem::path standardFilePath();
+
+    /// @brief The file the store keeps its values in.
+    std::filesystem::path filePath() const;
+
+    /// @brief The value of @p key: the application domain's, else the registered
+    /// default, else nothing.
+    std::optional<PlistValue> object(std::string_view key) const;
+
+    /// @brief As object(), without copying the value.
+    ValuePtr objectSnapshot(std::string_view key) const;
+
+    /// @brief Stores @p value under @p key; nothing removes the entry.
+    /// @return false when the change could not be persisted; the store is then unchanged.
+    bool setObject(const std::string &key, std::optional<PlistValue> value);
+
+    /// @brief Removes @p key from the application domain (a registered default shows again).
+    /// @return false when the change could not be persisted; the store is then unchanged.
+    bool removeObject(const std::string &key);
+
+    /// @brief Adds (or replaces) entries of the volatile registration domain.
+    void registerDefaults(const PlistDictionary &defaults);
+
+    /// @brief Both domains merged, the application domain winning.
+    PlistDictionary dictionaryRepresentation() const;
+
+    /// @brief Function of an atomic update: given the current value of the key
+    /// (as object() gives it), returns the value to store, or nothing to remove it.
+    using UpdateFunction = std::function<std::optional<PlistValue>(std::optional<PlistValue>)>;
+
+    /// @brief Atomic read-modify-write of @p key: no other change of the store,
+    /// from this process or another, comes between the read and the write.
+    /// @p change runs under the store's write lock, so it must not write to this
+    /// store (doing so stops the program); it may throw, and then nothing is written
+    /// and the exception reaches the caller.
+    /// @return false when the result could not be persisted; the store is then unchanged.
+    bool update(const std::string &key, const UpdateFunction &change);
+
+    /// @brief Takes in what other processes wrote to the file since this store last
+    /// read or wrote it.
+    /// @return false when the file could not be read (it is then set aside, and the
+    /// values in memory are kept).
+    bool reload();
+
+    /// @brief Points the store at another file. The application domain is dropped
+    /// from memory (neither file is touched) and the new file is read on next use;
+    /// registered defaults stay. For switching the standard store to another file
+    /// before use, e.g. in tests.
+    void relocate(const std::filesystem::path &file);
+
+private:
+    using Values = std::map<std::string, ValuePtr, std::less<>>;
+    struct Change
+    {
+        std::string key;
+        ValuePtr oldValue;
+        ValuePtr newValue;
+    };
+    // Given the stored and the effective value, the value to write (null removes),
+    // or nothing to leave the store as it is.
+    using Mutation = std::function<std::optional<ValuePtr>(const ValuePtr &stored, const ValuePtr &effective)>;
+
+    void ensureLoaded() const;
+    void loadLocked() const;
+    bool refreshLocked(std::vector<Change> &changes);
+    bool commit(const std::string &key, const Mutation &mutation);
+    ValuePtr effectiveLocked(std::string_view key) const;
+    void notify(const std::vector<Change> &changes);
+
+    /// @brief Called on the writing thread after every committed change of the
+    /// effective value of @p key (own writes, registered defaults, and changes of
+    /// other processes taken in), with no lock held. Observation hooks in here.
+    void didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue);
+
+    mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
+    std::unique_ptr<SettingsFile> m_file;
+    mutable std::atomic<bool> m_loaded{false};
+
+    mutable std::shared_mutex m_dataMutex; // guards the two domains
+    mutable Values m_values;
+    Values m_defaults;
+};
+
+} // namespace faciward::platform

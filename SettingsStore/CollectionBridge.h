@@ -1,0 +1,93 @@
+#pragma once
+
+#include "Platform/Settings/PlistCast.h"
+#include "SettingsStore/SerializableTraits.h"
+
+#include <concepts>
+#include <optional>
+#include <ranges>
+#include <utility>
+#include <vector>
+
+namespace faciward::prefs {
+
+namespace detail {
+
+// The stored array of a sequence of elements: natively supported elements as
+// they are, others through their bridge (failures dropped).
+template<class E, class Range>
+platform::PlistValue storeElements(const Range &elements)
+{
+    using Traits = SerializableTraits<E>;
+    platform::PlistArray array;
+    for (const auto &element : elements) {
+        if constexpr (Traits::isNativelySupported) {
+            array.push_back(platform::PlistCast<E>::make(element));
+        } else {
+            using Bridge = typename Traits::Bridge;
+            if (auto stored = Bridge{}.serialize(typename Bridge::Value(element)))
+                array.push_back(platform::PlistCast<typename Bridge::Serializable>::make(*stored));
+        }
+    }
+    return platform::PlistValue(std::move(array));
+}
+
+// The elements of a stored array: nothing when the array does not cast to an
+// array of the elements' stored type; elements that do not convert are dropped.
+template<class E>
+std::optional<std::vector<E>> readElements(const std::optional<platform::PlistValue> &object)
+{
+    using Traits = SerializableTraits<E>;
+    if (!object)
+        return std::nullopt;
+    if constexpr (Traits::isNativelySupported) {
+        return platform::PlistCast<std::vector<E>>::cast(*object);
+    } else {
+        using Bridge = typename Traits::Bridge;
+        auto stored = platform::PlistCast<std::vector<typename Bridge::Serializable>>::cast(*object);
+        if (!stored)
+            return std::nullopt;
+        std::vector<E> result;
+        for (const auto &element : *stored)
+            if (auto value = Bridge{}.deserialize(element))
+                result.push_back(E(std::move(*value)));
+        return result;
+    }
+}
+
+} // namespace detail
+
+/// @brief Collection types built from an array of their elements, which the
+/// store keeps as an array (see CollectionBridge).
+template<class C>
+concept PrefsCollectionSerializable = requires(const C &collection, std::vector<typename C::value_type> elements) {
+    { collection.begin() } -> std::input_iterator;
+    { collection.end() };
+    C(std::move(elements));
+};
+
+/// @brief Keeps a collection as an array of its elements' stored forms, in its
+/// iteration order; reading builds the collection from the array.
+template<PrefsCollectionSerializable C>
+struct CollectionBridge
+{
+    using Value = C;
+    using Serializable = platform::PlistValue;
+
+    std::optional<Serializable> serialize(const std::optional<Value> &value) const
+    {
+        if (!value)
+            return std::nullopt;
+        return detail::storeElements<typename C::value_type>(*value);
+    }
+
+    std::optional<Value> deserialize(const std::optional<Serializable> &object) const
+    {
+        auto elements = detail::readElements<typename C::value_type>(object);
+        if (!elements)
+            return std::nullopt;
+        return C(std::move(*elements));
+    }
+};
+
+} // namespace faciward::prefs

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "Platform/Settings/SettingsStore.h"
+#include "SettingsStore/AnyKey.h"
+#include "SettingsStore/Key.h"
+#include "SettingsStore/PrefsSerializable.h"
+
+#include <concepts>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace faciward::prefs {
+
+/// @brief Typed access to settings: the static operations of the library.
+///
+/// Reads give the stored value converted to the key's type, else the key's
+/// default. Writes convert the value and store it; a value that does not
+/// convert leaves what is stored untouched and the write returns false.
+struct Prefs
+{
+    Prefs() = delete;
+
+    /// @brief The value of @p key in its own suite.
+    template<PrefsSerializable V>
+    static V get(const Key<V> &key)
+    {
+        return get(*key.suite(), key);
+    }
+
+    /// @brief The value of @p key in @p store (not in the key's suite).
+    template<PrefsSerializable V>
+    static V get(const platform::SettingsStore &store, const Key<V> &key)
+    {
+        if (auto value = typedGet<V>(store, key.name()))
+            return std::move(*value);
+        return key.defaultValue();
+    }
+
+    /// @brief Writes @p value for @p key in its own suite; the empty optional removes the entry.
+    /// @return false when nothing was stored: the value did not convert, or could not be persisted.
+    template<PrefsSerializable V>
+    static bool set(const Key<V> &key, const V &value)
+    {
+        return set(*key.suite(), key, value);
+    }
+
+    /// @brief As set(key, value), in @p store.
+    template<PrefsSerializable V>
+    static bool set(platform::SettingsStore &store, const Key<V> &key, const V &value)
+    {
+        return typedSet(store, key.name(), value);
+    }
+
+    /// @brief The stored value under @p name converted to V, or nothing when
+    /// nothing usable is stored (registered defaults count as stored).
+    template<PrefsSerializable V>
+    static std::optional<V> typedGet(const platform::SettingsStore &store, std::string_view name)
+    {
+        const auto object = store.objectSnapshot(name);
+        if (!object)
+            return std::nullopt;
+        return toValue<V>(*object);
+    }
+
+    /// @brief Stores @p value under @p name; the empty optional removes the entry.
+    /// @return false when nothing was stored; what was stored before is kept.
+    template<PrefsSerializable V>
+    static bool typedSet(platform::SettingsStore &store, const std::string &name, const V &value)
+    {
+        if constexpr (OptionalType<V>) {
+            if (!value)
+                return store.removeObject(name);
+        }
+        auto object = toSerializable(value);
+        if (!object)
+            return false;
+        return store.setObject(name, std::move(*object));
+    }
+
+    /// @brief Atomic read-modify-write of @p key in its suite: @p mutate gets the
+    /// current value (as get() reads it) to change in place, and the result is
+    /// written back with no other change of the store in between. @p mutate runs
+    /// under the store's write lock and must not write to the store.
+    /// @return false when nothing was stored (see set()).
+    template<PrefsSerializable V, class F>
+        requires std::invocable<F &, V &>
+    static bool update(const Key<V> &key, F &&mutate)
+    {
+        return update(*key.suite(), key, std::forward<F>(mutate));
+    }
+
+    /// @brief As update(key, mutate), in @p store.
+    template<PrefsSerializable V, class F>
+        requires std::invocable<F &, V &>
+    static bool update(platform::SettingsStore &store, const Key<V> &key, F &&mutate)
+    {
+        struct Unconvertible
+        {
+        };
+        try {
+            return store.update(key.name(), [&](std::optional<platform::PlistValue> current)
+                                                 -> std::optional<platform::PlistValue> {
+                std::optional<V> converted = current ? toValue<V>(*current) : std::nullopt;
+                V value = converted ? std::move(*converted) : key.defaultValue();
+                mutate(value);
+                if constexpr (OptionalType<V>) {
+                    if (!value)
+                        return std::nullopt;
+                }
+                auto object = toSerializable(value);
+                if (!object)
+                    throw Unconvertible{};
+                return object;
+            });
+        } catch (const Unconvertible &) {
+            return false;
+        }
+    }
+
+    /// @brief Removes the entries of @p keys, each from its own suite, in list order.
+    static void reset(const std::vector<std::reference_wrapper<const AnyKey>> &keys);
+
+    /// @brief Removes the entries of @p keys, each from its own suite, in order.
+    template<std::derived_from<AnyKey>... K>
+    static void reset(const K &...keys)
+    {
+        reset(std::vector<std::reference_wrapper<const AnyKey>>{std::cref(static_cast<const AnyKey &>(keys))...});
+    }
+
+    /// @brief Removes the entries named @p names from @p suite, in list order.
+    static void reset(const std::vector<std::string> &names, platform::SettingsStore &suite);
+
+    /// @brief Removes every entry of @p suite's dictionary representation.
+    static void removeAll(platform::SettingsStore &suite);
+};
+
+} // namespace faciward::prefs

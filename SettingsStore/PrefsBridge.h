@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Platform/Settings/PlistCast.h"
+
+#include <concepts>
+#include <optional>
+
+namespace faciward::prefs {
+
+/// @brief A converter between a value the program holds (`Value`) and what the
+/// store keeps (`Serializable`, a type a PlistValue holds unconverted).
+///
+/// Both operations are total: they never throw, and give nothing when the
+/// conversion fails. Every bridge maps an empty input to an empty output.
+template<class B>
+concept PrefsBridge = std::default_initializable<B> &&
+    requires(const B &bridge, const std::optional<typename B::Value> &value,
+             const std::optional<typename B::Serializable> &serializable) {
+        { bridge.serialize(value) } -> std::same_as<std::optional<typename B::Serializable>>;
+        { bridge.deserialize(serializable) } -> std::same_as<std::optional<typename B::Value>>;
+    } && platform::PlistCastable<typename B::Serializable>;
+
+} // namespace faciward::prefs

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <type_traits>
+
+namespace faciward::prefs {
+
+/// @brief How values of T are kept in a settings store; a type whose traits are
+/// complete satisfies the PrefsSerializable concept.
+///
+/// A specialisation provides
+///     using Bridge = …;                                  // a PrefsBridge whose Value converts to T
+///     static constexpr bool isNativelySupported = …;     // true: the store keeps T unconverted
+/// The standard types are specialised in PrefsSerializable.h. A type of the
+/// application opts in explicitly, usually through CodableSerializable
+/// (JSON text) or NativeSerializable, so that the choice is never ambiguous.
+template<class T>
+struct SerializableTraits;
+
+/// @brief Base of the traits of a natively supported type: kept unconverted, and
+/// read through BridgeType when the stored object is of another type.
+template<class BridgeType>
+struct NativeSerializable
+{
+    using Bridge = BridgeType;
+    static constexpr bool isNativelySupported = true;
+};
+
+/// @brief Base of the traits of a type that is always converted through BridgeType.
+template<class BridgeType>
+struct BridgedSerializable
+{
+    using Bridge = BridgeType;
+    static constexpr bool isNativelySupported = false;
+};
+
+template<class T>
+struct IsOptionalType : std::false_type
+{
+};
+template<class T>
+struct IsOptionalType<std::optional<T>> : std::true_type
+{
+};
+
+/// @brief Values that can stand for the absence of a value: an empty optional is
+/// never stored, and writing one removes the entry.
+template<class T>
+concept OptionalType = IsOptionalType<T>::value;
+
+} // namespace faciward::prefs

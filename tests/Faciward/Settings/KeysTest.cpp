@@ -1,0 +1,185 @@
+#include "Faciward/Settings/Keys.h"
+#include "SettingsStore/Prefs.h"
+#include "tests/support/ScopedSettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace faciward::settings {
+namespace {
+
+using platform::PlistArray;
+using platform::PlistValue;
+using platform::SettingsStore;
+using prefs::Prefs;
+
+const auto newYear2024 = std::chrono::system_clock::time_point(std::chrono::seconds(1704067200));
+
+class KeysTest : public ::testing::Test
+{
+protected:
+    faciward::testing::ScopedSettingsFile settings;
+
+    std::string fileText() const
+    {
+        std::ifstream in(settings.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Forgets what is in memory, as a restart does, and reads the file again.
+    void restart() const { settings.store()->relocate(settings.path()); }
+};
+
+TEST_F(KeysTest, aFreshStoreReadsEveryKeyAsItsDefault)
+{
+    EXPECT_TRUE(Prefs::get(Keys::discreteMode()));
+    EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::low);
+    EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
+    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);
+    EXPECT_EQ(Prefs::get(Keys::locksComputerAfterRate()), 8);
+    EXPECT_EQ(Prefs::get(Keys::startsTrackingAfterUnlockingRate()), 8);
+    EXPECT_FALSE(Prefs::get(Keys::takePictureWhenLockingScreen()));
+    EXPECT_FALSE(Prefs::get(Keys::onboardingSeen()));
+    EXPECT_TRUE(Prefs::get(Keys::embeddings()).empty());
+    EXPECT_FALSE(Prefs::get(Keys::isBiometricEnabled()));
+    EXPECT_FALSE(Prefs::get(Keys::disabled()));
+    EXPECT_FALSE(Prefs::get(Keys::removeCurtainWhenUnlocked()));
+    EXPECT_FALSE(Prefs::get(Keys::runScreenSaver()));
+    EXPECT_EQ(Prefs::get(Keys::disableTime()), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(settings.path())) << "reading and registering write nothing";
+}
+
+TEST_F(KeysTest, onceTouchedTheStoreAnswersEachNameWithItsRegisteredDefault)
+{
+    const std::vector<std::pair<const prefs::AnyKey *, PlistValue>> table{
+        {&Keys::discreteMode(), PlistValue(true)},
+        {&Keys::facePrecision(), PlistValue(R"({"low":{}})")},
+        {&Keys::storedImages(), PlistValue(PlistArray{})},
+        {&Keys::inactivityTime(), PlistValue(6)},
+        {&Keys::locksComputerAfterRate(), PlistValue(8)},
+        {&Keys::startsTrackingAfterUnlockingRate(), PlistValue(8)},
+        {&Keys::takePictureWhenLockingScreen(), PlistValue(false)},
+        {&Keys::onboardingSeen(), PlistValue(false)},
+        {&Keys::embeddings(), PlistValue(PlistArray{})},
+        {&Keys::isBiometricEnabled(), PlistValue(false)},
+        {&Keys::disabled(), PlistValue(false)},
+        {&Keys::removeCurtainWhenUnlocked(), PlistValue(false)},
+        {&Keys::runScreenSaver(), PlistValue(false)},
+    };
+    const std::vector<std::string> names{"discreteMode", "facePrecision", "storedImages", "inactivityTime",
+                                         "locksComputerAfterRate", "startsTrackingAfterUnlockingRate",
+                                         "takePictureWhenLockingScreen", "onboardingSeen.2", "embeddings",
+                                         "isBiometricEnabled", "disabled", "removeCurtainWhenUnlocked",
+                                         "runScreenSaver"};
+    ASSERT_EQ(table.size(), names.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto &[key, stored] = table[i];
+        EXPECT_EQ(key->name(), names[i]);
+        EXPECT_EQ(key->suite(), SettingsStore::standard());
+        EXPECT_EQ(settings.store()->object(key->name()), stored) << key->name();
+    }
+    EXPECT_EQ(Keys::disableTime().name(), "DisableTime");
+    EXPECT_FALSE(settings.store()->object("DisableTime")) << "an optional key with an empty default registers nothing";
+    EXPECT_EQ(settings.store()->dictionaryRepresentation().size(), table.size());
+}
+
+TEST_F(KeysTest, structuredValuesAreStoredAsTheirJsonText)
+{
+    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), FacePrecision::medium));
+    EXPECT_EQ(settings.store()->object("facePrecision"), PlistValue(R"({"medium":{}})"));
+    EXPECT_NE(fileText().find(R"("facePrecision":"{\"medium\":{}}")"), std::string::npos) << fileText();
+
+    ASSERT_TRUE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>({newYear2024, 30, DisableTime::State::time})));
+    EXPECT_EQ(settings.store()->object("DisableTime"), PlistValue(R"({"startDate":725760000,"duration":30,"state":0})"));
+    ASSERT_TRUE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>()));
+    EXPECT_FALSE(settings.store()->object("DisableTime"));
+
+    const std::vector<ImageItem> items{{"a", "file:///p/a.png"}, {"b", "file:///p/b.png"}};
+    ASSERT_TRUE(Prefs::set(Keys::storedImages(), items));
+    EXPECT_EQ(settings.store()->object("storedImages"),
+              PlistValue(PlistArray{PlistValue(R"({"key":"a","url":"file:\/\/\/p\/a.png"})"),
+                                    PlistValue(R"({"key":"b","url":"file:\/\/\/p\/b.png"})")}));
+    restart();
+    EXPECT_EQ(Prefs::get(Keys::storedImages()), items);
+    EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::medium);
+}
+
+TEST_F(KeysTest, storedImagesDropsBadItemsButAForeignArrayReadsEmpty)
+{
+    auto store = settings.store();
+    ASSERT_TRUE(store->setObject("storedImages", PlistValue(PlistArray{PlistValue("{not an item"),
+                                                                       PlistValue(R"({"key":"k","url":"u"})")})));
+    EXPECT_EQ(Prefs::get(Keys::storedImages()), (std::vector<ImageItem>{{"k", "u"}}));
+    ASSERT_TRUE(store->setObject("storedImages", PlistValue(PlistArray{PlistValue(R"({"key":"k","url":"u"})"),
+                                                                       PlistValue(3)})));
+    EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
+}
+
+TEST_F(KeysTest, embeddingsAreNestedArraysOfNumbersAndKeepANaNAcrossARestart)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::vector<double>> embeddings{{0.25, -1.5, 3.0}, {nan, 1e-300, 0.0}};
+    ASSERT_TRUE(Prefs::set(Keys::embeddings(), embeddings));
+    const auto stored = settings.store()->object("embeddings");
+    ASSERT_TRUE(stored && stored->is<PlistArray>());
+    for (const auto &row : *stored->getIf<PlistArray>()) {
+        ASSERT_TRUE(row.is<PlistArray>());
+        for (const auto &number : *row.getIf<PlistArray>())
+            EXPECT_EQ(number.type(), PlistValue::Type::real);
+    }
+    EXPECT_NE(fileText().find(R"("embeddings":[[0.25,-1.5,3.0],[{"$double":"nan"},1e-300,0.0]])"), std::string::npos)
+        << fileText();
+
+    restart();
+    const auto reread = Prefs::get(Keys::embeddings());
+    ASSERT_EQ(reread.size(), 2u);
+    EXPECT_EQ(reread[0], embeddings[0]);
+    EXPECT_TRUE(std::isnan(reread[1][0]));
+    EXPECT_EQ(reread[1][1], 1e-300);
+    EXPECT_EQ(reread[1][2], 0.0);
+}
+
+TEST_F(KeysTest, strictDecodingLeavesBadStoredValuesAtTheirDefault)
+{
+    auto store = settings.store();
+    ASSERT_TRUE(store->setObject("inactivityTime", PlistValue(7.5)));
+    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);
+    ASSERT_TRUE(store->setObject("inactivityTime", PlistValue(true)));
+    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);
+    ASSERT_TRUE(store->setObject("inactivityTime", PlistValue("12")));
+    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 12);
+    ASSERT_TRUE(store->setObject("DisableTime", PlistValue(R"({"startDate":0,"duration":-1,"state":0})")));
+    EXPECT_EQ(Prefs::get(Keys::disableTime()), std::nullopt);
+    ASSERT_TRUE(store->setObject("DisableTime", PlistValue(R"({"startDate":0,"state":2})")));
+    EXPECT_EQ(Prefs::get(Keys::disableTime()), std::nullopt);
+    ASSERT_TRUE(store->setObject("facePrecision", PlistValue(R"({"Low":{}})")));
+    EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::low);
+}
+
+TEST_F(KeysTest, aValueThatDoesNotConvertKeepsWhatIsStored)
+{
+    const std::vector<ImageItem> history{{"a", "file:///p/a.png"}};
+    ASSERT_TRUE(Prefs::set(Keys::storedImages(), history));
+    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), FacePrecision::high));
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>({newYear2024, -5, DisableTime::State::time})));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "invalidValue: A disable period cannot last -5 minutes. (at [0].duration)\n");
+    ASSERT_TRUE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>({newYear2024, 5, DisableTime::State::time})));
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>({newYear2024, -5, DisableTime::State::time})));
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Prefs::get(Keys::disableTime())->duration, 5) << "the period in force stays";
+    restart();
+    EXPECT_EQ(Prefs::get(Keys::disableTime())->duration, 5);
+    EXPECT_EQ(Prefs::get(Keys::storedImages()), history);
+    EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::high);
+}
+
+} // namespace
+} // namespace faciward::settings

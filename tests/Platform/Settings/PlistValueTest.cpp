@@ -1,0 +1,93 @@
+#include "Platform/Settings/PlistCast.h"
+#include "Platform/Settings/PlistValue.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace faciward::platform {
+namespace {
+
+TEST(PlistValue, keepsSignedAndUnsignedIntegersApart)
+{
+    EXPECT_EQ(PlistValue(5).type(), PlistValue::Type::int64);
+    EXPECT_EQ(PlistValue(5u).type(), PlistValue::Type::uint64);
+    EXPECT_EQ(PlistValue(std::uint8_t{5}).type(), PlistValue::Type::uint64);
+    EXPECT_EQ(PlistValue(true).type(), PlistValue::Type::boolean);
+    EXPECT_EQ(PlistValue("text").type(), PlistValue::Type::string);
+    EXPECT_EQ(PlistValue(1.5f).type(), PlistValue::Type::real);
+    EXPECT_FALSE(PlistValue(5) == PlistValue(5u));
+}
+
+TEST(PlistValue, identityComparesDoublesByTheirBits)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const PlistValue a(PlistArray{PlistValue(nan), PlistValue(0.0)});
+    EXPECT_FALSE(a == a);
+    EXPECT_TRUE(a.isIdentical(PlistValue(PlistArray{PlistValue(nan), PlistValue(0.0)})));
+    EXPECT_FALSE(a.isIdentical(PlistValue(PlistArray{PlistValue(nan), PlistValue(-0.0)})));
+    EXPECT_FALSE(a.isIdentical(PlistValue(PlistArray{PlistValue(-nan), PlistValue(0.0)})));
+    EXPECT_TRUE(PlistValue(PlistDictionary{{"k", PlistValue(1)}}).isIdentical(PlistDictionary{{"k", PlistValue(1)}}));
+    EXPECT_FALSE(PlistValue(PlistDictionary{{"k", PlistValue(1)}}).isIdentical(PlistDictionary{{"k", PlistValue(1u)}}));
+}
+
+TEST(PlistCast, integersTakeOnlyWholeNumbersInRangeAndNeverBooleans)
+{
+    EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7)), 7);
+    EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7.0)), 7);
+    EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7u)), 7);
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(7.5)));
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(true)));
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue("7")));
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(std::numeric_limits<std::uint64_t>::max())));
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(0x1p63)));
+    EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(-0x1p63)), std::numeric_limits<std::int64_t>::min());
+    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(std::numeric_limits<double>::quiet_NaN())));
+
+    EXPECT_FALSE(PlistCast<std::uint64_t>::cast(PlistValue(-1)));
+    EXPECT_FALSE(PlistCast<std::uint64_t>::cast(PlistValue(-1.0)));
+    EXPECT_EQ(PlistCast<std::uint64_t>::cast(PlistValue(0x1p63)), 0x8000000000000000u);
+    EXPECT_FALSE(PlistCast<std::uint64_t>::cast(PlistValue(0x1p64)));
+    EXPECT_EQ(PlistCast<std::int32_t>::cast(PlistValue(2147483647.0)), 2147483647);
+    EXPECT_FALSE(PlistCast<std::int32_t>::cast(PlistValue(2147483648.0)));
+    EXPECT_FALSE(PlistCast<std::uint8_t>::cast(PlistValue(256)));
+}
+
+TEST(PlistCast, booleansDoublesAndTextFollowTheStoresNumberBridging)
+{
+    EXPECT_EQ(PlistCast<bool>::cast(PlistValue(true)), true);
+    EXPECT_EQ(PlistCast<bool>::cast(PlistValue(1)), true);
+    EXPECT_EQ(PlistCast<bool>::cast(PlistValue(0u)), false);
+    EXPECT_FALSE(PlistCast<bool>::cast(PlistValue(2)));
+    EXPECT_FALSE(PlistCast<bool>::cast(PlistValue(1.0)));
+
+    EXPECT_EQ(PlistCast<double>::cast(PlistValue(3)), 3.0);
+    EXPECT_EQ(PlistCast<double>::cast(PlistValue(std::int64_t{1} << 53)), 0x1p53);
+    EXPECT_FALSE(PlistCast<double>::cast(PlistValue((std::int64_t{1} << 53) + 1)));
+    EXPECT_FALSE(PlistCast<double>::cast(PlistValue(std::numeric_limits<std::int64_t>::max())));
+    EXPECT_FALSE(PlistCast<double>::cast(PlistValue(true)));
+    EXPECT_FALSE(PlistCast<float>::cast(PlistValue(1e300)));
+    EXPECT_TRUE(std::isinf(*PlistCast<float>::cast(PlistValue(std::numeric_limits<double>::infinity()))));
+
+    EXPECT_FALSE(PlistCast<std::string>::cast(PlistValue(1)));
+    EXPECT_FALSE(PlistCast<PlistDate>::cast(PlistValue(1.0)));
+}
+
+TEST(PlistCast, collectionsCastOnlyWhenEveryElementDoes)
+{
+    const PlistValue embeddings(PlistArray{PlistValue(PlistArray{PlistValue(0.5), PlistValue(1)})});
+    EXPECT_EQ(PlistCast<std::vector<std::vector<double>>>::cast(embeddings),
+              (std::vector<std::vector<double>>{{0.5, 1.0}}));
+    const PlistValue mixed(PlistArray{PlistValue("a"), PlistValue(1)});
+    EXPECT_FALSE(PlistCast<std::vector<std::string>>::cast(mixed));
+    EXPECT_FALSE(PlistCast<std::vector<std::string>>::cast(PlistValue("a")));
+
+    const auto made = PlistCast<std::map<std::string, std::int64_t>>::make({{"a", 1}, {"b", 2}});
+    EXPECT_EQ(made, PlistValue(PlistDictionary{{"a", PlistValue(1)}, {"b", PlistValue(2)}}));
+    using Flags = std::map<std::string, bool>;
+    EXPECT_FALSE(PlistCast<Flags>::cast(PlistValue(PlistDictionary{{"a", PlistValue(3)}})));
+}
+
+} // namespace
+} // namespace faciward::platform

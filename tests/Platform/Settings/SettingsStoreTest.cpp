@@ -1,0 +1,335 @@
+#include "Platform/Settings/SettingsFile.h"
+#include "Platform/Settings/SettingsStore.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include <sys/stat.h>
+
+namespace faciward::platform {
+namespace {
+
+using testing::EnvGuard;
+using testing::ExpectStderr;
+using testing::TempDir;
+
+std::string readText(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeText(const std::filesystem::path &path, const std::string &text)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+unsigned modeOf(const std::filesystem::path &path)
+{
+    struct stat info{};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+std::vector<std::string> entriesOf(const std::filesystem::path &folder)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SettingsStoreTest : public ::testing::Test
+{
+protected:
+    TempDir dir{"faciward-store"};
+    std::filesystem::path file = dir / "config" / "faciward" / "settings.json";
+
+    std::shared_ptr<SettingsStore> open() const { return std::make_shared<SettingsStore>(file); }
+
+    void TearDown() override { SettingsFile::setWriteInterruption({}); }
+};
+
+TEST_F(SettingsStoreTest, readsTheApplicationDomainThenTheRegisteredDefaults)
+{
+    auto store = open();
+    EXPECT_FALSE(store->object("k"));
+    store->registerDefaults({{"k", PlistValue(1)}, {"other", PlistValue("x")}});
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_FALSE(std::filesystem::exists(file)) << "registered defaults are never persisted";
+
+    EXPECT_TRUE(store->setObject("k", PlistValue(2)));
+    EXPECT_EQ(store->object("k"), PlistValue(2));
+    EXPECT_EQ(store->dictionaryRepresentation(),
+              (PlistDictionary{{"k", PlistValue(2)}, {"other", PlistValue("x")}}));
+
+    EXPECT_TRUE(store->removeObject("k"));
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_TRUE(store->setObject("k", PlistValue(3)));
+    EXPECT_TRUE(store->setObject("k", std::nullopt));
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+}
+
+TEST_F(SettingsStoreTest, persistsEveryChangeBeforeReturning)
+{
+    {
+        auto store = open();
+        ASSERT_TRUE(store->setObject("n", PlistValue(6)));
+        ASSERT_TRUE(store->setObject("u", PlistValue(6u)));
+        ASSERT_TRUE(store->setObject("d", PlistValue(6.0)));
+        ASSERT_TRUE(store->setObject("gone", PlistValue(true)));
+        ASSERT_TRUE(store->removeObject("gone"));
+    }
+    auto reopened = open();
+    EXPECT_EQ(reopened->object("n")->type(), PlistValue::Type::int64);
+    EXPECT_EQ(reopened->object("u")->type(), PlistValue::Type::uint64);
+    EXPECT_EQ(reopened->object("d")->type(), PlistValue::Type::real);
+    EXPECT_FALSE(reopened->object("gone"));
+}
+
+TEST_F(SettingsStoreTest, removingWhatIsNotThereWritesNothing)
+{
+    auto store = open();
+    EXPECT_TRUE(store->removeObject("never"));
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(SettingsStoreTest, keepsTheFolderAndTheFileToTheOwner)
+{
+    const mode_t previous = ::umask(0);
+    auto store = open();
+    const bool written = store->setObject("k", PlistValue(1));
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(modeOf(file.parent_path()), 0700u);
+    EXPECT_EQ(modeOf(file.parent_path().parent_path()), 0700u);
+    EXPECT_EQ(modeOf(file), 0600u);
+
+    // An older file readable by others is tightened on the next write.
+    ::chmod(file.c_str(), 0644);
+    ASSERT_TRUE(store->setObject("k", PlistValue(2)));
+    EXPECT_EQ(modeOf(file), 0600u);
+}
+
+TEST_F(SettingsStoreTest, aCorruptFileIsSetAsideNeverOverwrittenAndTheStoreStartsFromDefaults)
+{
+    const std::string garbage = "{\"formatVersion\":1,\"values\":{\"embeddings\":[[0.1,";
+    writeText(file, garbage);
+    ExpectStderr expected("^faciward: the settings file .*settings\\.json could not be read \\(.*\\); it was moved "
+                          "to .*settings\\.json\\.corrupt-[0-9]{8}T[0-9]{6}Z and the settings start from their defaults$");
+    auto store = open();
+    store->registerDefaults({{"k", PlistValue(1)}});
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_FALSE(store->object("embeddings"));
+    EXPECT_EQ(expected.matched(), 1);
+
+    const auto names = entriesOf(file.parent_path());
+    ASSERT_EQ(names.size(), 1u);
+    const auto setAside = file.parent_path() / names[0];
+    EXPECT_EQ(readText(setAside), garbage);
+
+    ASSERT_TRUE(store->setObject("k", PlistValue(2)));
+    EXPECT_EQ(readText(setAside), garbage) << "the set-aside file must stay as it was";
+    EXPECT_EQ(open()->object("k"), PlistValue(2));
+    EXPECT_EQ(expected.matched(), 1) << "one line, once";
+}
+
+TEST_F(SettingsStoreTest, setAsideNamesNeverCollide)
+{
+    ExpectStderr expected("could not be read");
+    for (int i = 0; i < 3; ++i) {
+        writeText(file, "not json " + std::to_string(i));
+        EXPECT_FALSE(open()->object("k"));
+    }
+    EXPECT_EQ(expected.matched(), 3);
+    const auto names = entriesOf(file.parent_path());
+    ASSERT_EQ(names.size(), 3u);
+    std::set<std::string> contents;
+    for (const auto &name : names)
+        contents.insert(readText(file.parent_path() / name));
+    EXPECT_EQ(contents, (std::set<std::string>{"not json 0", "not json 1", "not json 2"}));
+}
+
+TEST_F(SettingsStoreTest, anUnreadableFileIsSetAsideToo)
+{
+    std::filesystem::create_directories(file);
+    writeText(file / "inside", "x");
+    ExpectStderr expected("could not be read \\(it is not a regular file\\); it was moved to");
+    auto store = open();
+    EXPECT_FALSE(store->object("k"));
+    EXPECT_EQ(expected.matched(), 1);
+    EXPECT_TRUE(store->setObject("k", PlistValue(1)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+    EXPECT_EQ(entriesOf(file.parent_path()).size(), 2u);
+}
+
+TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
+{
+    auto store = open();
+    ASSERT_TRUE(store->setObject("k", PlistValue("old")));
+    const std::string before = readText(file);
+
+    SettingsFile::setWriteInterruption([](SettingsFile::WriteStep step) {
+        return step == SettingsFile::WriteStep::temporaryWritten;
+    });
+    {
+        ExpectStderr expected("^faciward: the setting \"k\" could not be saved to .*: the write was interrupted");
+        EXPECT_FALSE(store->setObject("k", PlistValue("new")));
+        EXPECT_FALSE(store->update("k", [](auto) { return PlistValue("newer"); }));
+        EXPECT_EQ(expected.matched(), 2);
+    }
+    EXPECT_EQ(store->object("k"), PlistValue("old")) << "a change that was not saved is not applied";
+    EXPECT_EQ(readText(file), before);
+    EXPECT_EQ(entriesOf(file.parent_path()), std::vector<std::string>{"settings.json"}) << "no temporary left";
+
+    SettingsFile::setWriteInterruption({});
+    EXPECT_TRUE(store->setObject("k", PlistValue("new")));
+    EXPECT_EQ(open()->object("k"), PlistValue("new"));
+}
+
+TEST_F(SettingsStoreTest, aFailedRenameLeavesNoHalfWrittenFile)
+{
+    auto store = open();
+    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+    // Between writing the temporary file and renaming it, something puts a folder
+    // where the file was: the rename fails for real, even for root.
+    SettingsFile::setWriteInterruption([this](SettingsFile::WriteStep) {
+        std::filesystem::remove(file);
+        std::filesystem::create_directory(file);
+        writeText(file / "keep", "kept");
+        return false;
+    });
+    ExpectStderr expected("^faciward: the setting \"k\" could not be saved");
+    EXPECT_FALSE(store->setObject("k", PlistValue(2)));
+    EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_EQ(readText(file / "keep"), "kept");
+    EXPECT_EQ(entriesOf(file.parent_path()), std::vector<std::string>{"settings.json"}) << "no temporary left";
+}
+
+TEST_F(SettingsStoreTest, aValueThatCannotBeSavedChangesNothing)
+{
+    auto store = open();
+    ASSERT_TRUE(store->setObject("k", PlistValue("good")));
+    ExpectStderr expected("^faciward: the setting \"k\" could not be saved .*not valid UTF-8");
+    EXPECT_FALSE(store->setObject("k", PlistValue("bad\xff")));
+    EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(store->object("k"), PlistValue("good"));
+    EXPECT_EQ(open()->object("k"), PlistValue("good"));
+}
+
+TEST_F(SettingsStoreTest, updateSeesTheEffectiveValueAndCanRemoveOrAbandon)
+{
+    auto store = open();
+    store->registerDefaults({{"count", PlistValue(10)}});
+    std::optional<PlistValue> seen;
+    ASSERT_TRUE(store->update("count", [&](std::optional<PlistValue> current) {
+        seen = current;
+        return PlistValue(*current->getIf<std::int64_t>() + 1);
+    }));
+    EXPECT_EQ(seen, PlistValue(10));
+    EXPECT_EQ(store->object("count"), PlistValue(11));
+
+    EXPECT_THROW(store->update("count", [](auto) -> std::optional<PlistValue> { throw std::runtime_error("no"); }),
+                 std::runtime_error);
+    EXPECT_EQ(store->object("count"), PlistValue(11));
+
+    ASSERT_TRUE(store->update("count", [](auto) { return std::nullopt; }));
+    EXPECT_EQ(store->object("count"), PlistValue(10));
+    EXPECT_EQ(open()->object("count"), std::nullopt);
+}
+
+TEST_F(SettingsStoreTest, anUpdateFunctionThatWritesToItsStoreStopsTheProgram)
+{
+    auto store = open();
+    EXPECT_DEATH(store->update("k",
+                               [&](auto) {
+                                   store->setObject("j", PlistValue(1));
+                                   return PlistValue(2);
+                               }),
+                 "a settings update function wrote to the store it updates \\(key \"j\"\\)");
+    // Reading inside an update is fine.
+    EXPECT_TRUE(store->update("k", [&](auto) { return PlistValue(store->object("missing").has_value()); }));
+    EXPECT_EQ(store->object("k"), PlistValue(false));
+}
+
+TEST_F(SettingsStoreTest, writesOfAnotherProcessAreMergedKeyByKey)
+{
+    auto mine = open();
+    auto theirs = open(); // a second store on the file behaves like another process
+    ASSERT_TRUE(mine->setObject("a", PlistValue(1)));
+    ASSERT_TRUE(theirs->setObject("b", PlistValue(2)));
+    EXPECT_EQ(theirs->object("a"), PlistValue(1)) << "taken in before writing";
+    EXPECT_FALSE(mine->object("b")) << "reads never touch the disk";
+
+    ASSERT_TRUE(mine->setObject("c", PlistValue(3)));
+    EXPECT_EQ(mine->object("b"), PlistValue(2));
+    auto third = open();
+    EXPECT_EQ(third->dictionaryRepresentation(),
+              (PlistDictionary{{"a", PlistValue(1)}, {"b", PlistValue(2)}, {"c", PlistValue(3)}}));
+
+    ASSERT_TRUE(theirs->removeObject("a"));
+    EXPECT_TRUE(mine->reload());
+    EXPECT_FALSE(mine->object("a"));
+}
+
+TEST_F(SettingsStoreTest, reloadTakesInARemovedFileAndKeepsMemoryWhenTheFileTurnsCorrupt)
+{
+    auto store = open();
+    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+    writeText(file, "garbage");
+    {
+        ExpectStderr expected("could not be read .* and the settings in memory are kept$");
+        EXPECT_FALSE(store->reload());
+        EXPECT_EQ(expected.matched(), 1);
+    }
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    ASSERT_TRUE(store->setObject("j", PlistValue(2)));
+    EXPECT_EQ(open()->dictionaryRepresentation(), (PlistDictionary{{"j", PlistValue(2)}, {"k", PlistValue(1)}}));
+
+    std::filesystem::remove(file);
+    EXPECT_TRUE(store->reload());
+    EXPECT_FALSE(store->object("k"));
+}
+
+TEST_F(SettingsStoreTest, relocateDropsTheValuesButKeepsTheDefaults)
+{
+    auto store = open();
+    store->registerDefaults({{"d", PlistValue(true)}});
+    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+    const auto other = dir / "other.json";
+    store->relocate(other);
+    EXPECT_EQ(store->filePath(), other);
+    EXPECT_FALSE(store->object("k"));
+    EXPECT_EQ(store->object("d"), PlistValue(true));
+    ASSERT_TRUE(store->setObject("k", PlistValue(2)));
+    store->relocate(file);
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+}
+
+TEST(SettingsStorePath, followsTheEnvironment)
+{
+    {
+        EnvGuard file("FACIWARD_SETTINGS_FILE", "/tmp/x/s.json");
+        EXPECT_EQ(SettingsStore::standardFilePath(), "/tmp/x/s.json");
+    }
+    EnvGuard noFile("FACIWARD_SETTINGS_FILE", std::nullopt);
+    {
+        EnvGuard config("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(SettingsStore::standardFilePath(), "/cfg/faciward/settings.json");
+    }
+    EnvGuard relative("XDG_CONFIG_HOME", "relative");
+    EnvGuard home("HOME", "/home/someone");
+    EXPECT_EQ(SettingsStore::standardFilePath(), "/home/someone/.config/faciward/settings.json");
+}
+
+} // namespace
+} // namespace faciward::platform

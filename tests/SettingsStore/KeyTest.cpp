@@ -1,0 +1,168 @@
+#include "Platform/Settings/SettingsFile.h"
+#include "SettingsStore/Prefs.h"
+#include "TestTypes.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace faciward::prefs {
+namespace {
+
+using platform::PlistArray;
+using platform::PlistDictionary;
+using platform::PlistValue;
+using platform::SettingsStore;
+using test::Pose;
+
+class KeyTest : public ::testing::Test
+{
+protected:
+    faciward::testing::TempDir dir{"faciward-keys"};
+    std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(dir / "settings.json");
+
+    std::string fileText() const
+    {
+        std::ifstream in(dir / "settings.json");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+TEST_F(KeyTest, creatingAKeyRegistersExactlyItsDefaultInStoredForm)
+{
+    const Key<Pose> key("pose", Pose{1, 2, 3}, store);
+    EXPECT_EQ(store->dictionaryRepresentation(), (PlistDictionary{{"pose", PlistValue(R"({"yaw":1,"roll":2,"pitch":3})")}}));
+    EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.json"));
+    EXPECT_EQ(key.name(), "pose");
+    EXPECT_EQ(key.suite(), store);
+}
+
+TEST_F(KeyTest, anOptionalKeyWithoutDefaultRegistersNothing)
+{
+    const Key<std::optional<Pose>> key("maybe", store);
+    EXPECT_TRUE(store->dictionaryRepresentation().empty());
+    EXPECT_EQ(Prefs::get(key), std::nullopt);
+
+    ASSERT_TRUE(Prefs::set(key, std::optional<Pose>(Pose{1, 2, 3})));
+    EXPECT_EQ(store->object("maybe"), PlistValue(R"({"yaw":1,"roll":2,"pitch":3})"));
+    ASSERT_TRUE(Prefs::set(key, std::optional<Pose>()));
+    EXPECT_FALSE(store->object("maybe"));
+    EXPECT_EQ(Prefs::get(key), std::nullopt);
+}
+
+TEST_F(KeyTest, resetShowsTheRegisteredDefaultAgain)
+{
+    const Key<std::int64_t> key("n", 6, store);
+    ASSERT_TRUE(Prefs::set(key, std::int64_t{9}));
+    EXPECT_EQ(Prefs::get(key), 9);
+    EXPECT_TRUE(key.reset());
+    EXPECT_EQ(store->object("n"), PlistValue(6));
+    EXPECT_EQ(Prefs::get(key), 6);
+}
+
+TEST_F(KeyTest, getOnAnotherStoreReadsThatStore)
+{
+    const Key<std::int64_t> key("n", 6, store);
+    SettingsStore other(dir / "other.json");
+    ASSERT_TRUE(other.setObject("n", PlistValue(42)));
+    EXPECT_EQ(Prefs::get(other, key), 42);
+    EXPECT_EQ(Prefs::get(key), 6);
+    ASSERT_TRUE(Prefs::set(other, key, std::int64_t{43}));
+    EXPECT_EQ(Prefs::get(key), 6);
+}
+
+TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
+{
+    const Key<std::int64_t> key("n", 6, store);
+    ASSERT_TRUE(store->setObject("n", PlistValue(PlistArray{PlistValue(1)})));
+    EXPECT_EQ(Prefs::get(key), 6);
+    ASSERT_TRUE(store->setObject("n", PlistValue("7")));
+    EXPECT_EQ(Prefs::get(key), 7);
+    for (const PlistValue &bad : {PlistValue(7.5), PlistValue(true), PlistValue("7.5"), PlistValue("true")}) {
+        ASSERT_TRUE(store->setObject("n", bad));
+        EXPECT_EQ(Prefs::get(key), 6);
+    }
+    const Key<std::uint64_t> count("count", 1u, store);
+    ASSERT_TRUE(store->setObject("count", PlistValue(-1)));
+    EXPECT_EQ(Prefs::get(count), 1u);
+    ASSERT_TRUE(store->setObject("count", PlistValue("-1")));
+    EXPECT_EQ(Prefs::get(count), 1u);
+}
+
+TEST_F(KeyTest, aValueThatDoesNotConvertKeepsWhatIsStored)
+{
+    const Key<Pose> key("pose", Pose{}, store);
+    ASSERT_TRUE(Prefs::set(key, Pose{1, 2, 3}));
+    const std::string before = fileText();
+
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(Prefs::set(key, Pose{std::numeric_limits<double>::quiet_NaN(), 0, 0}));
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "invalidValue: Unable to encode the number nan directly in JSON. (at [0].yaw)\n");
+    EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
+    EXPECT_EQ(fileText(), before);
+
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(Prefs::update(key, [](Pose &pose) { pose.roll = std::numeric_limits<double>::infinity(); }));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "invalidValue: Unable to encode the number inf directly in JSON. (at [0].roll)\n");
+    EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
+}
+
+TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)
+{
+    const Key<bool> key("flag", false, store);
+    platform::SettingsFile::setWriteInterruption([](auto) { return true; });
+    faciward::testing::ExpectStderr expected("could not be saved");
+    EXPECT_FALSE(Prefs::set(key, true));
+    EXPECT_FALSE(Prefs::update(key, [](bool &flag) { flag = true; }));
+    platform::SettingsFile::setWriteInterruption({});
+    EXPECT_FALSE(Prefs::get(key));
+}
+
+TEST_F(KeyTest, updateChangesTheCurrentValueInPlace)
+{
+    const Key<std::vector<Pose>> list("list", {}, store);
+    ASSERT_TRUE(Prefs::update(list, [](std::vector<Pose> &poses) { poses.push_back({1, 2, 3}); }));
+    ASSERT_TRUE(Prefs::update(list, [](std::vector<Pose> &poses) { poses.push_back({4, 5, 6}); }));
+    EXPECT_EQ(Prefs::get(list), (std::vector<Pose>{{1, 2, 3}, {4, 5, 6}}));
+
+    const Key<std::optional<std::int64_t>> maybe("maybe", store);
+    ASSERT_TRUE(Prefs::update(maybe, [](std::optional<std::int64_t> &value) { value = 5; }));
+    EXPECT_EQ(store->object("maybe"), PlistValue(5));
+    ASSERT_TRUE(Prefs::update(maybe, [](std::optional<std::int64_t> &value) { value.reset(); }));
+    EXPECT_FALSE(store->object("maybe"));
+}
+
+TEST_F(KeyTest, resetsWorkInListOrderAndRemoveAllEmptiesTheApplicationDomain)
+{
+    const Key<std::int64_t> a("a", 1, store);
+    const Key<std::string> b("b", "x", store);
+    ASSERT_TRUE(Prefs::set(a, std::int64_t{2}));
+    ASSERT_TRUE(Prefs::set(b, std::string("y")));
+    ASSERT_TRUE(store->setObject("c", PlistValue(3)));
+
+    Prefs::reset(std::vector<std::reference_wrapper<const AnyKey>>{});
+    EXPECT_EQ(Prefs::get(a), 2);
+    Prefs::reset(a, b);
+    EXPECT_EQ(Prefs::get(a), 1);
+    EXPECT_EQ(Prefs::get(b), "x");
+
+    ASSERT_TRUE(Prefs::set(a, std::int64_t{2}));
+    Prefs::reset({"a", "c"}, *store);
+    EXPECT_EQ(store->dictionaryRepresentation(), (PlistDictionary{{"a", PlistValue(1)}, {"b", PlistValue("x")}}));
+
+    ASSERT_TRUE(Prefs::set(b, std::string("z")));
+    Prefs::removeAll(*store);
+    EXPECT_EQ(Prefs::get(b), "x");
+    EXPECT_EQ(SettingsStore(dir / "settings.json").dictionaryRepresentation(), PlistDictionary{});
+}
+
+} // namespace
+} // namespace faciward::prefs
