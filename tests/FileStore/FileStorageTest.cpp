@@ -1,0 +1,341 @@
+#include "FileStore/DefaultStorageKey.h"
+#include "FileStore/FileStorage.h"
+#include "FileStore/FileStorageError.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include <barrier>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace faciward::storage;
+using faciward::testing::EnvGuard;
+using faciward::testing::TempDir;
+using faciward::testing::TempHome;
+
+namespace {
+
+unsigned mode(const fs::path &p)
+{
+    struct stat st{};
+    EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 07777;
+}
+
+std::string contents(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> names(const fs::path &dir)
+{
+    std::vector<std::string> out;
+    for (const auto &e : fs::directory_iterator(dir))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+cv::Mat noise(int rows, int cols, int type, unsigned seed)
+{
+    cv::Mat m(rows, cols, type);
+    cv::RNG rng(seed);
+    rng.fill(m, cv::RNG::UNIFORM, 0, 256);
+    return m;
+}
+
+bool samePixels(const cv::Mat &a, const cv::Mat &b)
+{
+    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0;
+}
+
+template<class F>
+FileStorage::Error storageError(F &&f)
+{
+    try {
+        f();
+    } catch (const FileStorageError &e) {
+        EXPECT_EQ(std::string(e.what()), std::string(toString(e.error())));
+        return e.error();
+    }
+    ADD_FAILURE() << "no FileStorageError thrown";
+    return FileStorage::Error::platformNotSupported;
+}
+
+} // namespace
+
+class FileStorageTest : public ::testing::Test
+{
+protected:
+    TempHome home;
+    FileStorage storage;
+    fs::path standard() const { return home.documents() / "standard"; }
+};
+
+TEST_F(FileStorageTest, firstUseCreatesPrivateFolderOnceAndPathsFollowTheKey)
+{
+    ASSERT_FALSE(fs::exists(home.documents()));
+    const auto folder = storage.folderPath(DefaultStorageKey("a"));
+    EXPECT_EQ(folder, standard() / "");
+    EXPECT_EQ(folder.string().back(), '/');
+    EXPECT_TRUE(fs::is_directory(standard()));
+    EXPECT_EQ(mode(standard()), 0700u);
+
+    // A later operation finds the folder and leaves it as the user set it.
+    fs::permissions(standard(), fs::perms(0750));
+    EXPECT_EQ(storage.folderPath(DefaultStorageKey("b")), folder);
+    EXPECT_EQ(mode(standard()), 0750u);
+
+    EXPECT_EQ(storage.folderPath(DefaultStorageKey("a", "other")), home.documents() / "other" / "");
+    EXPECT_EQ(storage.optionalFolderPath(DefaultStorageKey("a", "x")), home.documents() / "x" / "");
+}
+
+TEST_F(FileStorageTest, valuesRoundTripAsPrivateJsonFilesWithoutLeftovers)
+{
+    const DefaultStorageKey key("settings");
+    EXPECT_FALSE(storage.exists(key));
+    storage.save(std::map<std::string, int>{{"b", 2}, {"a", 1}}, key);
+    EXPECT_TRUE(storage.exists(key));
+    EXPECT_EQ(contents(standard() / "settings"), R"({"a":1,"b":2})");
+    EXPECT_EQ(mode(standard() / "settings"), 0600u);
+    EXPECT_EQ((storage.load<std::map<std::string, int>>(key)), (std::map<std::string, int>{{"a", 1}, {"b", 2}}));
+
+    storage.save(std::vector<double>{0.5, -1.0}, key);
+    EXPECT_EQ(storage.load<std::vector<double>>(key), (std::vector<double>{0.5, -1.0}));
+    EXPECT_EQ(names(standard()), std::vector<std::string>{"settings"});
+}
+
+TEST_F(FileStorageTest, loadReportsMissingFilesAndUndecodableContents)
+{
+    const DefaultStorageKey key("value");
+    EXPECT_THROW(storage.load<int>(key), fs::filesystem_error);
+    std::ofstream(storage.folderPath(key) / "value") << "{not json";
+    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
+    storage.save(std::string("text"), key);
+    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
+}
+
+TEST_F(FileStorageTest, failedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
+{
+    const DefaultStorageKey key("photo");
+    const auto first = noise(4, 5, CV_8UC3, 1);
+    const auto path = storage.saveImage(first, key);
+    // A folder in the way of the second picture makes the rename fail.
+    fs::remove(path);
+    fs::create_directory(path);
+    std::ofstream(path / "keep") << "x";
+    EXPECT_THROW(storage.saveImage(noise(4, 5, CV_8UC3, 2), key), fs::filesystem_error);
+    EXPECT_TRUE(fs::exists(path / "keep"));
+    EXPECT_EQ(names(standard()), std::vector<std::string>{"photo.png"});
+}
+
+TEST_F(FileStorageTest, picturesRoundTripPixelExactAndASecondSaveReplacesTheFirst)
+{
+    const DefaultStorageKey key("2026-03-02 09.00.00");
+    const auto first = noise(48, 64, CV_8UC3, 7);
+    const auto path = storage.saveImage(first, key);
+    EXPECT_EQ(path, standard() / "2026-03-02 09.00.00.png");
+    EXPECT_EQ(mode(path), 0600u);
+    EXPECT_TRUE(samePixels(storage.loadImage(key), first));
+    // exists() looks for a value file, which a picture is not.
+    EXPECT_FALSE(storage.exists(key));
+
+    const auto second = noise(48, 64, CV_8UC3, 8);
+    EXPECT_EQ(storage.saveImage(second, key), path);
+    EXPECT_TRUE(samePixels(storage.loadImage(key), second));
+    EXPECT_EQ(names(standard()), std::vector<std::string>{"2026-03-02 09.00.00.png"});
+
+    // Grey pictures come back as BGR with equal channels.
+    const DefaultStorageKey grey("grey");
+    storage.saveImage(cv::Mat(3, 3, CV_8UC1, cv::Scalar(200)), grey);
+    const auto loaded = storage.loadImage(grey);
+    EXPECT_EQ(loaded.type(), CV_8UC3);
+    EXPECT_EQ(loaded.at<cv::Vec3b>(1, 1), cv::Vec3b(200, 200, 200));
+}
+
+TEST_F(FileStorageTest, picturesThatCannotBeEncodedAreErrorsAndWriteNothing)
+{
+    const DefaultStorageKey key("bad");
+    EXPECT_EQ(storageError([&] { storage.saveImage(cv::Mat(), key); }),
+              FileStorage::Error::couldNotGetImageTiffRepresentation);
+    EXPECT_EQ(storageError([&] { storage.saveImage(cv::Mat(4, 4, CV_32FC3, cv::Scalar(0.5)), key); }),
+              FileStorage::Error::couldNotCreatePngData);
+    EXPECT_EQ(storageError([&] { storage.saveImage(cv::Mat(4, 4, CV_8UC2, cv::Scalar(1, 2)), key); }),
+              FileStorage::Error::couldNotCreatePngData);
+    EXPECT_EQ(storageError([&] { storage.saveToTemporaryFile(cv::Mat(), key); }),
+              FileStorage::Error::couldNotGetImageTiffRepresentation);
+    EXPECT_TRUE(names(standard()).empty());
+}
+
+TEST_F(FileStorageTest, missingOrUnreadablePicturesCannotBeLoaded)
+{
+    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("none")); }),
+              FileStorage::Error::couldNotLoadImageFromURL);
+    // The folder made by the failed read stays.
+    EXPECT_TRUE(fs::is_directory(standard()));
+    std::ofstream(standard() / "garbage.png") << "not a picture at all";
+    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("garbage")); }),
+              FileStorage::Error::couldNotLoadImageFromURL);
+    std::ofstream(standard() / "empty.png");
+    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("empty")); }),
+              FileStorage::Error::couldNotLoadImageFromURL);
+}
+
+TEST_F(FileStorageTest, removeImageTellsWhetherAPictureWasThere)
+{
+    const DefaultStorageKey key("gone");
+    EXPECT_FALSE(storage.removeImage(key));
+    const auto path = storage.saveImage(noise(2, 2, CV_8UC3, 3), key);
+    EXPECT_TRUE(storage.removeImage(key));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(storage.removeImage(key));
+}
+
+TEST_F(FileStorageTest, keysAndFoldersThatAreNotPlainNamesAreRefusedBeforeTouchingFiles)
+{
+    TempDir outside;
+    std::ofstream(outside / "victim.png") << "precious";
+    std::ofstream(outside / "victim") << "precious";
+    const auto escape = fs::relative(outside.path(), standard()).string(); // ../../../tmp/...
+
+    const std::vector<std::string> badKeys = {"", ".", "..", "a/b", "../victim", escape + "/victim", "x..y", "/etc/passwd"};
+    for (const auto &bad : badKeys) {
+        SCOPED_TRACE(bad);
+        const DefaultStorageKey key(bad);
+        EXPECT_EQ(storageError([&] { storage.saveImage(noise(2, 2, CV_8UC3, 4), key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.save(1, key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.load<int>(key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.loadImage(key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.removeImage(key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.temporaryURL(key, "png"); }), FileStorage::Error::invalidKey);
+        EXPECT_FALSE(storage.exists(key));
+    }
+    for (const auto &bad : std::vector<std::string>{"", ".", "..", "a/b", escape}) {
+        SCOPED_TRACE(bad);
+        const DefaultStorageKey key("victim", bad);
+        EXPECT_EQ(storageError([&] { storage.folderPath(key); }), FileStorage::Error::invalidKey);
+        EXPECT_EQ(storageError([&] { storage.saveImage(noise(2, 2, CV_8UC3, 4), key); }), FileStorage::Error::invalidKey);
+        EXPECT_FALSE(storage.optionalFolderPath(key).has_value());
+        EXPECT_FALSE(storage.exists(key));
+        EXPECT_FALSE(storage.remove(key));
+    }
+    EXPECT_EQ(storageError([&] { storage.temporaryURL(DefaultStorageKey("k"), "../png"); }), FileStorage::Error::invalidKey);
+    EXPECT_EQ(contents(outside / "victim.png"), "precious");
+    EXPECT_EQ(contents(outside / "victim"), "precious");
+    EXPECT_FALSE(fs::exists(home.documents()));
+}
+
+TEST_F(FileStorageTest, removeByUrlTextDecodesEscapesAndStaysInsideTheFolder)
+{
+    const auto folder = storage.folderPath(DefaultStorageKey("x"));
+    std::ofstream(folder / "my notes") << "1";
+    std::ofstream(folder / "plain") << "1";
+    std::ofstream(home.documents() / "outside") << "1";
+
+    EXPECT_TRUE(storage.remove(DefaultStorageKey("my%20notes")));
+    EXPECT_FALSE(fs::exists(folder / "my notes"));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("my%20notes")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("not a url")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("bad%zz")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("cut%2")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("..%2Foutside")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("../outside")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("%2E%2E")));
+    EXPECT_FALSE(storage.remove(DefaultStorageKey("file:///etc/hostname")));
+    EXPECT_TRUE(fs::exists(home.documents() / "outside"));
+    EXPECT_TRUE(storage.remove(DefaultStorageKey("plain?query#part")));
+    EXPECT_FALSE(fs::exists(folder / "plain"));
+}
+
+TEST_F(FileStorageTest, temporaryUrlsLieInFreshPrivateFolders)
+{
+    const DefaultStorageKey key("shot");
+    const auto a = storage.temporaryURL(key, "png");
+    const auto b = storage.temporaryURL(key, "png");
+    EXPECT_NE(a.parent_path(), b.parent_path());
+    EXPECT_EQ(a.filename(), "shot.png");
+    EXPECT_TRUE(fs::is_directory(a.parent_path()));
+    EXPECT_TRUE(fs::is_empty(a.parent_path()));
+    EXPECT_EQ(mode(a.parent_path()), 0700u);
+
+    const auto picture = noise(3, 3, CV_8UC3, 5);
+    const auto path = storage.saveToTemporaryFile(picture, key);
+    EXPECT_EQ(path.filename(), "shot.png");
+    EXPECT_EQ(mode(path), 0600u);
+    EXPECT_FALSE(fs::exists(home.documents()));
+    for (const auto &p : {a, b, path})
+        fs::remove_all(p.parent_path());
+}
+
+TEST_F(FileStorageTest, anUnusableDocumentsFolderIsAFileSystemError)
+{
+    TempDir dir;
+    std::ofstream(dir / "file") << "x";
+    EnvGuard documents("XDG_DOCUMENTS_DIR", (dir / "file").string());
+    EXPECT_THROW(storage.folderPath(DefaultStorageKey("k")), fs::filesystem_error);
+    EXPECT_THROW(storage.saveImage(noise(2, 2, CV_8UC3, 6), DefaultStorageKey("k")), fs::filesystem_error);
+    EXPECT_FALSE(storage.optionalFolderPath(DefaultStorageKey("k")).has_value());
+
+    // A file where the store's folder belongs.
+    EnvGuard documents2("XDG_DOCUMENTS_DIR", dir.path().string());
+    std::ofstream(dir / "standard") << "x";
+    EXPECT_THROW(storage.folderPath(DefaultStorageKey("k")), fs::filesystem_error);
+}
+
+TEST(FileStorageDocuments, environmentThenUserDirsThenHomeDocuments)
+{
+    TempHome home;
+    EXPECT_EQ(FileStorage::documentsDirectory(), home.documents());
+    {
+        EnvGuard relative("XDG_DOCUMENTS_DIR", "relative/docs");
+        EXPECT_EQ(FileStorage::documentsDirectory(), home.path() / "Documents");
+    }
+    EnvGuard unset("XDG_DOCUMENTS_DIR", std::nullopt);
+    EXPECT_EQ(FileStorage::documentsDirectory(), home.path() / "Documents");
+
+    fs::create_directories(home.path() / "config");
+    std::ofstream(home.path() / "config/user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                          << "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                                                          << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    EXPECT_EQ(FileStorage::documentsDirectory(), home.path() / "Dokumente");
+    std::ofstream(home.path() / "config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n";
+    EXPECT_EQ(FileStorage::documentsDirectory(), fs::path("/srv/docs"));
+    std::ofstream(home.path() / "config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/\"\n";
+    EXPECT_EQ(FileStorage::documentsDirectory(), home.path() / "Documents");
+}
+
+TEST(FileStorageUrls, fileUrlsArePercentEncodedAbsolutePaths)
+{
+    EXPECT_EQ(FileStorage::fileURL("/home/u/Documents/standard/2025-12-06 15.04.05 (2).png"),
+              "file:///home/u/Documents/standard/2025-12-06%2015.04.05%20(2).png");
+    EXPECT_EQ(FileStorage::fileURL("/tmp/r\xC3\xA9sum\xC3\xA9#1%.png"), "file:///tmp/r%C3%A9sum%C3%A9%231%25.png");
+}
+
+TEST(FileStorageThreads, concurrentSavesOfOneKeyLeaveOneWholeFile)
+{
+    TempHome home;
+    FileStorage storage;
+    constexpr int writers = 4;
+    std::vector<cv::Mat> pictures;
+    for (int i = 0; i < writers; ++i)
+        pictures.push_back(noise(64, 64, CV_8UC3, 100 + i));
+    std::barrier start(writers);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < writers; ++i) {
+            threads.emplace_back([&, i] {
+                start.arrive_and_wait();
+                for (int round = 0; round < 10; ++round)
+                    storage.saveImage(pictures[i], DefaultStorageKey("shared"));
+            });
+        }
+    }
+    const auto loaded = storage.loadImage(DefaultStorageKey("shared"));
+    EXPECT_TRUE(std::any_of(pictures.begin(), pictures.end(), [&](const cv::Mat &p) { return samePixels(p, loaded); }));
+    EXPECT_EQ(names(home.documents() / "standard"), std::vector<std::string>{"shared.png"});
+}
