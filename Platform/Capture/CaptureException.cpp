@@ -1,0 +1,38 @@
+#include "CaptureException.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace faciward::platform {
+
+CaptureException::CaptureException(CaptureError error, const std::filesystem::path &path, std::string detail)
+    : std::runtime_error(path.empty() ? detail : path.string() + ": " + detail)
+    , m_error(error)
+    , m_path(path)
+    , m_detail(std::move(detail))
+{
+}
+
+CaptureException CaptureException::fromErrno(int errorNumber, const std::filesystem::path &path)
+{
+    CaptureError error = CaptureError::openFailed;
+    switch (errorNumber) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        error = CaptureError::deviceMissing;
+        break;
+    case EACCES:
+        error = CaptureError::permissionDenied;
+        break;
+    case EPERM:
+        error = CaptureError::permissionRestricted;
+        break;
+    default:
+        break;
+    }
+    // std::generic_category's message is the thread-safe strerror.
+    return CaptureException(error, path, std::generic_category().message(errorNumber));
+}
+
+} // namespace faciward::platform

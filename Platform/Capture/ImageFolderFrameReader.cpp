@@ -1,0 +1,84 @@
+#include "ImageFolderFrameReader.h"
+
+#include "CaptureException.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <cerrno>
+#include <system_error>
+
+#include <dirent.h>
+#include <unistd.h>
+
+namespace faciward::platform {
+
+namespace {
+
+constexpr std::chrono::nanoseconds folderFrameInterval = std::chrono::milliseconds(100);
+
+} // namespace
+
+ImageFolderFrameReader::ImageFolderFrameReader(const std::filesystem::path &folder)
+    : m_folder(folder)
+{
+    // opendir gives the errno that tells missing from refused.
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        throw CaptureException::fromErrno(errno, folder);
+    ::closedir(dir);
+
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError))
+            continue;
+        // Decides by the file's signature, not its name.
+        try {
+            if (cv::haveImageReader(it->path().string()))
+                m_pictures.push_back(it->path());
+        } catch (const cv::Exception &) {
+        }
+    }
+    if (ec)
+        throw CaptureException::fromErrno(ec.value(), folder);
+    std::sort(m_pictures.begin(), m_pictures.end(),
+              [](const auto &a, const auto &b) { return a.filename().string() < b.filename().string(); });
+    if (m_pictures.empty())
+        throw CaptureException(CaptureError::noFrames, folder, "no picture in the folder");
+}
+
+cv::Mat ImageFolderFrameReader::read()
+{
+    for (std::size_t tried = 0; tried < m_pictures.size(); ++tried) {
+        const auto &picture = m_pictures[m_next];
+        m_next = (m_next + 1) % m_pictures.size();
+        cv::Mat frame;
+        // Read here and decoded from memory: a file that vanished is then just
+        // skipped, without the decoder's own complaint on standard error.
+        std::ifstream file(picture, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (!bytes.empty()) {
+            try {
+                frame = cv::imdecode(bytes, cv::IMREAD_COLOR);
+            } catch (const cv::Exception &) {
+            }
+        }
+        if (!frame.empty())
+            return frame;
+        if (::access(m_folder.c_str(), F_OK) != 0)
+            break;
+    }
+    const bool gone = ::access(m_folder.c_str(), F_OK) != 0;
+    throw CaptureException(CaptureError::deviceLost, m_folder,
+                           gone ? std::generic_category().message(ENOENT) : "no picture can be read any more");
+}
+
+std::chrono::nanoseconds ImageFolderFrameReader::frameInterval() const
+{
+    return folderFrameInterval;
+}
+
+} // namespace faciward::platform

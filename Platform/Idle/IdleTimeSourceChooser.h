@@ -1,0 +1,44 @@
+#pragma once
+
+#include "IdleTimeSource.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace faciward::platform {
+
+/// @brief Picks the idle-time source of this session from an explicit,
+/// ordered list of candidates.
+///
+/// Each candidate is made and asked `isAvailable()` in turn; the first that
+/// answers wins and is named once on standard error. When none answers, the
+/// null source is returned and standard error says that the idle time is
+/// unknown, and why.
+class IdleTimeSourceChooser
+{
+public:
+    struct Candidate
+    {
+        /// What the candidate is, for the line on standard error when it does not answer.
+        std::string description;
+        /// Makes the candidate; may return null when it cannot even be made.
+        std::function<std::unique_ptr<IdleTimeSource>()> make;
+    };
+
+    /// @brief The first available source of @p candidates, in their order, or
+    /// the null source.
+    static std::unique_ptr<IdleTimeSource> choose(const std::vector<Candidate> &candidates);
+
+    /// @brief The candidates of this session, in order: X11 MIT-SCREEN-SAVER
+    /// when a display is set, then the session's D-Bus idle monitor. In a Wayland
+    /// session the D-Bus monitor comes first, because the X server there only
+    /// sees input that goes to X clients.
+    static std::vector<Candidate> systemCandidates();
+
+    /// @brief `choose(systemCandidates())`.
+    static std::unique_ptr<IdleTimeSource> system();
+};
+
+} // namespace faciward::platform

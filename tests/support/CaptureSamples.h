@@ -1,0 +1,25 @@
+#pragma once
+
+#include <opencv2/core/mat.hpp>
+
+#include <filesystem>
+
+namespace faciward::testing {
+
+/// @brief Frame @p number (0 to 11) of the test sources: a flat grey picture of
+/// level 20 × number + 10, which survives lossy video coding.
+cv::Mat numberedFrame(int number, cv::Size size = cv::Size(64, 48));
+
+/// @brief The number a `numberedFrame` carries, or -1 when it carries none.
+int frameNumber(const cv::Mat &frame);
+
+/// @brief Writes @p count numbered PNG pictures, "frame-00.png" onwards, into
+/// @p folder (made when missing), the last one first, so that the order of
+/// creation differs from the order of the names.
+void writeNumberedPictures(const std::filesystem::path &folder, int count);
+
+/// @brief Writes a Motion-JPEG video of @p count numbered frames at @p framesPerSecond.
+/// Returns false when the video could not be written.
+bool writeNumberedVideo(const std::filesystem::path &file, int count, double framesPerSecond);
+
+} // namespace faciward::testing
