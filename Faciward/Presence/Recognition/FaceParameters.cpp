@@ -1,0 +1,30 @@
+#include "Faciward/Presence/Recognition/FaceParameters.h"
+
+namespace faciward::platform {
+
+Json::Value JsonCoding<presence::FaceParameters>::encode(const presence::FaceParameters &value)
+{
+    Json::Value object = Json::Value::object();
+    object["yaw"] = JsonCoding<double>::encode(value.yaw);
+    object["roll"] = JsonCoding<double>::encode(value.roll);
+    object["pitch"] = JsonCoding<double>::encode(value.pitch);
+    return object;
+}
+
+presence::FaceParameters JsonCoding<presence::FaceParameters>::decode(const Json::Value &json)
+{
+    presence::FaceParameters value;
+    const auto read = [&json](const char *key) {
+        try {
+            return JsonCoding<double>::decode(Json::member(json, key));
+        } catch (const JsonException &e) {
+            throw e.error() == JsonError::keyNotFound ? e : e.nestedIn(std::string(".") + key);
+        }
+    };
+    value.yaw = read("yaw");
+    value.roll = read("roll");
+    value.pitch = read("pitch");
+    return value;
+}
+
+} // namespace faciward::platform

@@ -1,0 +1,59 @@
+#include "Platform/Vision/FaceRectangles.h"
+
+#include "Platform/Vision/ResourcePool.h"
+#include "Platform/Vision/VisionError.h"
+
+#include <dlib/image_processing/frontal_face_detector.h>
+#include <dlib/opencv/cv_image.h>
+
+#include <algorithm>
+
+namespace faciward::platform {
+
+namespace {
+
+// dlib's scanner keeps working buffers, so each concurrent caller borrows one.
+class HogFaceRectangles final : public FaceRectangles
+{
+public:
+    HogFaceRectangles()
+        : m_detectors([] { return std::make_unique<dlib::frontal_face_detector>(dlib::get_frontal_face_detector()); })
+    {
+        m_detectors.reserve(1);
+    }
+
+    std::vector<FaceBox> detect(const Image &image) const override
+    {
+        const std::optional<Image> bgr = bgrImage(image);
+        if (!bgr)
+            throw VisionException(VisionError::unsupportedImage, "faces are found in 8-bit grey, BGR or BGRA pictures");
+        std::vector<dlib::rect_detection> found;
+        try {
+            auto detector = m_detectors.acquire();
+            const dlib::cv_image<dlib::bgr_pixel> view(*bgr);
+            (*detector)(view, found, 0.0);
+        } catch (const std::exception &e) {
+            throw VisionException(VisionError::inferenceFailed, e.what());
+        }
+        std::vector<FaceBox> faces;
+        for (const auto &d : found) {
+            // The detector's scores are margins around 0; squash them into 0..1.
+            const float confidence = static_cast<float>(1.0 / (1.0 + std::exp(-d.detection_confidence)));
+            faces.push_back({cv::Rect2d(d.rect.left(), d.rect.top(), d.rect.width(), d.rect.height()), confidence});
+        }
+        sortLargestFirst(faces);
+        return faces;
+    }
+
+private:
+    mutable ResourcePool<dlib::frontal_face_detector> m_detectors;
+};
+
+} // namespace
+
+std::shared_ptr<const FaceRectangles> FaceRectangles::createHog()
+{
+    return std::make_shared<HogFaceRectangles>();
+}
+
+} // namespace faciward::platform

@@ -1,0 +1,100 @@
+#include "Platform/Vision/OnnxNetwork.h"
+
+#include "Platform/Vision/ResourcePool.h"
+#include "Platform/Vision/VisionError.h"
+
+#include <opencv2/dnn.hpp>
+
+#include <fstream>
+#include <iterator>
+
+namespace faciward::platform {
+
+struct OnnxNetwork::Private
+{
+    std::filesystem::path path;
+    std::vector<char> bytes;
+    std::vector<std::string> outputNames;
+    std::unique_ptr<ResourcePool<cv::dnn::Net>> pool;
+};
+
+OnnxNetwork::OnnxNetwork(std::unique_ptr<Private> d)
+    : d(std::move(d))
+{
+}
+
+OnnxNetwork::~OnnxNetwork() = default;
+
+std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path, std::vector<std::string> outputNames,
+                                               const cv::Mat &warmUpInput, std::size_t copies)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw VisionException(VisionError::modelMissing, path.string());
+
+    auto d = std::make_unique<Private>();
+    d->path = path;
+    d->outputNames = std::move(outputNames);
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw VisionException(VisionError::modelUnreadable, path.string());
+        d->bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (d->bytes.empty())
+        throw VisionException(VisionError::modelUnreadable, path.string() + " (empty file)");
+
+    const Private *raw = d.get();
+    d->pool = std::make_unique<ResourcePool<cv::dnn::Net>>([raw] {
+        auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromONNX(raw->bytes.data(), raw->bytes.size()));
+        net->setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+        net->setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+        return net;
+    });
+
+    std::unique_ptr<OnnxNetwork> network(new OnnxNetwork(std::move(d)));
+    try {
+        // Every copy runs once now: a network sets up its layers on its first run.
+        std::vector<ResourcePool<cv::dnn::Net>::Lease> leases;
+        for (std::size_t i = 0; i < std::max<std::size_t>(copies, 1); ++i)
+            leases.push_back(network->d->pool->acquire());
+        for (auto &net : leases) {
+            net->setInput(warmUpInput);
+            std::vector<cv::Mat> outputs;
+            net->forward(outputs, network->d->outputNames);
+            if (outputs.size() != network->d->outputNames.size())
+                throw VisionException(VisionError::modelUnreadable, path.string() + " (unexpected outputs)");
+            for (const auto &out : outputs) {
+                if (out.empty() || out.depth() != CV_32F)
+                    throw VisionException(VisionError::modelUnreadable, path.string() + " (unexpected output)");
+            }
+        }
+    } catch (const VisionException &e) {
+        if (e.error() == VisionError::modelUnreadable)
+            throw;
+        throw VisionException(VisionError::modelUnreadable, path.string() + " (" + e.what() + ")");
+    } catch (const std::exception &e) {
+        throw VisionException(VisionError::modelUnreadable, path.string() + " (" + e.what() + ")");
+    }
+    return network;
+}
+
+std::vector<cv::Mat> OnnxNetwork::run(const cv::Mat &blob) const
+{
+    try {
+        auto net = d->pool->acquire();
+        net->setInput(blob);
+        std::vector<cv::Mat> outputs;
+        net->forward(outputs, d->outputNames);
+        // The outputs live in the network's own buffers, which the next caller reuses.
+        for (auto &out : outputs)
+            out = out.clone();
+        return outputs;
+    } catch (const cv::Exception &e) {
+        throw VisionException(VisionError::inferenceFailed, e.what());
+    } catch (const std::bad_alloc &) {
+        throw VisionException(VisionError::inferenceFailed, "out of memory");
+    }
+}
+
+} // namespace faciward::platform

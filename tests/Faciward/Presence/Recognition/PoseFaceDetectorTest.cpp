@@ -1,0 +1,152 @@
+#include "Faciward/Presence/Recognition/PoseFaceDetector.h"
+#include "Platform/Vision/HeadPose.h"
+#include "tests/Faciward/Presence/Recognition/FakeVision.h"
+#include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace ft = faciward::testing;
+namespace platform = faciward::platform;
+using faciward::presence::PoseFaceDetector;
+using platform::Image;
+
+namespace {
+
+// Keeps jobs until the test runs them, so that "a measurement is running" is
+// a state the test can hold.
+struct ManualExecutor
+{
+    std::deque<std::function<void()>> jobs;
+
+    PoseFaceDetector::Executor executor()
+    {
+        return [this](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    }
+    void runAll()
+    {
+        while (!jobs.empty()) {
+            auto job = std::move(jobs.front());
+            jobs.pop_front();
+            job();
+        }
+    }
+};
+
+class PoseFaceDetectorTest : public ::testing::Test
+{
+protected:
+    ManualExecutor queue;
+    std::vector<PoseFaceDetector::FaceData> published;
+    std::unique_ptr<PoseFaceDetector> detector =
+        std::make_unique<PoseFaceDetector>(ft::sharedFaceModels(), queue.executor());
+    faciward::reactive::AnyCancellable subscription = detector->faceParametersSubject().sink(
+        [this](const PoseFaceDetector::FaceData &data) { published.push_back(data); });
+
+    static Image face(const char *picture) { return ft::webcamFrame(ft::developmentPicture(picture)); }
+};
+
+} // namespace
+
+TEST_F(PoseFaceDetectorTest, PublishesThePoseInDegreesWithItsFrame)
+{
+    const Image frame = face("johns/John_Savage/000274_01099061.jpg");
+    detector->detect(frame);
+    EXPECT_TRUE(detector->isProcessing());
+    queue.runAll();
+    EXPECT_FALSE(detector->isProcessing());
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0].image.data, frame.data) << "the frame measured, not a copy";
+
+    const auto models = ft::sharedFaceModels();
+    const auto box = models->faceRectangles()->detect(frame).front().rect;
+    const auto pose = platform::HeadPose::measure(frame, box, *models->faceRectangles(), *models->landmarks());
+    EXPECT_DOUBLE_EQ(published[0].parameters.yaw, pose.yaw * 180.0 / 3.141592653589793);
+    EXPECT_DOUBLE_EQ(published[0].parameters.roll, pose.roll * 180.0 / 3.141592653589793);
+    EXPECT_DOUBLE_EQ(published[0].parameters.pitch, pose.pitch * 180.0 / 3.141592653589793);
+    EXPECT_LT(published[0].parameters.yaw, -5) << "this face is turned towards the picture's right";
+}
+
+TEST_F(PoseFaceDetectorTest, FramesGivenWhileMeasuringAreDropped)
+{
+    const Image first = face("johns/John_Simm/000297_00470170.jpg");
+    const Image second = face("johns/John_Savage/000274_01099061.jpg");
+    detector->detect(first);
+    detector->detect(second);
+    EXPECT_EQ(queue.jobs.size(), 1u);
+    queue.runAll();
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0].image.data, first.data);
+
+    // Once idle again, the next frame is measured.
+    detector->detect(second);
+    queue.runAll();
+    ASSERT_EQ(published.size(), 2u);
+    EXPECT_EQ(published[1].image.data, second.data);
+}
+
+TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetector)
+{
+    detector->detect(Image(480, 640, CV_8UC3, cv::Scalar::all(128)));
+    queue.runAll();
+    EXPECT_TRUE(published.empty());
+    EXPECT_FALSE(detector->isProcessing());
+    detector->detect(Image()); // not even a picture
+    queue.runAll();
+    EXPECT_TRUE(published.empty());
+    EXPECT_FALSE(detector->isProcessing());
+}
+
+TEST_F(PoseFaceDetectorTest, WithTwoFacesThePoseIsTheLargestFaces)
+{
+    // The same face at two sizes, side by side: the pose is the larger one's.
+    const Image picture = ft::developmentPicture("johns/John_Savage/000274_01099061.jpg");
+    Image big, small;
+    cv::resize(picture, big, {300, 300});
+    cv::resize(picture, small, {150, 150});
+    Image frame(480, 640, CV_8UC3, cv::Scalar(96, 104, 112));
+    small.copyTo(frame(cv::Rect(20, 160, 150, 150)));
+    big.copyTo(frame(cv::Rect(300, 90, 300, 300)));
+    detector->detect(frame);
+    queue.runAll();
+    ASSERT_EQ(published.size(), 1u);
+    const auto models = ft::sharedFaceModels();
+    const auto faces = models->faceRectangles()->detect(frame);
+    ASSERT_EQ(faces.size(), 2u);
+    EXPECT_GT(faces[0].rect.x, 250) << "the larger face comes first";
+    const auto pose = platform::HeadPose::measure(frame, faces[0].rect, *models->faceRectangles(), *models->landmarks());
+    EXPECT_DOUBLE_EQ(published[0].parameters.yaw, pose.yaw * 180.0 / 3.141592653589793);
+}
+
+TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
+{
+    ft::ExpectStderr expected("^Failed to perform FaceRectangleRequest: model failed: scripted$");
+    auto rectangles = std::make_shared<ft::FakeFaceRectangles>();
+    rectangles->failures[1] = platform::VisionError::inferenceFailed;
+    ManualExecutor own;
+    PoseFaceDetector failing(std::make_shared<platform::FaceModels>(rectangles, ft::sharedFaceModels()->landmarks(),
+                                                                    nullptr),
+                             own.executor());
+    int sent = 0;
+    auto sink = failing.faceParametersSubject().sink([&sent](const auto &) { ++sent; });
+    failing.detect(ft::fakeFrame(1));
+    own.runAll();
+    std::fflush(stderr);
+    EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(sent, 0);
+    EXPECT_FALSE(failing.isProcessing());
+    failing.detect(ft::fakeFrame(2));
+    EXPECT_TRUE(failing.isProcessing());
+    own.runAll();
+    EXPECT_FALSE(failing.isProcessing());
+}
+
+TEST_F(PoseFaceDetectorTest, WorkQueuedForADetectorThatIsGoneDoesNothing)
+{
+    detector->detect(face("johns/John_Simm/000297_00470170.jpg"));
+    detector.reset();
+    queue.runAll();
+    EXPECT_TRUE(published.empty());
+}

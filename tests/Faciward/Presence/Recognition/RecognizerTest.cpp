@@ -1,0 +1,83 @@
+#include "Faciward/Presence/Recognition/FaceDetector.h"
+#include "Faciward/Presence/Recognition/Recognizer.h"
+#include "Platform/Vision/VisionError.h"
+#include "tests/Faciward/Presence/Recognition/FakeVision.h"
+#include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ft = faciward::testing;
+namespace platform = faciward::platform;
+using platform::Image;
+using platform::VisionError;
+using faciward::presence::FaceDetector;
+using faciward::presence::Recognizer;
+
+namespace {
+
+Recognizer::Error errorOf(const Recognizer &recognizer, const Image &picture)
+{
+    try {
+        recognizer.recognize(picture);
+    } catch (const Recognizer::Exception &e) {
+        return e.error();
+    }
+    ADD_FAILURE() << "no error";
+    return Recognizer::Error::couldNotGetEmbeddings;
+}
+
+} // namespace
+
+TEST(Recognizer, EmbedsAFacePictureWithTheRealModels)
+{
+    const auto models = ft::sharedFaceModels();
+    const auto faces = FaceDetector(models->faceRectangles())
+                           .detect(ft::developmentPicture("johns/John_Shimkus/000373_03228153.jpg"));
+    ASSERT_EQ(faces.size(), 1u);
+    const auto embedding = Recognizer(models).recognize(faces[0]);
+    ASSERT_EQ(embedding.size(), 512u);
+    for (double v : embedding)
+        EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST(Recognizer, AnUnusablePictureFailsWithoutRunningTheModel)
+{
+    auto network = std::make_shared<ft::FakeEmbeddingModel>();
+    const Recognizer recognizer(ft::fakeModels(std::make_shared<ft::FakeFaceRectangles>(), network));
+    EXPECT_EQ(errorOf(recognizer, Image()), Recognizer::Error::couldNotGetCGImage);
+    EXPECT_EQ(errorOf(recognizer, Image(224, 224, CV_16UC3)), Recognizer::Error::couldNotGetCGImage);
+    EXPECT_EQ(network->calls(), 0);
+}
+
+TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
+{
+    auto network = std::make_shared<ft::FakeEmbeddingModel>();
+    network->failures[1] = VisionError::inferenceFailed;
+    network->failures[2] = VisionError::noOutput;
+    network->failures[3] = VisionError::unsupportedImage;
+    // id 4 answers an empty embedding
+    const Recognizer recognizer(ft::fakeModels(std::make_shared<ft::FakeFaceRectangles>(), network));
+    const auto face = [](int id) { return ft::fakeFrame(0, {{cv::Rect(0, 0, 64, 64), id}}); };
+    EXPECT_EQ(errorOf(recognizer, face(1)), Recognizer::Error::couldNotGetEmbeddings);
+    EXPECT_EQ(errorOf(recognizer, face(2)), Recognizer::Error::couldNotGetFaceFeatures);
+    EXPECT_EQ(errorOf(recognizer, face(3)), Recognizer::Error::couldNotGetCGImage);
+    EXPECT_EQ(errorOf(recognizer, face(4)), Recognizer::Error::couldNotGetFaceFeatures);
+    EXPECT_EQ(errorOf(Recognizer(nullptr), face(5)), Recognizer::Error::couldNotGetEmbeddings);
+    EXPECT_EQ(name(Recognizer::Error::couldNotGetEmbeddings), "couldNotGetEmbeddings");
+    EXPECT_STREQ(Recognizer::Exception(Recognizer::Error::couldNotGetCGImage).what(), "couldNotGetCGImage");
+}
+
+TEST(Recognizer, LoadingFromAnEmptyModelFolderPassesTheVisionErrorOn)
+{
+    ft::TempDir dir;
+    ft::EnvGuard env("FACIWARD_MODEL_DIR", dir.path().string());
+    try {
+        Recognizer::loadModel();
+        ADD_FAILURE() << "loaded";
+    } catch (const platform::VisionException &e) {
+        EXPECT_EQ(e.error(), VisionError::modelMissing);
+    }
+}

@@ -1,0 +1,335 @@
+#include "Faciward/Presence/Recognition/RecognizerManager.h"
+#include "Faciward/Presence/Recognition/Similarity.h"
+#include "Faciward/Settings/Keys.h"
+#include "Platform/Settings/Json.h"
+#include "SettingsStore/Prefs.h"
+#include "bench/recognition/DevelopmentSet.h"
+#include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/Guards.h"
+#include "tests/support/ScopedSettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace ft = faciward::testing;
+using faciward::platform::Json;
+using faciward::prefs::Prefs;
+namespace Keys = faciward::settings::Keys;
+
+namespace {
+
+struct Outcome
+{
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the real binary with @p arguments, in this process's environment.
+Outcome runFaciward(const std::vector<std::string> &arguments)
+{
+    std::vector<std::string> argv{FACIWARD_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char *> raw;
+    for (auto &a : argv)
+        raw.push_back(a.data());
+    raw.push_back(nullptr);
+
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
+        throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    Outcome run;
+    if (spawned != 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string *sinks[2] = {&run.out, &run.err};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, 120000) <= 0)
+            break; // a hung child: the code below reports it
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char buffer[65536];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, std::size_t(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        out.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        out.push_back(text.substr(start) + "<no line feed>");
+    return out;
+}
+
+std::string picture(const std::string &relative)
+{
+    return (ft::developmentData() / relative).string();
+}
+
+const std::string simm = "johns/John_Simm/";
+const std::vector<std::string> simmPictures{
+    "000288_00470387.jpg", "000297_00470170.jpg", "000300_00470148.jpg", "000304_00470122.jpg",
+    "000305_00470162.jpg", "000305_00470717.jpg", "000306_00470222.jpg", "000306_00470223.jpg",
+    "000309_00470287.jpg", "000310_00470421.jpg", "000310_00470511.jpg",
+};
+
+std::vector<std::string> simmEnrolment()
+{
+    return {picture(simm + simmPictures[0]), picture(simm + simmPictures[1]), picture(simm + simmPictures[2])};
+}
+
+class RunnerTest : public ::testing::Test
+{
+protected:
+    ft::ScopedSettingsFile settings; // FACIWARD_SETTINGS_FILE for the children
+    ft::TempDir files;
+
+    std::string write(const std::string &name, const std::string &content)
+    {
+        std::ofstream(files / name, std::ios::binary) << content;
+        return (files / name).string();
+    }
+
+    std::string blankPicture()
+    {
+        const auto path = (files / "blank.png").string();
+        cv::imwrite(path, cv::Mat(240, 320, CV_8UC3, cv::Scalar::all(128)));
+        return path;
+    }
+
+    // The stored "embeddings", read from the settings file the runner wrote.
+    std::vector<std::vector<double>> storedEmbeddings()
+    {
+        settings.store()->reload();
+        return Prefs::get(Keys::embeddings());
+    }
+};
+
+} // namespace
+
+TEST_F(RunnerTest, UsageErrorsExitWithTwo)
+{
+    for (const auto &arguments : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"faces"}, {"faces", "a.png", "b.png"}, {"enrol"}, {"check"}}) {
+        const Outcome run = runFaciward(arguments);
+        EXPECT_EQ(run.code, 2) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: faciward"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(lines(runFaciward({}).err),
+              (std::vector<std::string>{"usage: faciward faces IMAGE", "usage: faciward enrol IMAGE…",
+                                        "usage: faciward check IMAGE…"}));
+    EXPECT_EQ(lines(runFaciward({"frobnicate"}).err).front(), "faciward: unknown command \"frobnicate\"");
+}
+
+TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
+{
+    std::vector<std::string> arguments{"enrol"};
+    for (const auto &p : simmEnrolment())
+        arguments.push_back(p);
+    const Outcome enrolled = runFaciward(arguments);
+    EXPECT_EQ(enrolled.code, 0) << enrolled.err;
+    EXPECT_EQ(enrolled.out, "enrolled 3 embeddings from 3 pictures\n");
+    EXPECT_EQ(enrolled.err, "");
+    const auto stored = storedEmbeddings();
+    ASSERT_EQ(stored.size(), 3u);
+    for (const auto &e : stored)
+        EXPECT_EQ(e.size(), 512u);
+
+    const std::string owner = picture(simm + simmPictures[5]);
+    const std::string stranger = picture("johns/John_Salley/000179_02159509.jpg");
+    const std::string blank = blankPicture();
+    const std::string text = write("notes.jpg", "not a picture\n");
+    const std::string empty = write("empty.png", "");
+    const std::string missing = (files / "missing.jpg").string();
+    const Outcome check = runFaciward({"check", stranger, owner, blank, text, empty, missing, files.path().string()});
+    EXPECT_EQ(check.code, 0) << check.err;
+    EXPECT_EQ(lines(check.out), (std::vector<std::string>{
+                                    stranger + ": stranger",
+                                    owner + ": owner",
+                                    blank + ": no face",
+                                    text + ": error not a picture",
+                                    empty + ": error empty file",
+                                    missing + ": error no such file",
+                                    files.path().string() + ": error not a file",
+                                    "verdict: owner present",
+                                }));
+}
+
+TEST_F(RunnerTest, CheckWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
+{
+    const std::string stranger = picture("johns/John_Salley/000179_02159509.jpg");
+    Outcome run = runFaciward({"check", stranger});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(lines(run.out), (std::vector<std::string>{stranger + ": stranger", "verdict: owner absent"}))
+        << "nothing enrolled: nobody is the owner";
+
+    const std::string text = write("a.txt", "text");
+    run = runFaciward({"check", text, (files / "gone.png").string()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(lines(run.out), (std::vector<std::string>{text + ": error not a picture",
+                                                        (files / "gone.png").string() + ": error no such file",
+                                                        "verdict: owner absent"}));
+}
+
+TEST_F(RunnerTest, CheckUsesTheStoredPrecision)
+{
+    // Enrol in this process, and find a picture of the enrolled person whose
+    // similarity lies well between the low (0.6) and the high (0.8) threshold.
+    faciward::presence::RecognizerManager manager;
+    manager.setModel(ft::sharedFaceModels());
+    std::string between;
+    for (const auto &person : faciward::devdata::identitySet(ft::developmentData())) {
+        std::vector<faciward::platform::Image> enrolment;
+        for (std::size_t i = 0; i < 3; ++i)
+            enrolment.push_back(cv::imread(person.pictures[i].string()));
+        const auto enrolled = manager.embeddings(enrolment);
+        ASSERT_EQ(enrolled.size(), 3u);
+        for (std::size_t i = 3; i < person.pictures.size() && between.empty(); ++i) {
+            const auto e = manager.embeddings({cv::imread(person.pictures[i].string())});
+            ASSERT_EQ(e.size(), 1u);
+            double best = -1;
+            for (const auto &s : enrolled)
+                best = std::max(best, faciward::presence::Similarity().score(s, e[0]));
+            if (best > 0.63 && best < 0.77)
+                between = person.pictures[i].string();
+        }
+        if (!between.empty()) {
+            ASSERT_TRUE(Prefs::set(Keys::embeddings(), enrolled));
+            break;
+        }
+    }
+    ASSERT_FALSE(between.empty()) << "no picture with a similarity between 0.63 and 0.77";
+
+    EXPECT_EQ(lines(runFaciward({"check", between}).out).front(), between + ": owner") << "low precision, 0.6";
+    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), faciward::settings::FacePrecision::high));
+    const Outcome strict = runFaciward({"check", between});
+    EXPECT_EQ(lines(strict.out), (std::vector<std::string>{between + ": stranger", "verdict: owner absent"}));
+}
+
+TEST_F(RunnerTest, EnrolSkipsUnreadablePicturesAndCountsTheReadOnes)
+{
+    const std::string missing = (files / "missing.jpg").string();
+    const Outcome run = runFaciward({"enrol", missing, picture(simm + simmPictures[0]), blankPicture()});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "enrolled 1 embeddings from 2 pictures\n");
+    EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: " + missing + ": no such file"});
+    EXPECT_EQ(storedEmbeddings().size(), 1u);
+}
+
+TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
+{
+    std::vector<std::string> arguments{"enrol"};
+    for (const auto &p : simmEnrolment())
+        arguments.push_back(p);
+    ASSERT_EQ(runFaciward(arguments).code, 0);
+    const auto before = storedEmbeddings();
+    ASSERT_EQ(before.size(), 3u);
+
+    Outcome run = runFaciward({"enrol", blankPicture()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(lines(run.err),
+              std::vector<std::string>{"faciward: no face found in the pictures; the enrolled embeddings are unchanged"});
+    EXPECT_EQ(storedEmbeddings(), before);
+
+    run = runFaciward({"enrol", write("x.png", "garbage")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(storedEmbeddings(), before);
+}
+
+TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
+{
+    const Outcome run = runFaciward({"faces", picture("faces/2008_002506.jpg")});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(run.out.back(), '\n');
+    const Json::Value faces = Json::decode(run.out);
+    ASSERT_TRUE(faces.is_array());
+    ASSERT_EQ(faces.size(), 3u);
+    for (const auto &face : faces) {
+        std::vector<std::string> keys;
+        for (auto it = face.begin(); it != face.end(); ++it)
+            keys.push_back(it.key());
+        EXPECT_EQ(keys, (std::vector<std::string>{"box", "yaw", "roll", "pitch", "embedding"}));
+        ASSERT_EQ(face["box"].size(), 4u);
+        for (const auto &v : face["box"])
+            EXPECT_TRUE(v.is_number_integer());
+        EXPECT_GT(face["box"][2].get<int>(), 50);
+        for (const char *angle : {"yaw", "roll", "pitch"}) {
+            ASSERT_TRUE(face[angle].is_number()) << angle;
+            EXPECT_LT(std::abs(face[angle].get<double>()), 90.0) << angle;
+        }
+        EXPECT_EQ(face["embedding"].size(), 512u);
+    }
+    // Largest first: the annotated boxes are 109, 91 and 90 pixels wide.
+    EXPECT_GE(faces[0]["box"][2].get<int>(), faces[1]["box"][2].get<int>());
+    EXPECT_GE(faces[1]["box"][2].get<int>(), faces[2]["box"][2].get<int>());
+}
+
+TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)
+{
+    Outcome run = runFaciward({"faces", blankPicture()});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "[]\n");
+    const std::string missing = (files / "nope.jpg").string();
+    run = runFaciward({"faces", missing});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: " + missing + ": no such file"});
+}
+
+TEST_F(RunnerTest, MissingModelsAreOneClearLineNotACrash)
+{
+    ft::TempDir empty;
+    ft::EnvGuard models("FACIWARD_MODEL_DIR", empty.path().string());
+    for (const std::string command : {"check", "enrol", "faces"}) {
+        const Outcome run = runFaciward({command, picture(simm + simmPictures[0])});
+        EXPECT_EQ(run.code, 1) << command;
+        EXPECT_EQ(run.out, "") << command;
+        const auto errors = lines(run.err);
+        ASSERT_EQ(errors.size(), 1u) << command << ": " << run.err;
+        EXPECT_EQ(errors[0], "faciward: cannot load the face models: model file missing: " +
+                                 (empty.path() / "fr_detect.onnx").string())
+            << command;
+    }
+    EXPECT_TRUE(storedEmbeddings().empty());
+}
