@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Faciward/Presence/Locking/Service.h"
+#include "Faciward/Settings/ImageItem.h"
+#include "FileStore/FileStorage.h"
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace faciward::presence {
+
+/// @brief The history of pictures taken when the screen is locked: PNG files in
+/// the documents folder's "standard" folder, listed oldest first under the
+/// setting "storedImages", at most six entries.
+class ImageStoreService : public Service
+{
+public:
+    using ImageItem = settings::ImageItem;
+
+    /// @brief The most entries the history keeps.
+    static constexpr std::size_t historyLimit = 6;
+
+    explicit ImageStoreService(std::shared_ptr<ServiceContext> serviceContext);
+
+    /// @brief The file store the pictures are written to and read from.
+    const storage::FileStorage &storage() const { return m_storage; }
+
+    /// @brief The picture name for a lock at @p when: local time as
+    /// "yyyy-MM-dd HH.mm.ss", a valid file name that sorts by time.
+    static std::string pictureKey(std::chrono::system_clock::time_point when);
+
+    /// @brief Writes @p image as the picture named @p key and appends it to the
+    /// history, dropping the oldest entries so that at most six remain (their
+    /// files stay). A name already taken, by a file or by a history entry,
+    /// becomes "key (2)", "key (3)" and so on.
+    ///
+    /// Never throws: a failure is printed on standard output as one line and
+    /// the history is left as it was. Safe from any thread.
+    /// @return The entry added, or none when no picture was written.
+    std::optional<ImageItem> store(const cv::Mat &image, const std::string &key);
+
+private:
+    std::string freeName(const std::string &key) const;
+
+    const storage::FileStorage m_storage;
+    std::mutex m_mutex;
+};
+
+} // namespace faciward::presence

@@ -1,0 +1,269 @@
+#include "LockingManager.h"
+
+#include "Faciward/Presence/Devices/CameraManagerCombine.h"
+#include "Faciward/Presence/Devices/ScreenLockingStatusManager.h"
+#include "Faciward/Presence/Locking/ImageStoreService.h"
+#include "Faciward/Presence/Locking/RemainingDisableTime.h"
+#include "Faciward/Presence/Recognition/FrameRecognizer.h"
+#include "Faciward/Settings/Keys.h"
+#include "Platform/Idle/IdleTimeSource.h"
+#include "SettingsStore/Prefs.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace faciward::presence {
+
+namespace {
+
+constexpr auto oneSecond = std::chrono::seconds(1);
+
+} // namespace
+
+std::string_view name(LockingManager::Status status)
+{
+    switch (status) {
+    case LockingManager::Status::idle:
+        return "idle";
+    case LockingManager::Status::processing:
+        return "processing";
+    case LockingManager::Status::disabled:
+        return "disabled";
+    case LockingManager::Status::restarting:
+        return "restarting";
+    case LockingManager::Status::locking:
+        return "locking";
+    }
+    return "unknown";
+}
+
+LockingManager::LockingManager(reactive::Scheduler &main, CameraManagerCombine &camera,
+                               const ScreenLockingStatusManager &screenLock, platform::IdleTimeSource &idleTime,
+                               FrameRecognizer &recognizer, Executor recognitionQueue, PictureStore storePicture)
+    : m_main(main)
+    , m_camera(camera)
+    , m_idleTime(idleTime)
+    , m_recognizer(recognizer)
+    , m_recognitionQueue(std::move(recognitionQueue))
+    , m_storePicture(std::move(storePicture))
+    , m_disableTimer(main)
+    , m_lastCheckCompleted(main.now())
+    , m_lockingCountDown(main)
+    , m_restartingCountDown(main)
+    , m_self(std::make_shared<LockingManager *>(this))
+{
+    m_restartingCancellable = screenLock.screenUnlockedSubject().sink([this](reactive::Void) { start(false); });
+    m_lockingScreenCancellable = screenLock.screenLockedSubject().sink([this](reactive::Void) { stop(); });
+}
+
+LockingManager::~LockingManager()
+{
+    m_self.reset();
+    if (m_phase == Phase::collecting)
+        m_camera.stopRunning();
+}
+
+void LockingManager::publish(Status status)
+{
+    m_status = status;
+    m_statusSubject.send(status);
+}
+
+void LockingManager::setStatus(Status status)
+{
+    publish(status);
+}
+
+void LockingManager::newGeneration()
+{
+    // Whatever check was under way no longer counts.
+    ++m_generation;
+    if (m_phase == Phase::collecting)
+        endCollection();
+    m_phase = Phase::watching;
+    m_buffer.clear();
+}
+
+void LockingManager::start(bool withForcing)
+{
+    if (!withForcing) {
+        const auto remaining = RemainingDisableTime::evaluate(prefs::Prefs::get(settings::Keys::disableTime()),
+                                                              m_main.wallNow());
+        switch (remaining.kind) {
+        case RemainingDisableTime::Kind::noPeriod:
+            break;
+        case RemainingDisableTime::Kind::inForce:
+            return;
+        case RemainingDisableTime::Kind::secondsRemain:
+            m_disableTimer.start(remaining.seconds, oneSecond, [this] { disableTimerFinished(); });
+            return;
+        }
+    }
+    newGeneration();
+    publish(Status::idle);
+    // One idle timer, however often tracking is started.
+    m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); }, idleTimerTolerance);
+    m_disableTimer.cancel();
+    prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>());
+}
+
+void LockingManager::stop()
+{
+    m_camera.stopRunning();
+    newGeneration();
+    m_idleTimer.cancel();
+    m_restartingCountDown.cancel();
+    publish(Status::disabled);
+}
+
+void LockingManager::disable(std::uint64_t minutes, settings::DisableTime::State state)
+{
+    stop();
+    // A lock count-down under way would otherwise still lock the session.
+    m_lockingCountDown.cancel();
+    m_disableTimer.cancel();
+    prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>());
+    const bool timed = state == settings::DisableTime::State::time;
+    if (timed) {
+        const std::uint64_t limit = std::numeric_limits<std::uint64_t>::max() / 60;
+        m_disableTimer.start(std::min(minutes, limit) * 60, oneSecond, [this] { disableTimerFinished(); });
+    }
+    settings::DisableTime period;
+    period.startDate = m_main.wallNow();
+    if (timed)
+        period.duration = static_cast<std::int64_t>(std::min<std::uint64_t>(minutes, std::numeric_limits<std::int64_t>::max()));
+    period.state = state;
+    prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>(period));
+}
+
+void LockingManager::startLocking()
+{
+    stop();
+    // The settings offer 2 to 14 seconds; a stored negative value must not
+    // become an endless count-down.
+    const auto seconds = std::max<std::int64_t>(prefs::Prefs::get(settings::Keys::locksComputerAfterRate()), 0);
+    m_lockingCountDown.start(static_cast<std::uint64_t>(seconds), oneSecond, [this] { lockingCountDownFinished(); });
+    publish(Status::locking);
+}
+
+void LockingManager::lockingCountDownFinished()
+{
+    m_lockingSubject.send({});
+}
+
+void LockingManager::disableTimerFinished()
+{
+    prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>());
+    start(true);
+}
+
+void LockingManager::check()
+{
+    // One check at a time: the camera is already off while frames are recognised.
+    if (m_phase != Phase::watching)
+        return;
+    const auto idle = m_idleTime.idleTime();
+    if (!idle)
+        return;
+    const double threshold = static_cast<double>(prefs::Prefs::get(settings::Keys::inactivityTime()));
+    const double sinceLastCheck = std::chrono::duration<double>(m_main.now() - m_lastCheckCompleted).count();
+    if (idle->count() > threshold && sinceLastCheck > threshold && !m_camera.isRunning())
+        startCollection();
+}
+
+void LockingManager::startCollection()
+{
+    m_phase = Phase::collecting;
+    m_buffer.clear();
+    // A fresh subscription is a fresh throttle: frames of an earlier collection
+    // never reach this one.
+    m_cameraFrameCancellable = m_camera.cameraFrameSubject()
+                                   .publisher()
+                                   .throttle(m_main, frameInterval, true)
+                                   .sink([this](const platform::Image &frame) { handleFrame(frame); });
+    m_camera.startRunning();
+    m_collectionTimeout = m_main.postAfter(collectionTimeout, [this] { collectionTimedOut(); });
+}
+
+void LockingManager::endCollection()
+{
+    m_camera.stopRunning();
+    m_cameraFrameCancellable.cancel();
+    m_collectionTimeout.cancel();
+}
+
+void LockingManager::handleFrame(const platform::Image &frame)
+{
+    if (m_phase != Phase::collecting)
+        return;
+    if (m_status != Status::idle && m_status != Status::processing)
+        return;
+    if (m_buffer.size() >= framesPerCheck)
+        return;
+    m_buffer.push_back(frame);
+    if (m_buffer.size() < framesPerCheck) {
+        if (m_camera.isRunning())
+            publish(Status::processing);
+        return;
+    }
+    endCollection();
+    m_phase = Phase::recognising;
+    runRecognition(std::exchange(m_buffer, {}));
+}
+
+void LockingManager::runRecognition(std::vector<platform::Image> frames)
+{
+    std::weak_ptr<LockingManager *> self = m_self;
+    FrameRecognizer *recognizer = &m_recognizer;
+    reactive::Scheduler *main = &m_main;
+    const std::uint64_t generation = m_generation;
+    m_recognitionQueue([self, recognizer, main, generation, frames = std::move(frames)]() mutable {
+        bool ownerFound = false;
+        try {
+            if (!recognizer->hasModel())
+                recognizer->loadModel();
+            const auto results = recognizer->recognize(frames);
+            ownerFound = std::find(results.begin(), results.end(), true) != results.end();
+        } catch (...) {
+            // A model that cannot be loaded, or a check that fails, counts as an absent owner.
+            ownerFound = false;
+        }
+        main->post([self, generation, ownerFound, frames = std::move(frames)] {
+            if (auto manager = self.lock())
+                (*manager)->applyVerdict(generation, ownerFound, frames);
+        });
+    });
+}
+
+void LockingManager::applyVerdict(std::uint64_t generation, bool ownerFound,
+                                  const std::vector<platform::Image> &frames)
+{
+    m_lastCheckCompleted = m_main.now();
+    if (generation != m_generation || m_phase != Phase::recognising)
+        return;
+    m_phase = Phase::watching;
+    if (ownerFound)
+        publish(Status::idle);
+    else
+        lockPath(frames);
+    m_lastCheckCompleted = m_main.now();
+}
+
+void LockingManager::collectionTimedOut()
+{
+    // The camera went quiet: treated like a failed recognition.
+    endCollection();
+    auto frames = std::exchange(m_buffer, {});
+    m_phase = Phase::watching;
+    lockPath(frames);
+    m_lastCheckCompleted = m_main.now();
+}
+
+void LockingManager::lockPath(const std::vector<platform::Image> &frames)
+{
+    if (!frames.empty() && m_storePicture && prefs::Prefs::get(settings::Keys::takePictureWhenLockingScreen()))
+        m_storePicture(frames.back(), ImageStoreService::pictureKey(m_main.wallNow()));
+    startLocking();
+}
+
+} // namespace faciward::presence

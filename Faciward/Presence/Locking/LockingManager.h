@@ -1,0 +1,152 @@
+#pragma once
+
+#include "Faciward/Presence/Locking/CountDown.h"
+#include "Faciward/Settings/DisableTime.h"
+#include "Platform/Reactive/AnyCancellable.h"
+#include "Platform/Reactive/CurrentValueSubject.h"
+#include "Platform/Reactive/PassthroughSubject.h"
+#include "Platform/Reactive/Scheduler.h"
+#include "Platform/Vision/Image.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace faciward::platform {
+class IdleTimeSource;
+}
+
+namespace faciward::presence {
+
+class CameraManagerCombine;
+class FrameRecognizer;
+class ScreenLockingStatusManager;
+
+/// @brief The check cycle: watches the idle time, has five camera frames
+/// recognised when the user has been idle long enough, and either goes back to
+/// watching or runs the lock path (optional picture, a count-down, the lock
+/// signal). Also keeps the disable periods and follows the screen lock.
+///
+/// Everything runs on the main scheduler's thread, except recognition, which
+/// runs on the recognition queue; its verdict is handed back to the main
+/// scheduler before any state changes. Each check carries the generation it
+/// began in: start, stop, disable and the lock path begin a new one, and a
+/// verdict from an older generation changes nothing but lastCheckCompleted().
+class LockingManager
+{
+public:
+    /// @brief The published states, in this order. The engine never sets `restarting`.
+    enum class Status { idle, processing, disabled, restarting, locking };
+
+    /// @brief Runs a job off the main thread, one job at a time.
+    using Executor = std::function<void(std::function<void()>)>;
+    /// @brief Stores the picture taken on the lock path under a key (picture name).
+    using PictureStore = std::function<void(const platform::Image &, const std::string &key)>;
+
+    /// @brief How often the idle time is compared with "inactivityTime".
+    static constexpr std::chrono::seconds idleTimerInterval{5};
+    /// @brief How late the idle timer may fire, to let the loop coalesce wake-ups.
+    static constexpr std::chrono::milliseconds idleTimerTolerance{500};
+    /// @brief The least time between two frames of a check.
+    static constexpr std::chrono::milliseconds frameInterval{600};
+    /// @brief Frames per check.
+    static constexpr std::size_t framesPerCheck = 5;
+    /// @brief How long after starting the camera a check waits for its last frame
+    /// before it counts as failed.
+    static constexpr std::chrono::seconds collectionTimeout{10};
+
+    /// @brief Subscribes to the screen-lock signals; tracks nothing until start().
+    /// Every argument must outlive the manager; @p recognitionQueue must have run
+    /// (or dropped) its jobs before @p recognizer goes away.
+    LockingManager(reactive::Scheduler &main, CameraManagerCombine &camera, const ScreenLockingStatusManager &screenLock,
+                   platform::IdleTimeSource &idleTime, FrameRecognizer &recognizer, Executor recognitionQueue,
+                   PictureStore storePicture);
+    ~LockingManager();
+    LockingManager(const LockingManager &) = delete;
+    LockingManager &operator=(const LockingManager &) = delete;
+
+    /// @brief Begins tracking. Without @p withForcing a stored disable period is
+    /// honoured: one until tomorrow leaves everything as it is; a timed one arms
+    /// disableTimer() with its remaining seconds and starts tracking when it ends.
+    void start(bool withForcing);
+    /// @brief Stops tracking: camera off, idle timer and restart count-down
+    /// cancelled, status `disabled`.
+    void stop();
+    /// @brief Stops tracking and the lock count-down for @p minutes (State::time)
+    /// or until the next local day (State::untilTomorrow; @p minutes is ignored),
+    /// and stores the period under "DisableTime".
+    void disable(std::uint64_t minutes, settings::DisableTime::State state);
+    /// @brief The lock path: stops tracking, starts the lock count-down of
+    /// "locksComputerAfterRate" seconds, status `locking`.
+    void startLocking();
+
+    Status status() const { return m_status; }
+    /// @brief Sets and publishes a status decided by the shell (`disabled` after
+    /// it locked the session, `locking` after it started the lock path).
+    void setStatus(Status status);
+
+    /// @brief Every status change, repeats included; starts with `disabled`.
+    const reactive::CurrentValueSubject<Status> &statusSubject() const { return m_statusSubject; }
+    /// @brief Fires when a lock count-down reaches zero.
+    const reactive::PassthroughSubject<reactive::Void> &lockingSubject() const { return m_lockingSubject; }
+
+    CountDown &disableTimer() { return m_disableTimer; }
+    CountDown &lockingCountDown() { return m_lockingCountDown; }
+    /// @brief For the shell's restart popup; the engine only cancels it.
+    CountDown &restartingCountDown() { return m_restartingCountDown; }
+
+    /// @brief When the last check ended (monotonic clock); the creation time at first.
+    reactive::Scheduler::TimePoint lastCheckCompleted() const { return m_lastCheckCompleted; }
+
+private:
+    enum class Phase { watching, collecting, recognising };
+
+    void publish(Status status);
+    void check();
+    void startCollection();
+    void endCollection();
+    void handleFrame(const platform::Image &frame);
+    void runRecognition(std::vector<platform::Image> frames);
+    void applyVerdict(std::uint64_t generation, bool ownerFound, const std::vector<platform::Image> &frames);
+    void collectionTimedOut();
+    void lockPath(const std::vector<platform::Image> &frames);
+    void lockingCountDownFinished();
+    void disableTimerFinished();
+    void newGeneration();
+
+    reactive::Scheduler &m_main;
+    CameraManagerCombine &m_camera;
+    platform::IdleTimeSource &m_idleTime;
+    FrameRecognizer &m_recognizer;
+    Executor m_recognitionQueue;
+    PictureStore m_storePicture;
+
+    CountDown m_disableTimer;
+    Status m_status = Status::disabled;
+    reactive::AnyCancellable m_idleTimer;
+    reactive::AnyCancellable m_restartingCancellable;
+    reactive::AnyCancellable m_lockingScreenCancellable;
+    reactive::AnyCancellable m_cameraFrameCancellable;
+    reactive::AnyCancellable m_collectionTimeout;
+    std::vector<platform::Image> m_buffer;
+    reactive::Scheduler::TimePoint m_lastCheckCompleted;
+    reactive::CurrentValueSubject<Status> m_statusSubject{Status::disabled};
+    reactive::PassthroughSubject<reactive::Void> m_lockingSubject;
+    CountDown m_lockingCountDown;
+    CountDown m_restartingCountDown;
+
+    Phase m_phase = Phase::watching;
+    std::uint64_t m_generation = 0;
+    // Verdicts posted by the recognition queue check this before touching the manager.
+    std::shared_ptr<LockingManager *> m_self;
+};
+
+/// @brief The status as the runner prints it: "idle", "processing", "disabled",
+/// "restarting" or "locking".
+std::string_view name(LockingManager::Status status);
+
+} // namespace faciward::presence

@@ -1,0 +1,92 @@
+#include "Faciward/Presence/Locking/Atomic.h"
+#include "Faciward/Presence/Locking/Service.h"
+#include "Faciward/Presence/Locking/ServiceContext.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <thread>
+#include <vector>
+
+using namespace faciward::presence;
+using faciward::vault::Identifier;
+using faciward::vault::Vault;
+
+TEST(ServiceContext, makesTheKeychainOnFirstReadOnlyAndKeepsIt)
+{
+    int made = 0;
+    auto vault = Vault::vault(*Identifier::nonEmpty("Faciward.test.context"), Vault::Accessibility::whenUnlocked);
+    ServiceContext context([&] {
+        ++made;
+        return vault;
+    });
+    EXPECT_EQ(made, 0);
+    auto first = context.keychain();
+    auto second = context.keychain();
+    EXPECT_EQ(made, 1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->vault(), vault);
+}
+
+TEST(ServiceContext, theApplicationKeychainUsesTheFaciwardVaultWhileUnlocked)
+{
+    ServiceContext context;
+    const auto &vault = context.keychain()->vault();
+    EXPECT_EQ(vault->identifier().value(), "Faciward");
+    EXPECT_EQ(vault->accessibility(), Vault::Accessibility::whenUnlocked);
+    // The vault is the cached one, shared with every other user of the pair.
+    EXPECT_EQ(vault, Vault::vault(*Identifier::nonEmpty("Faciward"), Vault::Accessibility::whenUnlocked));
+    EXPECT_EQ(ServiceContext().keychain()->vault(), vault);
+}
+
+TEST(ServiceContext, concurrentFirstReadsMakeOneKeychain)
+{
+    constexpr int threads = 8;
+    std::atomic<int> made{0};
+    ServiceContext context([&] {
+        ++made;
+        return Vault::vault(*Identifier::nonEmpty("Faciward.test.concurrent"), Vault::Accessibility::whenUnlocked);
+    });
+    std::vector<std::shared_ptr<Keychain>> seen(threads);
+    std::barrier start(threads);
+    {
+        std::vector<std::jthread> workers;
+        for (int i = 0; i < threads; ++i)
+            workers.emplace_back([&, i] {
+                start.arrive_and_wait();
+                seen[i] = context.keychain();
+            });
+    }
+    EXPECT_EQ(made.load(), 1);
+    for (const auto &k : seen)
+        EXPECT_EQ(k, seen.front());
+}
+
+TEST(Service, holdsTheSharedContext)
+{
+    auto context = std::make_shared<ServiceContext>();
+    Service a(context), b(context);
+    EXPECT_EQ(a.serviceContext(), context);
+    EXPECT_EQ(b.serviceContext(), a.serviceContext());
+}
+
+TEST(Atomic, readModifyWritesFromManyThreadsAreNotLost)
+{
+    Atomic<std::vector<int>> box;
+    constexpr int threads = 4, rounds = 1000;
+    std::barrier start(threads);
+    {
+        std::vector<std::jthread> workers;
+        for (int t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                start.arrive_and_wait();
+                for (int i = 0; i < rounds; ++i)
+                    box.with([&](std::vector<int> &v) { v.push_back(t); });
+            });
+    }
+    EXPECT_EQ(box.load().size(), std::size_t(threads * rounds));
+    box.store({7});
+    EXPECT_EQ(box.with([](std::vector<int> &v) { return v.front(); }), 7);
+}
