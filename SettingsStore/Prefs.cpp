@@ -1,5 +1,7 @@
 #include "Prefs.h"
 
+#include "SettingsStore/CompositeUserDefaultsKeyObservation.h"
+
 namespace faciward::prefs {
 
 void Prefs::reset(const std::vector<std::reference_wrapper<const AnyKey>> &keys)
@@ -22,6 +24,44 @@ void Prefs::removeAll(platform::SettingsStore &suite)
         names.push_back(entry.first);
     for (const auto &name : names)
         suite.removeObject(name);
+}
+
+std::shared_ptr<PrefsObservation> Prefs::observe(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
+                                                 const ObservationOptions &options, std::function<void()> handler)
+{
+    std::vector<CompositeUserDefaultsKeyObservation::SuiteKeyPair> pairs;
+    for (const AnyKey &key : keys)
+        pairs.push_back({key.suite(), key.name()});
+    auto observation = CompositeUserDefaultsKeyObservation::create(
+        std::move(pairs), [handler = std::move(handler)](const BaseChange &) {
+            if (handler)
+                handler();
+        });
+    observation->start(options);
+    return observation;
+}
+
+reactive::Publisher<reactive::Void> Prefs::publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
+                                                     const ObservationOptions &options)
+{
+    if (keys.empty())
+        return reactive::Publisher<reactive::Void>(
+            [](reactive::Publisher<reactive::Void>::Receiver) { return reactive::AnyCancellable(); });
+    std::vector<reactive::Publisher<reactive::Void>> members;
+    for (const AnyKey &key : keys)
+        members.push_back(PrefsPublisher(key.suite(), key.name(), options)
+                              .eraseToAnyPublisher()
+                              .map([](const BaseChange &) { return reactive::Void{}; }));
+    // Merged: one subscription per key, in list order, all ended together.
+    return reactive::Publisher<reactive::Void>([members](reactive::Publisher<reactive::Void>::Receiver receiver) {
+        auto subscriptions = std::make_shared<reactive::CancellableSet>();
+        for (const auto &member : members)
+            subscriptions->push_back(member.sink(receiver));
+        return reactive::AnyCancellable([subscriptions] {
+            for (auto &subscription : *subscriptions)
+                subscription.cancel();
+        });
+    });
 }
 
 } // namespace faciward::prefs

@@ -1,15 +1,23 @@
 #pragma once
 
+#include "Platform/Reactive/Publisher.h"
 #include "Platform/Settings/SettingsStore.h"
 #include "SettingsStore/AnyKey.h"
 #include "SettingsStore/Key.h"
+#include "SettingsStore/KeyChange.h"
+#include "SettingsStore/ObservationOption.h"
+#include "SettingsStore/PrefsObservation.h"
+#include "SettingsStore/PrefsPublisher.h"
 #include "SettingsStore/PrefsSerializable.h"
+#include "SettingsStore/UserDefaultsKeyObservation.h"
 
 #include <concepts>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace faciward::prefs {
@@ -135,6 +143,51 @@ struct Prefs
 
     /// @brief Removes every entry of @p suite's dictionary representation.
     static void removeAll(platform::SettingsStore &suite);
+
+    // --- observation ---------------------------------------------------------------
+
+    /// @brief Observes @p key in its suite: @p handler gets the typed record of each
+    /// change, on the thread that made it (see ObservationOption for what
+    /// @p options add). Runs until the result is stopped or released.
+    template<PrefsSerializable V>
+    [[nodiscard]] static std::shared_ptr<PrefsObservation>
+    observe(const Key<V> &key, const ObservationOptions &options,
+            std::type_identity_t<std::function<void(const KeyChange<V> &)>> handler)
+    {
+        auto observation = UserDefaultsKeyObservation::create(
+            key.suite(), key.name(),
+            [handler = std::move(handler), defaultValue = key.defaultValue()](const BaseChange &change) {
+                handler(KeyChange<V>::from(change, defaultValue));
+            });
+        observation->start(options);
+        return observation;
+    }
+
+    /// @brief Observes several keys, each in its own suite: @p handler is called for
+    /// every record of any of them, without being told which. Runs until the result
+    /// is stopped or released.
+    [[nodiscard]] static std::shared_ptr<PrefsObservation>
+    observe(const std::vector<std::reference_wrapper<const AnyKey>> &keys, const ObservationOptions &options,
+            std::function<void()> handler);
+
+    // --- publishers ----------------------------------------------------------------
+
+    /// @brief The typed records of @p key's changes, as a publisher that never
+    /// fails nor completes; each subscriber observes on its own.
+    template<PrefsSerializable V>
+    static reactive::Publisher<KeyChange<V>> publisher(const Key<V> &key, const ObservationOptions &options = {})
+    {
+        return PrefsPublisher(key.suite(), key.name(), options)
+            .eraseToAnyPublisher()
+            .map([defaultValue = key.defaultValue()](const BaseChange &change) {
+                return KeyChange<V>::from(change, defaultValue);
+            });
+    }
+
+    /// @brief A value-less element for every record of any of @p keys, merged in
+    /// list order; over no keys, a publisher that emits nothing. Never completes.
+    static reactive::Publisher<reactive::Void> publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
+                                                         const ObservationOptions &options = {});
 };
 
 } // namespace faciward::prefs

@@ -2,6 +2,7 @@
 
 #include "Platform/Settings/SettingsFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -38,6 +39,26 @@ bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &
 }
 
 } // namespace
+
+struct SettingsStore::ObserverEntry
+{
+    ObserverEntry(ObserverToken token, KeyValueObservingOptions options, Observer observer)
+        : token(token)
+        , options(options)
+        , observer(std::move(observer))
+    {
+    }
+    const ObserverToken token;
+    const KeyValueObservingOptions options;
+    const Observer observer;
+    std::atomic<bool> active{true};
+
+    void deliver(const KeyValueChange &change) const
+    {
+        if (active.load(std::memory_order_acquire) && observer)
+            observer(change);
+    }
+};
 
 SettingsStore::SettingsStore(std::filesystem::path file)
     : m_file(std::make_unique<SettingsFile>(std::move(file)))
@@ -140,26 +161,34 @@ bool SettingsStore::setObject(const std::string &key, std::optional<PlistValue> 
     if (!value)
         return removeObject(key);
     auto shared = std::make_shared<const PlistValue>(std::move(*value));
-    return commit(key, [&shared](const ValuePtr &, const ValuePtr &) -> std::optional<ValuePtr> { return shared; });
+    return commit(
+        key, [&shared](const ValuePtr &, const ValuePtr &) -> std::optional<ValuePtr> { return shared; },
+        Announce::always);
 }
 
 bool SettingsStore::removeObject(const std::string &key)
 {
-    return commit(key, [](const ValuePtr &stored, const ValuePtr &) -> std::optional<ValuePtr> {
-        if (!stored)
-            return std::nullopt; // nothing to remove, nothing to write
-        return ValuePtr{};
-    });
+    return commit(
+        key,
+        [](const ValuePtr &stored, const ValuePtr &) -> std::optional<ValuePtr> {
+            if (!stored)
+                return std::nullopt; // nothing to remove, nothing to write
+            return ValuePtr{};
+        },
+        Announce::ifStored);
 }
 
 bool SettingsStore::update(const std::string &key, const UpdateFunction &change)
 {
-    return commit(key, [&change](const ValuePtr &, const ValuePtr &effective) -> std::optional<ValuePtr> {
-        auto result = change(effective ? std::optional<PlistValue>(*effective) : std::nullopt);
-        if (!result)
-            return ValuePtr{};
-        return std::make_shared<const PlistValue>(std::move(*result));
-    });
+    return commit(
+        key,
+        [&change](const ValuePtr &, const ValuePtr &effective) -> std::optional<ValuePtr> {
+            auto result = change(effective ? std::optional<PlistValue>(*effective) : std::nullopt);
+            if (!result)
+                return ValuePtr{};
+            return std::make_shared<const PlistValue>(std::move(*result));
+        },
+        Announce::always);
 }
 
 void SettingsStore::registerDefaults(const PlistDictionary &defaults)
@@ -240,12 +269,27 @@ void SettingsStore::relocate(const std::filesystem::path &file)
     m_loaded.store(false, std::memory_order_release);
 }
 
-bool SettingsStore::commit(const std::string &key, const Mutation &mutation)
+bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Announce announce)
 {
     if (t_updating == this) {
         printLine("faciward: a settings update function wrote to the store it updates (key \"" + key +
                   "\"); this would deadlock");
         std::abort();
+    }
+    // Prior records go out before the write, with no lock held: an observer may
+    // read or even write the store from there.
+    if (!observersOf(key, observingPrior).empty()) {
+        ensureLoaded();
+        ValuePtr current;
+        bool announces = true;
+        {
+            std::shared_lock data(m_dataMutex);
+            if (announce == Announce::ifStored && !m_values.contains(key))
+                announces = false;
+            current = effectiveLocked(key);
+        }
+        if (announces)
+            willChange(key, current);
     }
     std::vector<Change> changes;
     std::exception_ptr failure;
@@ -293,7 +337,7 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation)
                 if (ok) {
                     std::unique_lock data(m_dataMutex);
                     m_values = std::move(candidate);
-                    changes.push_back({key, effective, effectiveLocked(key)});
+                    changes.push_back({key, effective, effectiveLocked(key), true});
                 }
             }
         }
@@ -309,12 +353,103 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation)
 
 void SettingsStore::notify(const std::vector<Change> &changes)
 {
-    for (const auto &change : changes)
+    for (const auto &change : changes) {
+        if (!change.announced)
+            willChange(change.key, change.oldValue);
         didChange(change.key, change.oldValue, change.newValue);
+    }
 }
 
-void SettingsStore::didChange(const std::string &, const ValuePtr &, const ValuePtr &)
+SettingsStore::ObserverToken SettingsStore::addObserver(const std::string &key, KeyValueObservingOptions options,
+                                                       Observer observer)
 {
+    // Loaded now, so that what the file holds at registration is the state later
+    // changes are reported against, including the first reload's.
+    ensureLoaded();
+    std::shared_ptr<ObserverEntry> entry;
+    {
+        std::lock_guard lock(m_observerMutex);
+        entry = std::make_shared<ObserverEntry>(++m_lastToken, options, std::move(observer));
+        m_observers[key].push_back(entry);
+        m_observerKeys.emplace(entry->token, key);
+    }
+    // Registered first, so that no change made meanwhile goes unreported.
+    if (options & observingInitial) {
+        KeyValueChange change;
+        if (options & observingNew)
+            change.newValue = objectSnapshot(key);
+        entry->deliver(change);
+    }
+    return entry->token;
+}
+
+bool SettingsStore::removeObserver(ObserverToken token)
+{
+    std::shared_ptr<ObserverEntry> removed;
+    {
+        std::lock_guard lock(m_observerMutex);
+        auto name = m_observerKeys.find(token);
+        if (name == m_observerKeys.end())
+            return false;
+        if (auto list = m_observers.find(name->second); list != m_observers.end()) {
+            auto &entries = list->second;
+            auto found = std::find_if(entries.begin(), entries.end(),
+                                      [token](const auto &entry) { return entry->token == token; });
+            if (found != entries.end()) {
+                removed = *found;
+                entries.erase(found);
+            }
+            if (entries.empty())
+                m_observers.erase(list);
+        }
+        m_observerKeys.erase(name);
+    }
+    if (removed)
+        removed->active.store(false, std::memory_order_release);
+    // The entry (and the function it holds) goes outside the lock: destroying a
+    // function may release objects whose destructors use the store.
+    return removed != nullptr;
+}
+
+std::size_t SettingsStore::observerCount(std::string_view key) const
+{
+    std::lock_guard lock(m_observerMutex);
+    auto found = m_observers.find(key);
+    return found == m_observers.end() ? 0 : found->second.size();
+}
+
+SettingsStore::ObserverList SettingsStore::observersOf(std::string_view key, KeyValueObservingOptions required) const
+{
+    ObserverList result;
+    std::lock_guard lock(m_observerMutex);
+    if (auto found = m_observers.find(key); found != m_observers.end())
+        for (const auto &entry : found->second)
+            if ((entry->options & required) == required)
+                result.push_back(entry);
+    return result;
+}
+
+void SettingsStore::willChange(const std::string &key, const ValuePtr &oldValue)
+{
+    for (const auto &entry : observersOf(key, observingPrior)) {
+        KeyValueChange change;
+        change.isPrior = true;
+        if (entry->options & observingOld)
+            change.oldValue = oldValue;
+        entry->deliver(change);
+    }
+}
+
+void SettingsStore::didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue)
+{
+    for (const auto &entry : observersOf(key, 0)) {
+        KeyValueChange change;
+        if (entry->options & observingOld)
+            change.oldValue = oldValue;
+        if (entry->options & observingNew)
+            change.newValue = newValue;
+        entry->deliver(change);
+    }
 }
 
 } // namespace faciward::platform

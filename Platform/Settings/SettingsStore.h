@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Platform/Settings/KeyValueChange.h"
 #include "Platform/Settings/PlistValue.h"
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -37,6 +39,15 @@ class SettingsFile;
 ///
 /// Safe to use from any thread. Reads take a shared lock for a moment; writes
 /// are serialised, and update() runs a read-modify-write of one key atomically.
+///
+/// Observers of a key (addObserver) hear of every write of the key and every
+/// other change of its effective value, on the thread that made it, with no lock
+/// of the store held, so they may read and write the store. A write of this
+/// process announces itself to observers that asked for prior records before it
+/// is made, and is reported after it is made. Changes taken in from the file (other processes' writes, found by
+/// reload() or while writing) and newly registered defaults are already in place
+/// when their prior record goes out; the after record follows at once. A change
+/// that cannot be persisted gets its prior record but no after record.
 class SettingsStore
 {
 public:
@@ -99,6 +110,28 @@ public:
     /// values in memory are kept).
     bool reload();
 
+    /// @brief Receives the change records of one key.
+    using Observer = std::function<void(const KeyValueChange &)>;
+    /// @brief Names one registration of an observer; never 0.
+    using ObserverToken = std::uint64_t;
+
+    /// @brief Registers @p observer for the changes of @p key, as @p options ask
+    /// (observingNew, observingOld, observingInitial, observingPrior). With
+    /// observingInitial the observer gets one record, on this thread, before the
+    /// call returns: the current value as the new value and no old value.
+    /// Observers of one key are told in the order they were registered.
+    [[nodiscard]] ObserverToken addObserver(const std::string &key, KeyValueObservingOptions options,
+                                            Observer observer);
+
+    /// @brief Ends the registration @p token. Idempotent; 0 and unknown tokens are
+    /// ignored. A record that another thread is delivering at this moment may still
+    /// reach the observer after the call returns.
+    /// @return true when the registration was active until now.
+    bool removeObserver(ObserverToken token);
+
+    /// @brief How many observers are registered for @p key.
+    std::size_t observerCount(std::string_view key) const;
+
     /// @brief Points the store at another file. The application domain is dropped
     /// from memory (neither file is touched) and the new file is read on next use;
     /// registered defaults stay. For switching the standard store to another file
@@ -112,7 +145,12 @@ private:
         std::string key;
         ValuePtr oldValue;
         ValuePtr newValue;
+        bool announced = false; // its prior record went out before it was made
     };
+    struct ObserverEntry;
+    using ObserverList = std::vector<std::shared_ptr<ObserverEntry>>;
+    // How a write of one key announces itself to prior observers.
+    enum class Announce { always, ifStored };
     // Given the stored and the effective value, the value to write (null removes),
     // or nothing to leave the store as it is.
     using Mutation = std::function<std::optional<ValuePtr>(const ValuePtr &stored, const ValuePtr &effective)>;
@@ -120,13 +158,19 @@ private:
     void ensureLoaded() const;
     void loadLocked() const;
     bool refreshLocked(std::vector<Change> &changes);
-    bool commit(const std::string &key, const Mutation &mutation);
+    bool commit(const std::string &key, const Mutation &mutation, Announce announce);
     ValuePtr effectiveLocked(std::string_view key) const;
     void notify(const std::vector<Change> &changes);
 
+    ObserverList observersOf(std::string_view key, KeyValueObservingOptions required) const;
+
+    /// @brief Called on the writing thread before a change of @p key is made or
+    /// reported, with no lock held: the prior records.
+    void willChange(const std::string &key, const ValuePtr &oldValue);
+
     /// @brief Called on the writing thread after every committed change of the
     /// effective value of @p key (own writes, registered defaults, and changes of
-    /// other processes taken in), with no lock held. Observation hooks in here.
+    /// other processes taken in), with no lock held: the after records.
     void didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue);
 
     mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
@@ -136,6 +180,11 @@ private:
     mutable std::shared_mutex m_dataMutex; // guards the two domains
     mutable Values m_values;
     Values m_defaults;
+
+    mutable std::mutex m_observerMutex; // guards the observer registry
+    std::map<std::string, ObserverList, std::less<>> m_observers;
+    std::map<ObserverToken, std::string> m_observerKeys;
+    ObserverToken m_lastToken = 0;
 };
 
 } // namespace faciward::platform

@@ -1,0 +1,123 @@
+#include "SettingsFileWatcher.h"
+
+#include "Platform/Settings/SettingsStore.h"
+
+#include <QFileSystemWatcher>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <system_error>
+
+namespace faciward::platform {
+
+namespace {
+
+QString qtPath(const std::filesystem::path &path)
+{
+    return QString::fromStdString(path.string());
+}
+
+bool pathExists(const std::filesystem::path &path)
+{
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Shared with the reloads posted to the scheduler, which may run after the
+// watcher is gone.
+struct ReloadState
+{
+    std::shared_ptr<SettingsStore> store;
+    std::atomic<bool> pending{false};
+};
+
+} // namespace
+
+class SettingsFileWatcher::Private
+{
+public:
+    Private(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+        : file(store->filePath())
+        , scheduler(scheduler)
+        , state(std::make_shared<ReloadState>())
+    {
+        state->store = std::move(store);
+        QObject::connect(&watcher, &QFileSystemWatcher::fileChanged, &watcher, [this] { changed(); });
+        QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &watcher, [this] { changed(); });
+        rewatch();
+    }
+
+    // What should be watched now: the file and its folder when they exist; while
+    // the folder is missing, its nearest existing ancestor, to see it appear.
+    QStringList wanted() const
+    {
+        QStringList paths;
+        const auto folder = file.parent_path();
+        if (pathExists(folder)) {
+            paths << qtPath(folder);
+            if (pathExists(file))
+                paths << qtPath(file);
+            return paths;
+        }
+        for (auto ancestor = folder.parent_path(); !ancestor.empty(); ancestor = ancestor.parent_path()) {
+            if (pathExists(ancestor)) {
+                paths << qtPath(ancestor);
+                break;
+            }
+            if (ancestor == ancestor.parent_path())
+                break;
+        }
+        return paths;
+    }
+
+    void rewatch()
+    {
+        const QStringList paths = wanted();
+        QStringList stale;
+        for (const QString &path : watcher.files() + watcher.directories())
+            if (!paths.contains(path))
+                stale << path;
+        if (!stale.isEmpty())
+            watcher.removePaths(stale);
+        QStringList missing;
+        const QStringList watched = watcher.files() + watcher.directories();
+        for (const QString &path : paths)
+            if (!watched.contains(path))
+                missing << path;
+        // A path that vanished between the check and here is simply not added;
+        // its folder's event brings the next look.
+        if (!missing.isEmpty())
+            watcher.addPaths(missing);
+    }
+
+    void changed()
+    {
+        rewatch();
+        if (state->pending.exchange(true))
+            return;
+        std::weak_ptr<ReloadState> weak = state;
+        scheduler.post([weak] {
+            auto s = weak.lock();
+            if (!s)
+                return;
+            // Cleared first: an event during the reload asks for another one.
+            s->pending.store(false);
+            s->store->reload();
+        });
+    }
+
+    const std::filesystem::path file;
+    reactive::Scheduler &scheduler;
+    std::shared_ptr<ReloadState> state;
+    QFileSystemWatcher watcher;
+};
+
+SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+    : d(std::make_unique<Private>(std::move(store), scheduler))
+{
+}
+
+SettingsFileWatcher::~SettingsFileWatcher() = default;
+
+} // namespace faciward::platform

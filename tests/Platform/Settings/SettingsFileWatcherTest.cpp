@@ -1,0 +1,149 @@
+#include "Platform/Runtime/QtScheduler.h"
+#include "Platform/Settings/SettingsFileWatcher.h"
+#include "Platform/Settings/SettingsStore.h"
+#include "tests/support/Guards.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace faciward::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+QCoreApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "faciward-test";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// Runs the event loop until @p done holds; the real-time limit only turns a
+// hang into a failure.
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 20s)
+{
+    QTimer safety;
+    safety.setSingleShot(true);
+    safety.start(limit);
+    QEventLoop loop;
+    while (!done() && safety.isActive())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+struct Heard
+{
+    std::string key;
+    std::optional<PlistValue> newValue;
+    std::optional<PlistValue> oldValue;
+    bool onLoopThread;
+    bool operator==(const Heard &) const = default;
+};
+
+class SettingsFileWatcherTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { application(); }
+
+    void listen(SettingsStore &target, const std::string &key)
+    {
+        (void)target.addObserver(key, observingNew | observingOld, [this, key](const KeyValueChange &change) {
+            heard.push_back({key, change.newValue ? std::optional<PlistValue>(*change.newValue) : std::nullopt,
+                             change.oldValue ? std::optional<PlistValue>(*change.oldValue) : std::nullopt,
+                             QThread::currentThread() == application().thread()});
+        });
+    }
+
+    std::size_t heardOf(const std::string &key) const
+    {
+        return static_cast<std::size_t>(
+            std::count_if(heard.begin(), heard.end(), [&](const Heard &h) { return h.key == key; }));
+    }
+
+    TempDir dir{"faciward-watch"};
+    runtime::QtScheduler scheduler;
+    std::vector<Heard> heard;
+};
+
+TEST_F(SettingsFileWatcherTest, anotherWritersChangeReachesObserversOnTheLoopThread)
+{
+    const auto file = dir / "settings.json";
+    auto store = std::make_shared<SettingsStore>(file);
+    ASSERT_TRUE(store->setObject("a", PlistValue(1)));
+    listen(*store, "a");
+    SettingsFileWatcher watcher(store, scheduler);
+
+    SettingsStore other(file);
+    ASSERT_TRUE(other.setObject("a", PlistValue(2)));
+    ASSERT_TRUE(spinUntil([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, (std::vector<Heard>{{"a", PlistValue(2), PlistValue(1), true}}));
+    EXPECT_EQ(store->object("a"), PlistValue(2));
+}
+
+TEST_F(SettingsFileWatcherTest, keepsWatchingAcrossReplacementsAndIgnoresItsOwnWrites)
+{
+    const auto file = dir / "settings.json";
+    auto store = std::make_shared<SettingsStore>(file);
+    ASSERT_TRUE(store->setObject("a", PlistValue(0)));
+    listen(*store, "a");
+    listen(*store, "mine");
+    SettingsFileWatcher watcher(store, scheduler);
+
+    SettingsStore other(file);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(other.setObject("a", PlistValue(i)));
+        ASSERT_TRUE(spinUntil([&] { return heardOf("a") == static_cast<std::size_t>(i); })) << "write " << i;
+    }
+    ASSERT_TRUE(store->setObject("mine", PlistValue(true)));
+    EXPECT_EQ(heardOf("mine"), 1u);
+    // A later outside write is taken in after whatever our own write stirred up.
+    ASSERT_TRUE(other.setObject("a", PlistValue(4)));
+    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 4; }));
+    EXPECT_EQ(heardOf("mine"), 1u);
+    EXPECT_EQ(heard.back(), (Heard{"a", PlistValue(4), PlistValue(3), true}));
+}
+
+TEST_F(SettingsFileWatcherTest, aFolderThatAppearsLaterIsWatchedFromThen)
+{
+    const auto file = dir / "nested" / "deeper" / "settings.json";
+    auto store = std::make_shared<SettingsStore>(file);
+    listen(*store, "a");
+    SettingsFileWatcher watcher(store, scheduler);
+
+    SettingsStore other(file);
+    ASSERT_TRUE(other.setObject("a", PlistValue("first")));
+    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 1; }));
+    ASSERT_TRUE(other.setObject("a", PlistValue("second")));
+    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 2; }));
+    EXPECT_EQ(heard, (std::vector<Heard>{{"a", PlistValue("first"), std::nullopt, true},
+                                         {"a", PlistValue("second"), PlistValue("first"), true}}));
+}
+
+TEST_F(SettingsFileWatcherTest, aRemovedFileReadsAsNoValues)
+{
+    const auto file = dir / "settings.json";
+    auto store = std::make_shared<SettingsStore>(file);
+    store->registerDefaults({{"a", PlistValue(6)}});
+    ASSERT_TRUE(store->setObject("a", PlistValue(1)));
+    listen(*store, "a");
+    SettingsFileWatcher watcher(store, scheduler);
+
+    std::filesystem::remove(file);
+    ASSERT_TRUE(spinUntil([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, (std::vector<Heard>{{"a", PlistValue(6), PlistValue(1), true}}));
+}
+
+} // namespace
+} // namespace faciward::platform

@@ -1,0 +1,225 @@
+#include "SettingsStore/LifetimeTrackerList.h"
+#include "SettingsStore/Prefs.h"
+#include "SettingsStore/Qt/Observable.h"
+#include "SettingsStore/Qt/Pref.h"
+#include "SettingsStore/Qt/QObjectLifetime.h"
+#include "WidgetApplication.h"
+#include "tests/support/Guards.h"
+
+#include <QApplication>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <thread>
+#include <vector>
+
+namespace faciward::prefs {
+namespace {
+
+using faciward::testing::spinUntil;
+using faciward::testing::widgetApplication;
+using platform::SettingsStore;
+
+bool onMainThread()
+{
+    return QThread::currentThread() == widgetApplication().thread();
+}
+
+// What an observable object signalled, and what the key held at each signal.
+struct SignalLog
+{
+    std::vector<std::string> names;
+    std::vector<std::int64_t> values;
+    std::vector<bool> onMain;
+
+    template<class O>
+    void watch(O &observable)
+    {
+        QObject::connect(&observable, &ObservableBase::willChange, &observable, [this, &observable] {
+            add("willChange", observable.value());
+        });
+        QObject::connect(&observable, &ObservableBase::changed, &observable, [this, &observable] {
+            add("changed", observable.value());
+        });
+    }
+    void add(const std::string &signal, std::int64_t value)
+    {
+        names.push_back(signal);
+        values.push_back(value);
+        onMain.push_back(onMainThread());
+    }
+    std::size_t count(const std::string &signal) const
+    {
+        return static_cast<std::size_t>(std::count(names.begin(), names.end(), signal));
+    }
+};
+
+class ObservableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { widgetApplication(); }
+
+    faciward::testing::TempDir dir{"faciward-observable"};
+    std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(dir / "settings.json");
+    const Key<std::int64_t> number{"number", 6, store};
+    SignalLog log;
+};
+
+TEST_F(ObservableTest, writingThroughTheBindingSignalsTwiceBeforeAndOnceAfter)
+{
+    Pref<std::int64_t> pref(number);
+    log.watch(pref.observable());
+    const auto binding = pref.binding();
+    ASSERT_TRUE(binding.set(9));
+    // Before the write: once from the setter, once from the store's prior notice.
+    EXPECT_EQ(log.names, (std::vector<std::string>{"willChange", "willChange", "changed"}));
+    EXPECT_EQ(log.values, (std::vector<std::int64_t>{6, 6, 9}));
+    EXPECT_EQ(binding.get(), 9);
+    EXPECT_EQ(pref.value(), 9);
+    EXPECT_EQ(store->object("number"), platform::PlistValue(9));
+}
+
+TEST_F(ObservableTest, aWriteFromABackgroundThreadReachesTheObjectOnTheMainThread)
+{
+    Observable<std::int64_t> observable(number);
+    log.watch(observable);
+    std::thread([&] { EXPECT_TRUE(Prefs::set(number, std::int64_t{42})); }).join();
+    EXPECT_TRUE(log.names.empty()) << "nothing is signalled on the writing thread";
+    ASSERT_TRUE(spinUntil([&] { return log.count("changed") == 1; }));
+    EXPECT_EQ(log.names, (std::vector<std::string>{"willChange", "changed"}));
+    EXPECT_EQ(log.onMain, (std::vector<bool>{true, true}));
+    EXPECT_EQ(log.values.back(), 42) << "when changed() arrives the new value is in place";
+}
+
+TEST_F(ObservableTest, manyBackgroundWritersAreAllHeardOnTheMainThread)
+{
+    constexpr int writers = 4;
+    constexpr int writes = 20;
+    Observable<std::int64_t> observable(number);
+    log.watch(observable);
+    std::barrier start(writers);
+    std::vector<std::thread> threads;
+    for (int w = 0; w < writers; ++w)
+        threads.emplace_back([&, w] {
+            start.arrive_and_wait();
+            for (int i = 0; i < writes; ++i)
+                EXPECT_TRUE(Prefs::set(number, std::int64_t{w * 100 + i}));
+        });
+    for (auto &thread : threads)
+        thread.join();
+    ASSERT_TRUE(spinUntil([&] { return log.count("changed") == writers * writes; }));
+    EXPECT_EQ(log.count("willChange"), static_cast<std::size_t>(writers * writes));
+    EXPECT_TRUE(std::all_of(log.onMain.begin(), log.onMain.end(), [](bool b) { return b; }));
+}
+
+TEST_F(ObservableTest, resetRemovesTheEntryAndTellsTheObservers)
+{
+    Pref<std::int64_t> pref(number);
+    ASSERT_TRUE(pref.setValue(3));
+    EXPECT_FALSE(pref.isDefaultValue());
+    log.watch(pref.observable());
+    ASSERT_TRUE(pref.reset());
+    EXPECT_EQ(pref.value(), 6);
+    EXPECT_TRUE(pref.isDefaultValue());
+    EXPECT_EQ(log.names, (std::vector<std::string>{"willChange", "changed"}));
+    EXPECT_FALSE(SettingsStore(dir / "settings.json").object("number")) << "the entry is gone from the file";
+}
+
+TEST_F(ObservableTest, aSignalOnItsWayNeverReachesADestroyedObject)
+{
+    auto *observable = new Observable<std::int64_t>(number);
+    int heard = 0;
+    QObject::connect(observable, &ObservableBase::changed, observable, [&] { ++heard; });
+    std::atomic<bool> marker{false};
+    std::thread([&] {
+        EXPECT_TRUE(Prefs::set(number, std::int64_t{1}));
+        // Queued behind the object's own signals.
+        QMetaObject::invokeMethod(&widgetApplication(), [&] { marker = true; }, Qt::QueuedConnection);
+    }).join();
+    delete observable;
+    ASSERT_TRUE(spinUntil([&] { return marker.load(); }));
+    EXPECT_EQ(heard, 0);
+    EXPECT_EQ(store->observerCount("number"), 0u);
+}
+
+TEST_F(ObservableTest, destroyingTheObjectEndsItsObservation)
+{
+    {
+        Pref<std::int64_t> pref(number);
+        EXPECT_EQ(store->observerCount("number"), 1u);
+    }
+    EXPECT_EQ(store->observerCount("number"), 0u);
+}
+
+TEST_F(ObservableTest, thePrefsPublisherStartsWithTheCurrentValue)
+{
+    Pref<std::int64_t> pref(number);
+    ASSERT_TRUE(pref.setValue(4));
+    std::vector<std::int64_t> values;
+    auto subscription = pref.publisher().sink([&](const KeyChange<std::int64_t> &c) { values.push_back(c.newValue); });
+    ASSERT_TRUE(pref.setValue(5));
+    EXPECT_EQ(values, (std::vector<std::int64_t>{4, 5}));
+}
+
+TEST_F(ObservableTest, aBindingOutlivingItsPrefStillReadsAndWrites)
+{
+    const auto binding = [&] {
+        Pref<std::int64_t> pref(number);
+        return pref.binding();
+    }();
+    ASSERT_TRUE(binding.set(8));
+    EXPECT_EQ(binding.get(), 8);
+    EXPECT_EQ(Prefs::get(number), 8);
+}
+
+TEST_F(ObservableTest, anObservationTiedToAQObjectEndsWhenTheObjectIsDestroyed)
+{
+    auto *owner = new QObject;
+    int heard = 0;
+    std::weak_ptr<PrefsObservation> alive;
+    {
+        auto observation = Prefs::observe(number, {}, [&](const KeyChange<std::int64_t> &) { ++heard; });
+        observation->tieToOwner(QObjectLifetime::trackersOf(owner));
+        alive = observation;
+    }
+    ASSERT_TRUE(Prefs::set(number, std::int64_t{1}));
+    EXPECT_EQ(heard, 1);
+    delete owner;
+    EXPECT_TRUE(alive.expired());
+    EXPECT_EQ(store->observerCount("number"), 0u);
+    ASSERT_TRUE(Prefs::set(number, std::int64_t{2}));
+    EXPECT_EQ(heard, 1);
+}
+
+TEST_F(ObservableTest, observationsTiedToOneQObjectFromManyThreadsShareItsList)
+{
+    constexpr int threads = 6;
+    constexpr int perThread = 20;
+    auto *owner = new QObject;
+    std::vector<std::shared_ptr<LifetimeTrackerList>> lists(threads);
+    std::barrier start(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            start.arrive_and_wait();
+            for (int i = 0; i < perThread; ++i) {
+                lists[t] = QObjectLifetime::trackersOf(owner);
+                Prefs::observe(number, {}, [](const KeyChange<std::int64_t> &) {})->tieToOwner(lists[t]);
+            }
+        });
+    for (auto &worker : workers)
+        worker.join();
+    for (const auto &list : lists)
+        EXPECT_EQ(list, lists.front());
+    EXPECT_EQ(lists.front()->size(), static_cast<std::size_t>(threads * perThread));
+    EXPECT_EQ(store->observerCount("number"), static_cast<std::size_t>(threads * perThread));
+    delete owner;
+    EXPECT_EQ(store->observerCount("number"), 0u);
+    EXPECT_TRUE(lists.front()->isReleased());
+}
+
+} // namespace
+} // namespace faciward::prefs
