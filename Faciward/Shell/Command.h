@@ -36,6 +36,9 @@ Command facesCommand();
 Command enrolCommand();
 /// @brief `check IMAGE…`: whether the owner is in each picture (CheckCommand.cpp).
 Command checkCommand();
+/// @brief `run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]`: the check
+/// cycle on the real devices, one line per event (RunCommand.cpp).
+Command runCommand();
 
 /// @brief Writes "faciward: " and @p message as one line on standard error.
 void complain(const std::string &message);

@@ -17,7 +17,7 @@ namespace {
 
 std::vector<Command> allCommands()
 {
-    return {facesCommand(), enrolCommand(), checkCommand()};
+    return {facesCommand(), enrolCommand(), checkCommand(), runCommand()};
 }
 
 void printUsage(const std::vector<Command> &commands)

@@ -36,8 +36,20 @@ std::string ImageStoreService::freeName(const std::string &key) const
     return name;
 }
 
-std::optional<ImageStoreService::ImageItem> ImageStoreService::store(const cv::Mat &image, const std::string &key)
+std::filesystem::path ImageStoreService::pictureFile(const ImageItem &item)
 {
+    return storage::FileStorage::documentsDirectory() / storage::FileStorage::defaultFolder / (item.key + ".png");
+}
+
+std::optional<ImageStoreService::ImageItem> ImageStoreService::store(const cv::Mat &image, const std::string &key,
+                                                                     const FailureReport &report)
+{
+    const auto fail = [&report](const std::string &line) {
+        if (report)
+            report(line);
+        else
+            std::cout << line << std::endl;
+    };
     // One store at a time, so two pictures of the same second get two names
     // and two history updates.
     std::lock_guard lock(m_mutex);
@@ -46,7 +58,7 @@ std::optional<ImageStoreService::ImageItem> ImageStoreService::store(const cv::M
         item.key = freeName(key);
         item.url = storage::FileStorage::fileURL(m_storage.saveImage(image, storage::DefaultStorageKey(item.key)));
     } catch (const std::exception &error) {
-        std::cout << error.what() << std::endl;
+        fail(error.what());
         return std::nullopt;
     }
     const bool listed = prefs::Prefs::update(settings::Keys::storedImages(), [&](std::vector<ImageItem> &history) {
@@ -56,7 +68,7 @@ std::optional<ImageStoreService::ImageItem> ImageStoreService::store(const cv::M
         history.push_back(item);
     });
     if (!listed)
-        std::cout << "Could not record the picture " << item.key << " in the history" << std::endl;
+        fail("Could not record the picture " + item.key + " in the history");
     return item;
 }
 

@@ -100,6 +100,9 @@ void LockingManager::start(bool withForcing)
         }
     }
     newGeneration();
+    // Tracking anew ends an earlier lock path: after the user unlocked the
+    // screen, its count-down must not lock the session again.
+    m_lockingCountDown.cancel();
     publish(Status::idle);
     // One idle timer, however often tracking is started.
     m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); }, idleTimerTolerance);

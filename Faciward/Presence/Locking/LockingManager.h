@@ -72,6 +72,7 @@ public:
     /// @brief Begins tracking. Without @p withForcing a stored disable period is
     /// honoured: one until tomorrow leaves everything as it is; a timed one arms
     /// disableTimer() with its remaining seconds and starts tracking when it ends.
+    /// A start that begins tracking also cancels a running lock count-down.
     void start(bool withForcing);
     /// @brief Stops tracking: camera off, idle timer and restart count-down
     /// cancelled, status `disabled`.

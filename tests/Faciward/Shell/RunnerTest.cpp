@@ -4,6 +4,7 @@
 #include "Platform/Settings/Json.h"
 #include "SettingsStore/Prefs.h"
 #include "bench/recognition/DevelopmentSet.h"
+#include "tests/Faciward/Shell/FaciwardProcess.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 #include "tests/support/Guards.h"
 #include "tests/support/ScopedSettingsFile.h"
@@ -11,12 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace ft = faciward::testing;
 using faciward::platform::Json;
@@ -25,79 +20,9 @@ namespace Keys = faciward::settings::Keys;
 
 namespace {
 
-struct Outcome
-{
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the real binary with @p arguments, in this process's environment.
-Outcome runFaciward(const std::vector<std::string> &arguments)
-{
-    std::vector<std::string> argv{FACIWARD_BINARY};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char *> raw;
-    for (auto &a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
-
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
-        throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    Outcome run;
-    if (spawned != 0) {
-        ::close(out[0]);
-        ::close(err[0]);
-        throw std::runtime_error("cannot start " + argv[0]);
-    }
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string *sinks[2] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0) {
-        if (::poll(fds, 2, 120000) <= 0)
-            break; // a hung child: the code below reports it
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            char buffer[65536];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, std::size_t(n));
-            } else {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
-
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        out.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        out.push_back(text.substr(start) + "<no line feed>");
-    return out;
-}
+using Outcome = ft::FaciwardOutcome;
+using ft::lines;
+using ft::runFaciward;
 
 std::string picture(const std::string &relative)
 {
@@ -156,7 +81,8 @@ TEST_F(RunnerTest, UsageErrorsExitWithTwo)
     }
     EXPECT_EQ(lines(runFaciward({}).err),
               (std::vector<std::string>{"usage: faciward faces IMAGE", "usage: faciward enrol IMAGE…",
-                                        "usage: faciward check IMAGE…"}));
+                                        "usage: faciward check IMAGE…",
+                                        "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"}));
     EXPECT_EQ(lines(runFaciward({"frobnicate"}).err).front(), "faciward: unknown command \"frobnicate\"");
 }
 

@@ -1,5 +1,4 @@
 #include "Faciward/Presence/Locking/ImageStoreService.h"
-#include "Faciward/Presence/Locking/ServiceFactory.h"
 #include "Faciward/Settings/Keys.h"
 #include "FileStore/DefaultStorageKey.h"
 #include "SettingsStore/Prefs.h"
@@ -174,6 +173,22 @@ TEST_F(ImageStoreServiceTest, failuresArePrintedOnOneLineAndLeaveTheHistoryAsItW
     EXPECT_EQ(entries(history()), before);
 }
 
+TEST_F(ImageStoreServiceTest, aCallerCanTakeTheFailureLineAndFindThePictureFile)
+{
+    std::vector<std::string> reported;
+    const auto report = [&](const std::string &line) { reported.push_back(line); };
+    std::optional<ImageItem> item;
+    EXPECT_EQ(printed([&] { item = service.store(picture(1), "2026-03-02 10.00.00", report); }), "");
+    ASSERT_TRUE(item.has_value());
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(ImageStoreService::pictureFile(*item), standard() / "2026-03-02 10.00.00.png");
+    EXPECT_TRUE(fs::exists(ImageStoreService::pictureFile(*item)));
+
+    EXPECT_EQ(printed([&] { EXPECT_FALSE(service.store(cv::Mat(), "empty", report).has_value()); }), "");
+    EXPECT_EQ(reported, std::vector<std::string>{"couldNotGetImageTiffRepresentation"});
+    EXPECT_EQ(history().size(), 1u);
+}
+
 TEST(ImageStoreServiceKey, pictureKeysAreLocalTimeFileNamesToTheSecond)
 {
     using namespace std::chrono;
@@ -205,16 +220,4 @@ TEST(ImageStoreServiceThreads, concurrentStoresOfOneSecondAllGetTheirOwnNameAndE
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
               (std::set<std::string>{"2026-03-02 10.00.00", "2026-03-02 10.00.00 (2)", "2026-03-02 10.00.00 (3)",
                                      "2026-03-02 10.00.00 (4)"}));
-}
-
-TEST(ServiceFactory, buildsOnePictureStoreOverItsContext)
-{
-    ServiceFactory factory;
-    auto store = factory.imageStoreService();
-    ASSERT_NE(store, nullptr);
-    EXPECT_EQ(factory.imageStoreService(), store);
-    EXPECT_EQ(store->serviceContext(), factory.serviceContext());
-    EXPECT_NE(ServiceFactory().serviceContext(), factory.serviceContext());
-    EXPECT_EQ(&ServiceFactory::shared(), &ServiceFactory::shared());
-    EXPECT_EQ(ServiceFactory::shared().imageStoreService(), ServiceFactory::shared().imageStoreService());
 }

@@ -1,5 +1,6 @@
 #include "Faciward/Presence/Devices/CameraManagerCombine.h"
 #include "Faciward/Presence/Devices/ScreenLockingStatusManager.h"
+#include "Faciward/Presence/Devices/SharedCaptureBackend.h"
 #include "Faciward/Presence/Locking/ImageStoreService.h"
 #include "Faciward/Presence/Locking/LockingManager.h"
 #include "Faciward/Presence/Recognition/FrameRecognizer.h"
@@ -124,6 +125,16 @@ protected:
     void idleFor(double seconds) { idle.setIdleTime(seconds); }
 
     Log since(std::size_t from) const { return Log(log.begin() + static_cast<std::ptrdiff_t>(from), log.end()); }
+
+    // Stores a timed disable period of @p minutes that began @p ago.
+    void storeTimedPeriod(std::int64_t minutes, reactive::Scheduler::Duration ago)
+    {
+        DisableTime period;
+        period.startDate = main.wallNow() - std::chrono::duration_cast<std::chrono::system_clock::duration>(ago);
+        period.duration = minutes;
+        period.state = DisableTime::State::time;
+        Prefs::set(Keys::disableTime(), std::optional<DisableTime>(period));
+    }
 };
 
 TEST_F(LockingManagerTest, anOwnerInFrontOfTheScreenGivesFiveThrottledFramesAndBackToIdle)
@@ -400,4 +411,225 @@ TEST_F(LockingManagerTest, aCameraThatStaysQuietEndsTheCheckAsAFailure)
     EXPECT_FALSE(quiet.isRunning());
     EXPECT_EQ(quietManager.status(), Status::locking);
     EXPECT_TRUE(recognizer.seen.empty());
+}
+
+TEST_F(LockingManagerTest, theIdleTimerAsksEveryFiveSecondsOnlyWhileTracking)
+{
+    idleFor(0);
+    main.advanceBy(20.0);
+    EXPECT_EQ(idle.queries(), 0); // nothing is tracked before a start
+    manager.start(true);          // at 20 s
+    main.advanceBy(std::chrono::milliseconds(4999));
+    EXPECT_EQ(idle.queries(), 0);
+    main.advanceBy(std::chrono::milliseconds(1));
+    EXPECT_EQ(idle.queries(), 1);
+    main.advanceBy(10.0);
+    EXPECT_EQ(idle.queries(), 3); // 30 s and 35 s
+    manager.stop();
+    main.advanceBy(60.0);
+    EXPECT_EQ(idle.queries(), 3);
+    manager.start(true); // at 95 s: the timer starts over from the start
+    main.advanceBy(4.9);
+    EXPECT_EQ(idle.queries(), 3);
+    main.advanceBy(0.1);
+    EXPECT_EQ(idle.queries(), 4);
+    EXPECT_EQ(backend.runs(), 0);
+}
+
+TEST_F(LockingManagerTest, theTimeSinceTheLastCheckIsComparedStrictlyToo)
+{
+    // The manager was made at 0 s, which counts as the last check.
+    Prefs::set(Keys::inactivityTime(), std::int64_t(5));
+    idleFor(1000);
+    manager.start(true);
+    main.advanceBy(5.0);
+    EXPECT_EQ(idle.queries(), 1);
+    EXPECT_EQ(backend.runs(), 0); // exactly 5 s since the last check is not more than 5
+    main.advanceBy(5.0);
+    EXPECT_EQ(backend.runs(), 1);
+    EXPECT_TRUE(backend.isRunning());
+}
+
+TEST_F(LockingManagerTest, theLockCountDownTicksEverySecondAndSignalsOnce)
+{
+    Prefs::set(Keys::locksComputerAfterRate(), std::int64_t(3));
+    std::vector<std::string> counts;
+    auto c = manager.lockingCountDown().publisher().sink(
+        [&](std::uint64_t n) { counts.push_back(std::to_string(n) + "@" + seconds(main.elapsed())); });
+    main.advanceBy(1.5);
+    manager.startLocking();
+    EXPECT_EQ(log, (Log{"disabled@1.5", "locking@1.5"}));
+    EXPECT_EQ(counts, (std::vector<std::string>{"3@1.5"})); // the whole count at once, before the first tick
+    main.advanceBy(std::chrono::milliseconds(2999));
+    EXPECT_EQ(log.size(), 2u);
+    main.advanceBy(std::chrono::milliseconds(1));
+    EXPECT_EQ(counts, (std::vector<std::string>{"3@1.5", "2@2.5", "1@3.5", "0@4.5"}));
+    EXPECT_EQ(log, (Log{"disabled@1.5", "locking@1.5", "lock@4.5"}));
+    EXPECT_FALSE(manager.lockingCountDown().isRunning());
+    main.advanceBy(30.0);
+    EXPECT_EQ(counts.size(), 4u);
+    EXPECT_EQ(log.size(), 3u); // one signal; the status stays locking for the shell to change
+    EXPECT_EQ(manager.status(), Status::locking);
+    EXPECT_EQ(backend.runs(), 0);
+}
+
+TEST_F(LockingManagerTest, unlockingTheScreenOrCancellingEndsARunningLockCountDown)
+{
+    // The user locks the screen during the count-down and is back before it ends.
+    manager.startLocking();
+    main.advanceBy(2.0);
+    signals.lock();
+    signals.unlock();
+    EXPECT_EQ(since(2), (Log{"disabled@2", "idle@2"}));
+    main.advanceBy(20.0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "lock@8"), 0);
+    EXPECT_EQ(log.back(), "idle@2");
+
+    // The popup's Cancel: the count-down is cancelled, tracking forced on.
+    log.clear();
+    manager.startLocking();
+    main.advanceBy(3.0);
+    manager.lockingCountDown().cancel();
+    manager.start(true);
+    main.advanceBy(20.0);
+    EXPECT_EQ(log, (Log{"disabled@22", "locking@22", "idle@25"}));
+}
+
+TEST_F(LockingManagerTest, aTimedPeriodInForceArmsNoIdleTimer)
+{
+    storeTimedPeriod(10, std::chrono::minutes(4));
+    idleFor(1000);
+    manager.start(false);
+    main.advanceBy(359.0);
+    EXPECT_EQ(idle.queries(), 0);
+    EXPECT_EQ(manager.disableTimer().count(), 1u);
+    EXPECT_TRUE(log.empty());
+    main.advanceBy(1.0); // the period's end starts tracking and removes it
+    EXPECT_EQ(log, (Log{"idle@360"}));
+    EXPECT_FALSE(Prefs::get(Keys::disableTime()).has_value());
+    main.advanceBy(10.0);
+    EXPECT_EQ(backend.runs(), 1); // 365 s: 365 s since creation, 1000 s idle
+}
+
+TEST_F(LockingManagerTest, aPeriodWithLessThanASecondLeftEndsOnTheNextTurn)
+{
+    storeTimedPeriod(10, std::chrono::milliseconds(9 * 60 * 1000 + 59500));
+    manager.start(false);
+    EXPECT_EQ(manager.disableTimer().count(), 0u);
+    EXPECT_EQ(manager.status(), Status::disabled);
+    main.runPending();
+    main.advanceBy(0.0);
+    EXPECT_EQ(log, (Log{"idle@0"}));
+    EXPECT_FALSE(Prefs::get(Keys::disableTime()).has_value());
+}
+
+TEST_F(LockingManagerTest, untilTomorrowEndsAtTheNextLocalDay)
+{
+    faciward::testing::EnvGuard tz("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    using namespace std::chrono;
+    // 2026-03-02 23:30 in Paris.
+    main.setWallNow(sys_days{2026y / 3 / 2} + hours(22) + minutes(30));
+    manager.start(true);
+    manager.disable(30, DisableTime::State::untilTomorrow);
+    EXPECT_FALSE(manager.disableTimer().isRunning());
+    main.advanceBy(29.0 * 60);     // 23:59 the same day
+    manager.start(false);
+    EXPECT_EQ(manager.status(), Status::disabled);
+    main.advanceBy(2.0 * 60);      // 00:01 the next day
+    manager.start(false);
+    EXPECT_EQ(manager.status(), Status::idle);
+    EXPECT_FALSE(Prefs::get(Keys::disableTime()).has_value());
+
+    // Begun the day before yesterday, it is over too.
+    manager.disable(0, DisableTime::State::untilTomorrow);
+    main.jumpWall(hours(48));
+    manager.start(false);
+    EXPECT_EQ(manager.status(), Status::idle);
+}
+
+TEST_F(LockingManagerTest, aCheckCutShortByAQuietCameraStoresTheLastFrameItGot)
+{
+    Prefs::set(Keys::takePictureWhenLockingScreen(), true);
+    backend.produceFrames(std::chrono::seconds(1000)); // the camera gives nothing by itself
+    idleFor(7);
+    manager.start(true);
+    main.advanceBy(10.0); // camera on at 10 s
+    ASSERT_TRUE(backend.isRunning());
+    backend.deliver(cv::Mat(480, 640, CV_8UC3, FakeCaptureBackend::frameColour(501)));
+    main.advanceBy(1.0);
+    backend.deliver(cv::Mat(480, 640, CV_8UC3, FakeCaptureBackend::frameColour(502)));
+    main.advanceBy(std::chrono::milliseconds(8999));
+    EXPECT_EQ(log.back(), "processing@11");
+    main.advanceBy(std::chrono::milliseconds(1)); // 10 s after the camera started
+    EXPECT_FALSE(backend.isRunning());
+    EXPECT_EQ(since(3), (Log{"disabled@20", "locking@20"}));
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].first, 502);
+    EXPECT_TRUE(recognizer.seen.empty());
+    main.advanceBy(8.0);
+    EXPECT_EQ(log.back(), "lock@28");
+}
+
+TEST_F(LockingManagerTest, withoutACameraEachCheckFailsAfterTheTimeoutAndTheEngineGoesOn)
+{
+    FakeCaptureBackend none(main);
+    none.setDevices({});
+    CameraManagerCombine noCamera(main, none);
+    std::vector<std::string> errors;
+    auto e = noCamera.cameraErrorSubject().sink([&](const CameraException &error) { errors.push_back(error.what()); });
+    main.runPending();
+    LockingManager lonely(main, noCamera, screenLock, idle, recognizer, [](std::function<void()> job) { job(); }, {});
+    Log lonelyLog;
+    auto s = lonely.statusSubject().sink(
+        [&](Status st) { lonelyLog.push_back(std::string(name(st)) + "@" + seconds(main.elapsed())); });
+    auto l = lonely.lockingSubject().sink([&](reactive::Void) { lonelyLog.push_back("lock@" + seconds(main.elapsed())); });
+    idleFor(7);
+    lonely.start(true);
+    main.advanceBy(30.0);
+    EXPECT_EQ(errors, (std::vector<std::string>{"Camera unavailable"}));
+    EXPECT_EQ(lonelyLog, (Log{"disabled@0", "idle@0", "disabled@20", "locking@20", "lock@28"}));
+    // Tracking again: the next check fails the same way, and says nothing new.
+    lonely.start(true);
+    main.advanceBy(30.0);
+    EXPECT_EQ(lonelyLog.back(), "lock@53"); // a check from 35 s to 45 s
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(none.runs(), 0);
+}
+
+TEST_F(LockingManagerTest, framesOfAnotherCameraUserNeverReachACheck)
+{
+    // Face enrolment keeps the camera running while the engine is locking, then tracking.
+    FakeCaptureBackend device(main);
+    device.produceFrames(reactive::seconds(1.0 / 30));
+    SharedCaptureBackend shared(device);
+    auto engineClient = shared.client();
+    auto enrolmentClient = shared.client();
+    CameraManagerCombine engineCamera(main, *engineClient);
+    main.runPending();
+    int sent = 0;
+    auto watchDevice = device.frames().sink([&](const cv::Mat &) { ++sent; });
+    std::vector<int> engineFrames;
+    auto watchEngine = engineCamera.cameraFrameSubject().sink([&](const cv::Mat &f) {
+        const auto px = f.at<cv::Vec3b>(0, 0);
+        engineFrames.push_back(px[0] + 256 * px[1]);
+    });
+    LockingManager other(main, engineCamera, screenLock, idle, recognizer, [](std::function<void()> job) { job(); },
+                         {});
+    enrolmentClient->start();
+    main.advanceBy(3.0);
+    other.startLocking();
+    main.advanceBy(3.0);
+    idleFor(7);
+    recognizer.answers = {{true}};
+    other.start(true); // at 6 s; the check at 11 s starts the engine's camera
+    main.advanceBy(std::chrono::milliseconds(4999));
+    EXPECT_GT(sent, 300);
+    EXPECT_TRUE(engineFrames.empty());
+    main.advanceBy(3.0);
+    ASSERT_EQ(recognizer.seen.size(), 1u);
+    ASSERT_FALSE(engineFrames.empty());
+    EXPECT_EQ(recognizer.seen[0].front(), engineFrames.front());
+    EXPECT_EQ(other.status(), Status::idle);
+    EXPECT_FALSE(engineCamera.isRunning());
+    EXPECT_TRUE(device.isRunning()); // enrolment still holds it
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-namespace faciward::presence {
+namespace faciward::shell {
 
 /// @brief Owns the shared service context and builds the services over it,
 /// each once, on first use. Safe from any thread.
@@ -22,15 +22,15 @@ public:
     ServiceFactory &operator=(const ServiceFactory &) = delete;
 
     /// @brief The context every service of this factory holds.
-    const std::shared_ptr<ServiceContext> &serviceContext() const { return m_serviceContext; }
+    const std::shared_ptr<presence::ServiceContext> &serviceContext() const { return m_serviceContext; }
 
     /// @brief The picture store, made on first use; the same object on every call.
-    std::shared_ptr<ImageStoreService> imageStoreService();
+    std::shared_ptr<presence::ImageStoreService> imageStoreService();
 
 private:
-    const std::shared_ptr<ServiceContext> m_serviceContext;
+    const std::shared_ptr<presence::ServiceContext> m_serviceContext;
     std::once_flag m_imageStoreOnce;
-    std::shared_ptr<ImageStoreService> m_imageStoreService;
+    std::shared_ptr<presence::ImageStoreService> m_imageStoreService;
 };
 
-} // namespace faciward::presence
+} // namespace faciward::shell

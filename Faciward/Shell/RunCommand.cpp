@@ -1,0 +1,268 @@
+// faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]
+//
+// Runs the check cycle on the real platform layer until SIGINT or SIGTERM:
+// the camera (the first V4L2 camera, or the device, video file or picture
+// folder given), the idle time of the input devices (or, with --assume-idle,
+// input devices taken to be untouched since the start), the desktop's
+// screen-lock signals on the session bus, the stored settings and the picture
+// history. Tracking starts as the application would start it: a stored
+// disable period is honoured.
+//
+// Standard output carries one line per event, and nothing else:
+//   status: idle|processing|disabled|restarting|locking
+//       every value the engine's status subject sends, repeats included; the
+//       first line is the value a new subscriber hears at once ("disabled");
+//   countdown: N     every value of the lock count-down: its start count, then
+//                    one line a second down to 0;
+//   picture: PATH    a picture of the lock path was stored in PATH;
+//   lock signal      the lock count-down ended: the session should be locked.
+// Locking the session is left to the desktop; for instance
+//   faciward run | while read -r l; do [ "$l" = "lock signal" ] && loginctl lock-session; done
+//
+// --once exits after the first verdict has played out: when the engine is back
+// in `idle` after a check, or after the lock signal.
+//
+// Problems the engine gets over (no camera, no models, a picture that cannot be
+// stored, a frame that cannot be checked, unknown idle time) are one line each
+// on standard error, and the engine goes on. Exit code 0 after --once or a
+// signal, 1 when the runner cannot start, 2 for a wrong command line.
+
+#include "Faciward/Shell/AssumedIdleTimeSource.h"
+#include "Faciward/Shell/Command.h"
+#include "Faciward/Shell/Engine.h"
+#include "Platform/Capture/CaptureSession.h"
+#include "Platform/Idle/IdleTimeSourceChooser.h"
+#include "Platform/Idle/NullIdleTimeSource.h"
+#include "Platform/Runtime/QtScheduler.h"
+#include "Platform/ScreenLock/DBusScreenLockSignals.h"
+#include "Platform/Settings/SettingsFileWatcher.h"
+#include "Platform/Settings/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace faciward::shell {
+
+namespace {
+
+using presence::LockingManager;
+
+struct Options
+{
+    std::optional<std::string> camera;
+    bool assumeIdle = false;
+    bool once = false;
+};
+
+std::optional<Options> parse(const std::vector<std::string> &arguments)
+{
+    Options options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (argument == "--camera" && !options.camera && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+            options.camera = arguments[++i];
+        } else if (argument == "--assume-idle" && !options.assumeIdle) {
+            options.assumeIdle = true;
+        } else if (argument == "--once" && !options.once) {
+            options.once = true;
+        } else {
+            complain(argument == "--camera" || argument == "--assume-idle" || argument == "--once"
+                         ? "\"" + argument + "\" is given twice or lacks its value"
+                         : "unknown argument \"" + argument + "\"");
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// One event line on standard output, at once: readers follow the events as they come.
+void emit(const std::string &line)
+{
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// The write end of the pipe that turns SIGINT and SIGTERM into events of the loop.
+int g_signalPipe = -1;
+
+void onQuitSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    // Nothing to do when the pipe is full: a quit is already on its way.
+    [[maybe_unused]] const auto written = ::write(g_signalPipe, &byte, 1);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM end the event loop rather than the process, whichever
+// thread the system hands them to: the handler only writes to a pipe, which
+// the loop watches.
+class QuitSignals
+{
+public:
+    QuitSignals()
+    {
+        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            m_problem = std::strerror(errno);
+            return;
+        }
+        g_signalPipe = m_pipe[1];
+        struct sigaction action{};
+        action.sa_handler = onQuitSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0)
+            m_problem = std::strerror(errno);
+    }
+    ~QuitSignals()
+    {
+        m_notifier.reset();
+        // Back to the default: a late signal then ends the process, as it would have anyway.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        g_signalPipe = -1;
+        for (int fd : m_pipe)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    QuitSignals(const QuitSignals &) = delete;
+    QuitSignals &operator=(const QuitSignals &) = delete;
+
+    const std::string &problem() const { return m_problem; }
+
+    /// Quits the application's event loop on the first signal. Call after making the application.
+    void watch()
+    {
+        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
+            char bytes[16];
+            while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
+            }
+            QCoreApplication::quit();
+        });
+    }
+
+private:
+    int m_pipe[2] = {-1, -1};
+    std::string m_problem;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const reactive::Scheduler &main)
+{
+    if (options.assumeIdle)
+        return std::make_unique<AssumedIdleTimeSource>(main);
+    auto source = platform::IdleTimeSourceChooser::system();
+    if (dynamic_cast<platform::NullIdleTimeSource *>(source.get()))
+        complain("the idle time of the input devices is unknown, so no check will switch the camera on "
+                 "(--assume-idle treats them as idle)");
+    return source;
+}
+
+platform::CaptureSession::DeviceList deviceList(const Options &options)
+{
+    if (!options.camera)
+        return {};
+    const auto device = platform::CaptureDevice::fromPath(*options.camera);
+    return [device] { return std::vector<platform::CaptureDevice>{device}; };
+}
+
+// Says why nothing happens when a stored disable period kept tracking off.
+void explainDisabledStart(LockingManager &manager)
+{
+    if (manager.status() != LockingManager::Status::disabled)
+        return;
+    if (manager.disableTimer().isRunning())
+        complain("tracking is disabled for " + std::to_string(manager.disableTimer().count()) +
+                 " more seconds by the stored disable period");
+    else
+        complain("tracking is disabled until tomorrow by the stored disable period");
+}
+
+int run(const std::vector<std::string> &arguments)
+{
+    const auto options = parse(arguments);
+    if (!options)
+        return exitUsage;
+
+    QuitSignals quitSignals;
+    if (!quitSignals.problem().empty()) {
+        complain("cannot watch for SIGINT and SIGTERM: " + quitSignals.problem());
+        return exitFailure;
+    }
+    static int argc = 1;
+    static char programName[] = "faciward";
+    static char *argv[] = {programName, nullptr};
+    QCoreApplication application(argc, argv);
+    quitSignals.watch();
+
+    runtime::QtScheduler main;
+    // Another process (an enrolment, a preferences change) may write the
+    // settings while the engine runs; take its writes in as they land.
+    platform::SettingsFileWatcher settingsWatcher(platform::SettingsStore::standard(), main);
+    platform::CaptureSession capture(main, deviceList(*options));
+    const auto idleTime = idleTimeSource(*options, main);
+    platform::DBusScreenLockSignals screenLockSignals;
+    Engine engine(main, capture, *idleTime, screenLockSignals);
+    LockingManager &manager = engine.lockingManager();
+
+    const auto quitSoon = [] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    std::optional<LockingManager::Status> previous;
+    reactive::CancellableSet subscriptions;
+    manager.statusSubject()
+        .sink([&](LockingManager::Status status) {
+            emit("status: " + std::string(presence::name(status)));
+            // Back in idle straight from a check is the owner's verdict.
+            if (options->once && status == LockingManager::Status::idle &&
+                previous == LockingManager::Status::processing)
+                quitSoon();
+            previous = status;
+        })
+        .store(subscriptions);
+    manager.lockingCountDown()
+        .publisher()
+        .sink([](std::uint64_t count) { emit("countdown: " + std::to_string(count)); })
+        .store(subscriptions);
+    manager.lockingSubject()
+        .sink([&](reactive::Void) {
+            emit("lock signal");
+            if (options->once)
+                quitSoon();
+        })
+        .store(subscriptions);
+    engine.storedPictures()
+        .sink([](const std::filesystem::path &file) { emit("picture: " + file.string()); })
+        .store(subscriptions);
+    engine.problems().sink([](const std::string &line) { complain(line); }).store(subscriptions);
+    engine.camera()
+        .cameraErrorSubject()
+        .sink([](const presence::CameraException &error) { complain(std::string("camera: ") + error.what()); })
+        .store(subscriptions);
+
+    engine.loadModels();
+    manager.start(false);
+    explainDisabledStart(manager);
+    application.exec();
+    return exitSuccess;
+}
+
+} // namespace
+
+Command runCommand()
+{
+    return {"run", "[--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]", run};
+}
+
+} // namespace faciward::shell
