@@ -181,16 +181,21 @@ TEST_F(CaptureSessionTest, framesArriveInOrderOnTheMainSchedulerAsCopiesOfTheDri
 
 TEST_F(CaptureSessionTest, aMainLoopThatFallsBehindGetsABoundedQueueNotEveryFrame)
 {
+    script.gated = true;
     CaptureSession session(main, [] { return std::vector{cameraA}; }, scriptedFactory(script));
     record(session);
     session.start();
-    // The main loop does nothing while the camera reads 40 frames.
-    ASSERT_TRUE(script.waitFor([&] { return script.reads >= 40; }));
+    // The main loop does nothing while the camera reads 40 frames. The 41st read
+    // has begun (and waits) only once the 40th frame was handed on, so nothing
+    // more can arrive while the main loop catches up.
+    script.permit(40);
+    ASSERT_TRUE(script.waitFor([&] { return script.reads >= 41; }));
     main.runPending();
     EXPECT_EQ(frames.size(), 8u);
     const auto delivered = values();
     EXPECT_TRUE(std::is_sorted(delivered.begin(), delivered.end()));
     // Once it keeps up again, frames flow again.
+    script.permit(1000);
     ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 12; }));
     session.stop();
 }
