@@ -1,10 +1,9 @@
 #include "WidgetApplication.h"
 
 #include "tests/support/Guards.h"
+#include "tests/support/QtEventLoop.h"
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cstdlib>
 
@@ -30,13 +29,8 @@ QApplication &widgetApplication()
 
 bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
 {
-    QTimer safety;
-    safety.setSingleShot(true);
-    safety.start(limit);
-    QEventLoop loop;
-    while (!done() && safety.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
+    widgetApplication();
+    return processEventsUntil(done, limit);
 }
 
 } // namespace faciward::testing

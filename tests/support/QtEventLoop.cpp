@@ -8,6 +8,10 @@ namespace faciward::testing {
 
 QCoreApplication &coreApplication()
 {
+    // A test binary that made its own application (a QApplication for widgets)
+    // keeps it; a second one may not be made.
+    if (auto *existing = QCoreApplication::instance())
+        return *existing;
     static int argc = 1;
     static char name[] = "faciward-test";
     static char *argv[] = {name, nullptr};

@@ -7,8 +7,9 @@ class QCoreApplication;
 
 namespace faciward::testing {
 
-/// @brief The one QCoreApplication of a test binary, made on first use on the
-/// thread that calls this first (the test's main thread).
+/// @brief The application of a test binary: the one that already exists, or a
+/// QCoreApplication made on first use on the thread that calls this first (the
+/// test's main thread).
 QCoreApplication &coreApplication();
 
 /// @brief Runs the Qt event loop of the calling thread until @p done holds or

@@ -1,8 +1,5 @@
 #include "Platform/Runtime/QtScheduler.h"
-
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
+#include "tests/support/QtEventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +10,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QCoreApplication &app()
+// A safety net of 5 s real time turns a hang into a failure instead of a stuck test.
+bool spinUntil(const std::function<bool()> &done)
 {
-    static int argc = 1;
-    static char name[] = "faciward-test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-// Spins the event loop until @p done holds; a safety net of 5 s real time
-// turns a hang into a failure instead of a stuck test.
-template<class F>
-bool spinUntil(F done)
-{
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    guard.start(5000);
-    while (!done() && guard.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
+    return faciward::testing::processEventsUntil(done, 5s);
 }
 
 } // namespace
@@ -42,7 +21,7 @@ bool spinUntil(F done)
 class QtSchedulerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { app(); }
+    void SetUp() override { faciward::testing::coreApplication(); }
     QtScheduler scheduler;
 };
 

@@ -2,11 +2,10 @@
 #include "Platform/Settings/SettingsFileWatcher.h"
 #include "Platform/Settings/SettingsStore.h"
 #include "tests/support/Guards.h"
+#include "tests/support/QtEventLoop.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,24 +22,13 @@ using testing::TempDir;
 
 QCoreApplication &application()
 {
-    static int argc = 1;
-    static char name[] = "faciward-test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
+    return testing::coreApplication();
 }
 
-// Runs the event loop until @p done holds; the real-time limit only turns a
-// hang into a failure.
+// The real-time limit only turns a hang into a failure.
 bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 20s)
 {
-    QTimer safety;
-    safety.setSingleShot(true);
-    safety.start(limit);
-    QEventLoop loop;
-    while (!done() && safety.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
+    return testing::processEventsUntil(done, limit);
 }
 
 struct Heard
