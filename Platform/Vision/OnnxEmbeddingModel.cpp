@@ -2,6 +2,7 @@
 
 #include "Platform/Vision/FaceAlignment.h"
 #include "Platform/Vision/FaceCrop.h"
+#include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -24,6 +25,7 @@ public:
 
     std::vector<double> embedding(const Image &faceCrop) const override
     {
+        const InferenceThreads::Call call;
         const std::optional<Image> bgr = bgrImage(faceCrop);
         if (!bgr)
             throw VisionException(VisionError::unsupportedImage, "faces are embedded from 8-bit grey, BGR or BGRA pictures");

@@ -1,5 +1,6 @@
 #include "Platform/Vision/FaceRectangles.h"
 
+#include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -74,6 +75,7 @@ public:
 
     std::vector<FaceBox> detect(const Image &image) const override
     {
+        const InferenceThreads::Call call;
         const std::optional<Image> bgr = bgrImage(image);
         if (!bgr)
             throw VisionException(VisionError::unsupportedImage, "faces are found in 8-bit grey, BGR or BGRA pictures");

@@ -1,5 +1,6 @@
 #include "Platform/Vision/OnnxNetwork.h"
 
+#include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/ResourcePool.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -9,6 +10,14 @@
 #include <iterator>
 
 namespace faciward::platform {
+
+namespace {
+
+// OpenCV's loop back-end may only be replaced while no other thread uses
+// OpenCV, which before main() none does.
+[[maybe_unused]] const bool inferenceThreadsInstalled = (InferenceThreads::install(), true);
+
+} // namespace
 
 struct OnnxNetwork::Private
 {
