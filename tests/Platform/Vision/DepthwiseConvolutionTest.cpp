@@ -1,0 +1,185 @@
+#include "Platform/Vision/DepthwiseConvolution.h"
+#include "tests/support/Guards.h"
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/dnn/all_layers.hpp>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+using faciward::platform::DepthwiseConvolution;
+
+namespace {
+
+// Layer types of these tests: ours (which leaves wide rows to OpenCV) and
+// OpenCV's own, side by side, whatever "Convolution" means in this process.
+constexpr const char *oursType = "FaciwardTestDepthwise";
+constexpr const char *openCvType = "FaciwardTestOpenCvConvolution";
+
+cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::ConvolutionLayer::create(params);
+}
+
+cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng)
+{
+    cv::dnn::LayerParams params;
+    params.name = "conv";
+    params.type = "Convolution";
+    const int kernel[] = {3, 3};
+    const int strides[] = {stride, stride};
+    const int pads[] = {1, 1, 1, 1};
+    const int dilations[] = {1, 1};
+    params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
+    params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
+    params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
+    params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
+    params.set("group", channels);
+    params.set("num_output", channels);
+    params.set("bias_term", bias);
+    cv::Mat weights(std::vector<int>{channels, 1, 3, 3}, CV_32F);
+    rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
+    params.blobs.push_back(weights);
+    if (bias) {
+        cv::Mat b(channels, 1, CV_32F);
+        rng.fill(b, cv::RNG::UNIFORM, -1, 1);
+        params.blobs.push_back(b);
+    }
+    return params;
+}
+
+cv::Mat run(const char *convolutionType, cv::dnn::LayerParams params, const std::optional<cv::Mat> &preluSlopes,
+            const cv::Mat &input)
+{
+    cv::dnn::Net net;
+    net.addLayerToPrev("conv", convolutionType, params);
+    if (preluSlopes) {
+        // A PReLU after the convolution is folded into it when the network is set up.
+        cv::dnn::LayerParams prelu;
+        prelu.name = "prelu";
+        prelu.type = "PReLU";
+        prelu.blobs.push_back(*preluSlopes);
+        net.addLayerToPrev("prelu", "PReLU", prelu);
+    }
+    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    net.setInput(input);
+    return net.forward().clone();
+}
+
+class DepthwiseConvolutionTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        cv::dnn::LayerFactory::registerLayer(oursType, &DepthwiseConvolution::create);
+        cv::dnn::LayerFactory::registerLayer(openCvType, &makeOpenCvConvolution);
+    }
+    static void TearDownTestSuite()
+    {
+        cv::dnn::LayerFactory::unregisterLayer(oursType);
+        cv::dnn::LayerFactory::unregisterLayer(openCvType);
+    }
+};
+
+} // namespace
+
+TEST_F(DepthwiseConvolutionTest, AgreesWithOpenCvOnNarrowAndWidePlanes)
+{
+    // Narrow planes are computed by the layer itself, wide ones by OpenCV
+    // inside it; odd sides and stride 2 reach the last padded column and row.
+    cv::RNG rng(20261207);
+    const cv::Size sizes[] = {{1, 1}, {2, 2}, {3, 5}, {7, 7}, {10, 8}, {14, 14}, {15, 15}, {20, 15}, {28, 28}, {56, 56}};
+    for (const int stride : {1, 2}) {
+        for (const cv::Size size : sizes) {
+            for (const bool bias : {false, true}) {
+                for (const bool prelu : {false, true}) {
+                    const int channels = bias ? 16 : 5;
+                    const int batch = prelu ? 2 : 1;
+                    const cv::dnn::LayerParams params = depthwiseParams(channels, stride, bias, rng);
+                    std::optional<cv::Mat> slopes;
+                    if (prelu) {
+                        slopes = cv::Mat(channels, 1, CV_32F);
+                        rng.fill(*slopes, cv::RNG::UNIFORM, 0, 0.5);
+                    }
+                    cv::Mat input(std::vector<int>{batch, channels, size.height, size.width}, CV_32F);
+                    rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+
+                    const cv::Mat ours = run(oursType, params, slopes, input);
+                    const cv::Mat theirs = run(openCvType, params, slopes, input);
+                    SCOPED_TRACE("stride " + std::to_string(stride) + ", " + std::to_string(size.width) + "x" +
+                                 std::to_string(size.height) + (bias ? ", bias" : "") + (prelu ? ", PReLU" : ""));
+                    ASSERT_EQ(ours.dims, 4);
+                    ASSERT_EQ(ours.size[2], (size.height - 1) / stride + 1);
+                    ASSERT_EQ(ours.size[3], (size.width - 1) / stride + 1);
+                    ASSERT_EQ(ours.total(), theirs.total());
+                    EXPECT_LE(cv::norm(ours, theirs, cv::NORM_INF), 1e-5);
+                    EXPECT_GT(cv::norm(ours, cv::NORM_INF), 0.1); // something was computed
+                }
+            }
+        }
+    }
+}
+
+TEST_F(DepthwiseConvolutionTest, TakesOnlyPaddedThreeByThreeDepthwiseConvolutions)
+{
+    cv::RNG rng(7);
+    EXPECT_TRUE(DepthwiseConvolution::handles(depthwiseParams(8, 1, true, rng)));
+    EXPECT_TRUE(DepthwiseConvolution::handles(depthwiseParams(8, 2, false, rng)));
+
+    const auto changed = [&rng](auto change) {
+        cv::dnn::LayerParams params = depthwiseParams(8, 1, true, rng);
+        change(params);
+        return DepthwiseConvolution::handles(params);
+    };
+    const int three[] = {3, 3};
+    const int twos[] = {2, 2};
+    const int zeros[] = {0, 0, 0, 0};
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("group", 1); }));
+    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("stride", cv::dnn::DictValue::arrayInt(three, 2)); }));
+    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("dilation", cv::dnn::DictValue::arrayInt(twos, 2)); }));
+    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("pad", cv::dnn::DictValue::arrayInt(zeros, 4)); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("pad_mode", cv::String("SAME")); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs.clear(); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0] = cv::Mat(std::vector<int>{8, 1, 5, 5}, CV_32F); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0] = cv::Mat(std::vector<int>{8, 2, 3, 3}, CV_32F); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0].convertTo(p.blobs[0], CV_64F); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[1] = cv::Mat(3, 1, CV_32F); }));
+    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("num_output", 16); }));
+}
+
+TEST_F(DepthwiseConvolutionTest, LeavesOtherConvolutionsToOpenCv)
+{
+    // An ordinary convolution asked of create() is OpenCV's and computes as it does.
+    cv::RNG rng(11);
+    cv::dnn::LayerParams params = depthwiseParams(4, 1, true, rng);
+    params.set("group", 1);
+    params.set("num_output", 6);
+    cv::Mat weights(std::vector<int>{6, 4, 3, 3}, CV_32F);
+    rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
+    cv::Mat bias(6, 1, CV_32F);
+    rng.fill(bias, cv::RNG::UNIFORM, -1, 1);
+    params.blobs = {weights, bias};
+    ASSERT_FALSE(DepthwiseConvolution::handles(params));
+
+    cv::Mat input(std::vector<int>{1, 4, 9, 9}, CV_32F);
+    rng.fill(input, cv::RNG::UNIFORM, -1, 1);
+    const cv::Mat ours = run(oursType, params, std::nullopt, input);
+    const cv::Mat theirs = run(openCvType, params, std::nullopt, input);
+    ASSERT_EQ(ours.size[1], 6);
+    EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0);
+}
+
+TEST_F(DepthwiseConvolutionTest, AnInputWithOtherChannelsIsAnOpenCvError)
+{
+    // Weights for 8 channels, a picture of 3: OpenCV's own check answers, as
+    // an exception the caller can catch, never a read past the weights.
+    cv::RNG rng(3);
+    const cv::dnn::LayerParams params = depthwiseParams(8, 1, true, rng);
+    cv::Mat input(std::vector<int>{1, 3, 7, 7}, CV_32F, cv::Scalar(1));
+    // OpenCV logs the failed layer, over several lines, before it throws.
+    const faciward::testing::ExpectStderr openCvLog("getLayerShapesRecursively|^$");
+    EXPECT_THROW(run(oursType, params, std::nullopt, input), cv::Exception);
+}
