@@ -2,14 +2,13 @@
 #include "FileStore/FileStorage.h"
 #include "FileStore/FileStorageError.h"
 #include "tests/support/Guards.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include <barrier>
 #include <fstream>
 #include <sys/stat.h>
-#include <thread>
 
 namespace fs = std::filesystem;
 using namespace faciward::storage;
@@ -324,17 +323,10 @@ TEST(FileStorageThreads, concurrentSavesOfOneKeyLeaveOneWholeFile)
     std::vector<cv::Mat> pictures;
     for (int i = 0; i < writers; ++i)
         pictures.push_back(noise(64, 64, CV_8UC3, 100 + i));
-    std::barrier start(writers);
-    {
-        std::vector<std::jthread> threads;
-        for (int i = 0; i < writers; ++i) {
-            threads.emplace_back([&, i] {
-                start.arrive_and_wait();
-                for (int round = 0; round < 10; ++round)
-                    storage.saveImage(pictures[i], DefaultStorageKey("shared"));
-            });
-        }
-    }
+    faciward::testing::runTogether(writers, [&](int i) {
+        for (int round = 0; round < 10; ++round)
+            storage.saveImage(pictures[i], DefaultStorageKey("shared"));
+    });
     const auto loaded = storage.loadImage(DefaultStorageKey("shared"));
     EXPECT_TRUE(std::any_of(pictures.begin(), pictures.end(), [&](const cv::Mat &p) { return samePixels(p, loaded); }));
     EXPECT_EQ(names(home.documents() / "standard"), std::vector<std::string>{"shared.png"});

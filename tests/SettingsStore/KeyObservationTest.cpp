@@ -5,10 +5,10 @@
 #include "SettingsStore/UserDefaultsKeyObservation.h"
 #include "TestTypes.h"
 #include "tests/support/Guards.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 
-#include <barrier>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -384,22 +384,16 @@ TEST_F(KeyObservationTest, observationsTiedAndUntiedFromManyThreadsAllEndWithThe
     std::optional<Associable> owner(std::in_place);
     std::atomic<int> heard{0};
     std::vector<std::shared_ptr<PrefsObservation>> untied[threads];
-    std::barrier start(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int i = 0; i < perThread; ++i) {
-                auto observation = Prefs::observe(number, {}, [&](const Change &) { ++heard; });
-                observation->tieToOwner(*owner);
-                if (i % 5 == 0) {
-                    observation->untieFromOwner();
-                    untied[t].push_back(observation);
-                }
+    faciward::testing::runTogether(threads, [&](int t) {
+        for (int i = 0; i < perThread; ++i) {
+            auto observation = Prefs::observe(number, {}, [&](const Change &) { ++heard; });
+            observation->tieToOwner(*owner);
+            if (i % 5 == 0) {
+                observation->untieFromOwner();
+                untied[t].push_back(observation);
             }
-        });
-    for (auto &worker : workers)
-        worker.join();
+        }
+    });
     const int tied = threads * (perThread - perThread / 5);
     EXPECT_EQ(owner->lifetimeTrackers()->size(), static_cast<std::size_t>(tied));
     EXPECT_EQ(store->observerCount("number"), static_cast<std::size_t>(threads * perThread));

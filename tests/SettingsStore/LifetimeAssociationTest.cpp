@@ -2,6 +2,7 @@
 #include "SettingsStore/LifetimeAssociation.h"
 #include "SettingsStore/LifetimeTrackerList.h"
 #include "SettingsStore/ObjectLifetimeTracker.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 
@@ -137,26 +138,20 @@ TEST_F(LifetimeAssociationTest, tiesAndCancellationsFromManyThreadsKeepTheListWh
     constexpr int rounds = 200;
     std::atomic<int> handlersRun{0};
     std::vector<std::vector<std::unique_ptr<LifetimeAssociation>>> kept(threads);
-    std::barrier start(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int i = 0; i < rounds; ++i) {
-                auto association = std::make_unique<LifetimeAssociation>(std::make_shared<Target>(),
-                                                                         owner->lifetimeTrackers(),
-                                                                         [&] { ++handlersRun; });
-                // A third is cancelled, a third released (its handler runs), a third kept.
-                if (i % 3 == 0)
-                    association->cancel();
-                else if (i % 3 == 1)
-                    association.reset();
-                else
-                    kept[t].push_back(std::move(association));
-            }
-        });
-    for (auto &worker : workers)
-        worker.join();
+    faciward::testing::runTogether(threads, [&](int t) {
+        for (int i = 0; i < rounds; ++i) {
+            auto association = std::make_unique<LifetimeAssociation>(std::make_shared<Target>(),
+                                                                     owner->lifetimeTrackers(),
+                                                                     [&] { ++handlersRun; });
+            // A third is cancelled, a third released (its handler runs), a third kept.
+            if (i % 3 == 0)
+                association->cancel();
+            else if (i % 3 == 1)
+                association.reset();
+            else
+                kept[t].push_back(std::move(association));
+        }
+    });
     const int released = threads * ((rounds + 1) / 3);
     const int stillTied = threads * (rounds / 3);
     EXPECT_EQ(handlersRun.load(), released);

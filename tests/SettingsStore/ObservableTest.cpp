@@ -5,6 +5,7 @@
 #include "SettingsStore/Qt/QObjectLifetime.h"
 #include "WidgetApplication.h"
 #include "tests/support/Guards.h"
+#include "tests/support/RunTogether.h"
 
 #include <QApplication>
 #include <QThread>
@@ -12,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
 #include <thread>
 #include <vector>
 
@@ -100,16 +100,10 @@ TEST_F(ObservableTest, manyBackgroundWritersAreAllHeardOnTheMainThread)
     constexpr int writes = 20;
     Observable<std::int64_t> observable(number);
     log.watch(observable);
-    std::barrier start(writers);
-    std::vector<std::thread> threads;
-    for (int w = 0; w < writers; ++w)
-        threads.emplace_back([&, w] {
-            start.arrive_and_wait();
-            for (int i = 0; i < writes; ++i)
-                EXPECT_TRUE(Prefs::set(number, std::int64_t{w * 100 + i}));
-        });
-    for (auto &thread : threads)
-        thread.join();
+    faciward::testing::runTogether(writers, [&](int w) {
+        for (int i = 0; i < writes; ++i)
+            EXPECT_TRUE(Prefs::set(number, std::int64_t{w * 100 + i}));
+    });
     ASSERT_TRUE(spinUntil([&] { return log.count("changed") == writers * writes; }));
     EXPECT_EQ(log.count("willChange"), static_cast<std::size_t>(writers * writes));
     EXPECT_TRUE(std::all_of(log.onMain.begin(), log.onMain.end(), [](bool b) { return b; }));
@@ -200,18 +194,12 @@ TEST_F(ObservableTest, observationsTiedToOneQObjectFromManyThreadsShareItsList)
     constexpr int perThread = 20;
     auto *owner = new QObject;
     std::vector<std::shared_ptr<LifetimeTrackerList>> lists(threads);
-    std::barrier start(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back([&, t] {
-            start.arrive_and_wait();
-            for (int i = 0; i < perThread; ++i) {
-                lists[t] = QObjectLifetime::trackersOf(owner);
-                Prefs::observe(number, {}, [](const KeyChange<std::int64_t> &) {})->tieToOwner(lists[t]);
-            }
-        });
-    for (auto &worker : workers)
-        worker.join();
+    faciward::testing::runTogether(threads, [&](int t) {
+        for (int i = 0; i < perThread; ++i) {
+            lists[t] = QObjectLifetime::trackersOf(owner);
+            Prefs::observe(number, {}, [](const KeyChange<std::int64_t> &) {})->tieToOwner(lists[t]);
+        }
+    });
     for (const auto &list : lists)
         EXPECT_EQ(list, lists.front());
     EXPECT_EQ(lists.front()->size(), static_cast<std::size_t>(threads * perThread));

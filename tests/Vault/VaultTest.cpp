@@ -1,9 +1,8 @@
 #include "Vault/Vault.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 
-#include <barrier>
-#include <thread>
 #include <vector>
 
 using faciward::vault::Identifier;
@@ -39,16 +38,7 @@ TEST(Vault, concurrentFirstRequestsAgreeOnOneVault)
     constexpr int threads = 8;
     const auto id = *Identifier::nonEmpty("Faciward.test.race");
     std::vector<std::shared_ptr<Vault>> seen(threads);
-    std::barrier start(threads);
-    {
-        std::vector<std::jthread> workers;
-        for (int i = 0; i < threads; ++i) {
-            workers.emplace_back([&, i] {
-                start.arrive_and_wait();
-                seen[i] = Vault::vault(id, Vault::Accessibility::whenUnlocked);
-            });
-        }
-    }
+    faciward::testing::runTogether(threads, [&](int i) { seen[i] = Vault::vault(id, Vault::Accessibility::whenUnlocked); });
     for (const auto &v : seen)
         EXPECT_EQ(v, seen.front());
 }

@@ -1,11 +1,10 @@
 #include "Faciward/Settings/Keys.h"
 #include "SettingsStore/Prefs.h"
+#include "tests/support/RunTogether.h"
 #include "tests/support/ScopedSettingsFile.h"
 
 #include <gtest/gtest.h>
 
-#include <barrier>
-#include <thread>
 
 namespace faciward::settings {
 namespace {
@@ -17,26 +16,19 @@ TEST(KeysThreads, firstUseFromManyThreadsAndConcurrentAppendsLoseNothing)
     faciward::testing::ScopedSettingsFile settings;
     constexpr int threads = 8;
     constexpr int appends = 25;
-    std::barrier start(threads);
-    std::vector<std::thread> workers;
     std::vector<const void *> seen(threads);
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            start.arrive_and_wait();
-            // Every thread touches the keys for the first time together.
-            seen[t] = &Keys::storedImages();
-            EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::low);
-            EXPECT_TRUE(Prefs::get(Keys::embeddings()).empty());
-            for (int i = 0; i < appends; ++i) {
-                const bool ok = Prefs::update(Keys::storedImages(), [&](std::vector<ImageItem> &items) {
-                    items.push_back({std::to_string(t) + "-" + std::to_string(i), "file:///p.png"});
-                });
-                EXPECT_TRUE(ok);
-            }
-        });
-    }
-    for (auto &worker : workers)
-        worker.join();
+    faciward::testing::runTogether(threads, [&](int t) {
+        // Every thread touches the keys for the first time together.
+        seen[t] = &Keys::storedImages();
+        EXPECT_EQ(Prefs::get(Keys::facePrecision()), FacePrecision::low);
+        EXPECT_TRUE(Prefs::get(Keys::embeddings()).empty());
+        for (int i = 0; i < appends; ++i) {
+            const bool ok = Prefs::update(Keys::storedImages(), [&](std::vector<ImageItem> &items) {
+                items.push_back({std::to_string(t) + "-" + std::to_string(i), "file:///p.png"});
+            });
+            EXPECT_TRUE(ok);
+        }
+    });
     for (const void *key : seen)
         EXPECT_EQ(key, seen.front()) << "one key object for all threads";
     EXPECT_EQ(Prefs::get(Keys::storedImages()).size(), static_cast<std::size_t>(threads * appends));

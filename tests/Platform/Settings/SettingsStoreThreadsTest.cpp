@@ -1,5 +1,6 @@
 #include "Platform/Settings/SettingsStore.h"
 #include "tests/support/Guards.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 
@@ -22,23 +23,16 @@ TEST(SettingsStoreThreads, eightThreadsOfAThousandUpdatesLoseNothing)
     auto store = std::make_shared<SettingsStore>(dir / "settings.json");
     constexpr int threads = 8;
     constexpr int updates = 1000;
-    std::barrier start(threads);
-    std::vector<std::thread> workers;
     std::atomic<int> failures{0};
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&] {
-            start.arrive_and_wait();
-            for (int i = 0; i < updates; ++i) {
-                const bool ok = store->update("counter", [](std::optional<PlistValue> current) {
-                    return PlistValue(counterOf(current) + 1);
-                });
-                if (!ok)
-                    ++failures;
-            }
-        });
-    }
-    for (auto &worker : workers)
-        worker.join();
+    faciward::testing::runTogether(threads, [&](int) {
+        for (int i = 0; i < updates; ++i) {
+            const bool ok = store->update("counter", [](std::optional<PlistValue> current) {
+                return PlistValue(counterOf(current) + 1);
+            });
+            if (!ok)
+                ++failures;
+        }
+    });
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(counterOf(store->object("counter")), threads * updates);
     store.reset();

@@ -1,4 +1,5 @@
 #include "Platform/Vision/InferenceThreads.h"
+#include "tests/support/RunTogether.h"
 
 #include <opencv2/core/utility.hpp>
 
@@ -130,11 +131,7 @@ TEST_F(InferenceThreadsTest, LoopsFromSeveralThreadsAtOnceAllComplete)
                 failures += r.load() != 1;
         }
     };
-    std::thread a(worker, 1);
-    std::thread b(worker, 2);
-    worker(3);
-    a.join();
-    b.join();
+    faciward::testing::runTogether(3, worker);
     EXPECT_EQ(failures.load(), 0);
 }
 

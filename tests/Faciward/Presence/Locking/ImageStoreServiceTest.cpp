@@ -3,16 +3,15 @@
 #include "FileStore/DefaultStorageKey.h"
 #include "SettingsStore/Prefs.h"
 #include "tests/support/Guards.h"
+#include "tests/support/RunTogether.h"
 #include "tests/support/ScopedSettingsFile.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include <barrier>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace fs = std::filesystem;
 using namespace faciward::presence;
@@ -206,15 +205,7 @@ TEST(ImageStoreServiceThreads, concurrentStoresOfOneSecondAllGetTheirOwnNameAndE
     ScopedSettingsFile settings;
     ImageStoreService service(std::make_shared<ServiceContext>());
     constexpr int threads = 4;
-    std::barrier start(threads);
-    {
-        std::vector<std::jthread> workers;
-        for (int i = 0; i < threads; ++i)
-            workers.emplace_back([&, i] {
-                start.arrive_and_wait();
-                service.store(picture(i), "2026-03-02 10.00.00");
-            });
-    }
+    faciward::testing::runTogether(threads, [&](int i) { service.store(picture(i), "2026-03-02 10.00.00"); });
     const auto names = keys(history());
     EXPECT_EQ(names.size(), std::size_t(threads));
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),

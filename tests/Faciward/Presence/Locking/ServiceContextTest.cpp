@@ -1,12 +1,11 @@
 #include "Faciward/Presence/Locking/Atomic.h"
 #include "Faciward/Presence/Locking/Service.h"
 #include "Faciward/Presence/Locking/ServiceContext.h"
+#include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
-#include <thread>
 #include <vector>
 
 using namespace faciward::presence;
@@ -50,15 +49,7 @@ TEST(ServiceContext, concurrentFirstReadsMakeOneKeychain)
         return Vault::vault(*Identifier::nonEmpty("Faciward.test.concurrent"), Vault::Accessibility::whenUnlocked);
     });
     std::vector<std::shared_ptr<Keychain>> seen(threads);
-    std::barrier start(threads);
-    {
-        std::vector<std::jthread> workers;
-        for (int i = 0; i < threads; ++i)
-            workers.emplace_back([&, i] {
-                start.arrive_and_wait();
-                seen[i] = context.keychain();
-            });
-    }
+    faciward::testing::runTogether(threads, [&](int i) { seen[i] = context.keychain(); });
     EXPECT_EQ(made.load(), 1);
     for (const auto &k : seen)
         EXPECT_EQ(k, seen.front());
@@ -76,16 +67,10 @@ TEST(Atomic, readModifyWritesFromManyThreadsAreNotLost)
 {
     Atomic<std::vector<int>> box;
     constexpr int threads = 4, rounds = 1000;
-    std::barrier start(threads);
-    {
-        std::vector<std::jthread> workers;
-        for (int t = 0; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                start.arrive_and_wait();
-                for (int i = 0; i < rounds; ++i)
-                    box.with([&](std::vector<int> &v) { v.push_back(t); });
-            });
-    }
+    faciward::testing::runTogether(threads, [&](int t) {
+        for (int i = 0; i < rounds; ++i)
+            box.with([&](std::vector<int> &v) { v.push_back(t); });
+    });
     EXPECT_EQ(box.load().size(), std::size_t(threads * rounds));
     box.store({7});
     EXPECT_EQ(box.with([](std::vector<int> &v) { return v.front(); }), 7);
