@@ -65,7 +65,7 @@ public:
     void parallel_for(int tasks, FN_parallel_for_body_cb_t body, void *data) override
     {
         const std::size_t threads = std::min<std::size_t>(InferenceThreads::threadsForNextLoop(), std::max(tasks, 0));
-        if (threads <= 1 || m_cores <= 1) {
+        if (threads <= 1) {
             body(0, tasks, data);
             return;
         }
