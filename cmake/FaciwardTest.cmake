@@ -3,6 +3,8 @@
 # One GoogleTest executable per folder; test names carry the folder's prefix.
 # Executables labelled "threads" or "parsing" also get the label "sanitize" and
 # join the target faciward_sanitized_tests, which the sanitizer builds compile.
+# Otherwise "ui" marks widget tests on the offscreen platform and "x11" those
+# that need the X server; every other test is "plain".
 if(NOT TARGET faciward_sanitized_tests)
     add_custom_target(faciward_sanitized_tests)
 endif()
@@ -16,6 +18,10 @@ function(faciward_add_test)
     if("threads" IN_LIST T_LABELS OR "parsing" IN_LIST T_LABELS)
         set(label sanitize)
         add_dependencies(faciward_sanitized_tests ${T_NAME})
+    elseif("ui" IN_LIST T_LABELS)
+        set(label ui)
+    elseif("x11" IN_LIST T_LABELS)
+        set(label x11)
     endif()
     gtest_discover_tests(${T_NAME}
         TEST_PREFIX "${T_PREFIX}"

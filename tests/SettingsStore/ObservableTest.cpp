@@ -3,7 +3,7 @@
 #include "SettingsStore/Qt/Observable.h"
 #include "SettingsStore/Qt/Pref.h"
 #include "SettingsStore/Qt/QObjectLifetime.h"
-#include "WidgetApplication.h"
+#include "tests/support/WidgetApplication.h"
 #include "tests/support/Guards.h"
 #include "tests/support/RunTogether.h"
 

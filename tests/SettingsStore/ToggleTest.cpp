@@ -1,7 +1,7 @@
 #include "Platform/Settings/SettingsFile.h"
 #include "SettingsStore/Prefs.h"
 #include "SettingsStore/Qt/Toggle.h"
-#include "WidgetApplication.h"
+#include "tests/support/WidgetApplication.h"
 #include "tests/support/Guards.h"
 
 #include <QApplication>
