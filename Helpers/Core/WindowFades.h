@@ -36,10 +36,11 @@ enum class CloseFunction {
 /// @brief The length of every fade of the toolkit.
 inline constexpr std::chrono::milliseconds kFadeDuration{250};
 
-void present(QWidget &window, PresentationFunction function);
-/// @brief Closing a window never quits the application: a menu-bar program
-/// lives on with no window open.
-void close(QWidget &window, CloseFunction function);
+/// @brief Puts @p window on screen as @p function says.
+void presentWindow(QWidget &window, PresentationFunction function);
+/// @brief Takes @p window off screen as @p function says. Closing a window
+/// never quits the application: a menu-bar program lives on with no window.
+void closeWindow(QWidget &window, CloseFunction function);
 
 /// @brief True inside the closeEvent() of a close by CloseFunction::Close: the
 /// window must close without asking whether it should.

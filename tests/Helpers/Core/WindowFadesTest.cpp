@@ -96,7 +96,7 @@ TEST_F(WindowFadesTest, DelayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
     WindowController controller(new ReluctantWindow);
     QWidget &window = *controller.window();
     window.show();
-    close(window, CloseFunction::PerformClose);
+    closeWindow(window, CloseFunction::PerformClose);
     ASSERT_TRUE(window.isVisible()); // asked, and it said no
     int completions = 0;
     controller.closeWindow(0s, [&] { ++completions; });
