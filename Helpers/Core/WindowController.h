@@ -25,9 +25,7 @@ public:
     /// @brief Takes ownership of @p window; a former window is deleted.
     void setWindow(QWidget *window);
 
-    /// @brief Puts the window on screen, in front and active but transparent;
-    /// then, on a later turn of the main queue, centres it and fades it in
-    /// over 0.25 s. Without a window nothing is shown.
+    /// @brief showFadingIn() of the window; without a window nothing is shown.
     void showWindowFadingIn();
 
     /// @brief After @p after, fades the window out over 0.25 s, closes it

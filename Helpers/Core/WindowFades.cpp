@@ -175,6 +175,16 @@ void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction
             });
 }
 
+void showFadingIn(QWidget &window)
+{
+    window.setWindowOpacity(0.0);
+    presentWindow(window, PresentationFunction::MakeKeyAndOrderFront);
+    runFade(window, std::chrono::milliseconds(0), TimingFunction::Default, 0.0, 1.0, [](QWidget &shown) {
+        centerOnScreen(shown);
+        fadeIn(shown, kFadeDuration, TimingFunction::Default, PresentationFunction::MakeKeyAndOrderFront, 0.0, 1.0);
+    });
+}
+
 void fadeOutAndHide(QWidget &window)
 {
     fadeOut(window, kFadeDuration, TimingFunction::Default, 0.0, CloseFunction::OrderOut, true);

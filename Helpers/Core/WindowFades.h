@@ -71,6 +71,11 @@ void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction 
 void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing, qreal targetAlpha,
              CloseFunction closeFunction, bool restoresAlpha, std::function<void()> completion = {});
 
+/// @brief Shows @p window transparent, in front and active; then, on a later
+/// turn of the main queue, centres it and fades it in to 1 over 0.25 s. At
+/// rest from the start at 1: a fade-out that replaces it restores 1.
+void showFadingIn(QWidget &window);
+
 /// @brief The toolkit's fade-out: 0.25 s, default curve, to 0, hidden with its
 /// opacity restored, ready to be shown again.
 void fadeOutAndHide(QWidget &window);

@@ -85,6 +85,15 @@ TEST_F(WindowFadesTest, ShowFadingInCentresAndEndsOpaque)
     EXPECT_LT(frame.top() - area.top(), area.bottom() - frame.bottom());
 }
 
+TEST_F(WindowFadesTest, FadeOutRightAfterShowingWins)
+{
+    QWidget window;
+    showFadingIn(window);
+    fadeOutAndHide(window); // a flow finished at once: the pending fade-in must not bring it back
+    ASSERT_TRUE(testing::spinUntil([&] { return !window.isVisible(); }));
+    EXPECT_NEAR(window.windowOpacity(), 1.0, kAlphaStep);
+}
+
 // Closes only when it need not be asked, as a window with a should-close question does.
 struct ReluctantWindow : QWidget
 {
