@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <cstdlib>
+
 namespace faciward::testing {
 
 namespace {
@@ -37,6 +39,19 @@ QImage grabInBothSchemes(QWidget &widget, const std::string &name)
     grabWidget(widget, name + "-dark");
     widget.setPalette(lightPalette());
     return grabWidget(widget, name + "-light");
+}
+
+bool coloursNear(const QColor &a, const QColor &b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+QColor blendOver(const QColor &top, const QColor &bottom)
+{
+    const qreal a = top.alphaF();
+    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a), top.greenF() * a + bottom.greenF() * (1 - a),
+                            top.blueF() * a + bottom.blueF() * (1 - a));
 }
 
 } // namespace faciward::testing
