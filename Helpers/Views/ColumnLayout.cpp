@@ -31,7 +31,7 @@ QLayoutItem *ColumnLayout::takeAt(int index)
 
 QSize ColumnLayout::sizeHint() const
 {
-    QSize total;
+    QSize total(0, 0);
     int shown = 0;
     for (QLayoutItem *item : m_items) {
         if (item->isEmpty())
@@ -41,7 +41,7 @@ QSize ColumnLayout::sizeHint() const
         total.setHeight(total.height() + size.height() + (shown++ ? m_gap : 0));
     }
     const QMargins margins = contentsMargins();
-    return total.grownBy(margins).expandedTo(QSize(0, 0));
+    return total.grownBy(margins);
 }
 
 void ColumnLayout::setGeometry(const QRect &rect)

@@ -26,6 +26,8 @@ public:
     QLayoutItem *takeAt(int index) override;
     QSize sizeHint() const override;
     QSize minimumSize() const override { return sizeHint(); }
+    /// @brief None: the column keeps its items' sizes and leaves spare room to others.
+    Qt::Orientations expandingDirections() const override { return {}; }
     void setGeometry(const QRect &rect) override;
 
 private:

@@ -3,6 +3,7 @@
 #include "Helpers/Views/LozengeView.h"
 
 #include "tests/support/ColourSchemes.h"
+#include "tests/support/WidgetApplication.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -24,6 +25,7 @@ LozengeView *lozengeOf(QWidget *step)
 // the first calls back, and the page scrolls when it is taller than the view.
 TEST(AuthorizeAppView, StepsOverlapAndOnlyTheFirstCallsBack)
 {
+    testing::widgetApplication();
     int calls = 0;
     AuthorizeAppView view(new QLabel(QStringLiteral("icon")), [&] { ++calls; });
     view.resize(420, 300);
@@ -40,6 +42,11 @@ TEST(AuthorizeAppView, StepsOverlapAndOnlyTheFirstCallsBack)
         QTest::mouseClick(lozengeOf(step), Qt::LeftButton);
     EXPECT_EQ(calls, 1);
     EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
+
+    // In a tall window the spare room goes below the note, not between the parts.
+    view.resize(420, 1400);
+    testing::grabInBothSchemes(view, "authorize-app-tall");
+    EXPECT_EQ(view.note()->y(), view.steps().back()->geometry().bottom() + 1 + AuthorizeAppView::spacing);
 }
 
 } // namespace
