@@ -151,8 +151,11 @@ void ClippedImage::decodeOffMainThread(std::function<QImage()> decode)
         { std::lock_guard taken(handOverMutex()); }
         QImage image = decode();
         std::lock_guard posting(handOverMutex());
+        QCoreApplication *application = QCoreApplication::instance();
+        if (!application)
+            return; // the application is being torn down; nobody is left to show it
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [mailbox, image = std::move(image)] {
                 { std::lock_guard taken(handOverMutex()); }
                 if (mailbox->target)

@@ -2,6 +2,8 @@
 
 #include "tests/support/WidgetApplication.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QPalette>
 #include <QWidget>
@@ -35,6 +37,8 @@ QPalette darkPalette()
 QImage grabInBothSchemes(QWidget &widget, const std::string &name)
 {
     widget.setAutoFillBackground(true);
+    // Layouts wait for their requests in the event queue; a grab must not.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     widget.setPalette(darkPalette());
     grabWidget(widget, name + "-dark");
     widget.setPalette(lightPalette());

@@ -2,6 +2,7 @@
 #include "Helpers/Views/ClippedImage.h"
 
 #include "tests/support/ColourSchemes.h"
+#include "tests/support/WidgetApplication.h"
 
 #include <QLabel>
 
@@ -14,6 +15,7 @@ namespace {
 // does, and the icon stays 100x100 with a wide picture fitted inside it.
 TEST(AboutView, VersionLineAndIcon)
 {
+    testing::widgetApplication();
     const QString v = QStringLiteral("1.2"), b = QStringLiteral("34");
     const QColor iconColour(0x1e, 0x8c, 0x3c); // images/wide-icon.svg, 300x50
     const struct

@@ -15,6 +15,7 @@ namespace {
 // foreground colour.
 TEST(Divider, KeepsItsSizeInALargeLayout)
 {
+    testing::widgetApplication();
     QWidget host;
     auto *column = new QVBoxLayout(&host);
     auto *mark = new Divider;
@@ -32,6 +33,7 @@ TEST(Divider, KeepsItsSizeInALargeLayout)
 // The background follows its parent's size, and new values repaint the same widget.
 TEST(VisualEffectBackground, FollowsItsParentAndUpdatesInPlace)
 {
+    testing::widgetApplication();
     using B = VisualEffectBackground;
     QWidget host;
     auto *background = new B(B::Material::Popover, B::BlendingMode::BehindWindow, false, &host);

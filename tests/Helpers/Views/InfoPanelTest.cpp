@@ -2,6 +2,7 @@
 #include "Helpers/Views/SymbolView.h"
 
 #include "tests/support/ColourSchemes.h"
+#include "tests/support/WidgetApplication.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -15,6 +16,7 @@ namespace {
 // with the top of several lines of content.
 TEST(InfoPanel, SameCardForBothIntentsAndSymbolLevelWithFirstLine)
 {
+    testing::widgetApplication();
     const QColor window = testing::lightPalette().color(QPalette::Window);
     const QColor card = testing::blendOver(InfoPanel::cardColour, window);
     for (auto intent : {InfoPanel::Intent::Info, InfoPanel::Intent::Warning}) {

@@ -2,6 +2,7 @@
 #include "Helpers/Views/LozengeView.h"
 
 #include "tests/support/ColourSchemes.h"
+#include "tests/support/WidgetApplication.h"
 
 #include <QTest>
 
@@ -14,6 +15,7 @@ namespace {
 // one without an action stays a plain label. The mark touches the capsule.
 TEST(LozengeView, SizeClicksAndMark)
 {
+    testing::widgetApplication();
     int taps = 0;
     LozengeViewWithBottomDivider link(QStringLiteral("Security & Privacy"), [&] { ++taps; });
     LozengeView plain(QStringLiteral("Privacy"));
