@@ -73,6 +73,7 @@ AuthorizeAppView::AuthorizeAppView(QWidget *icon, std::function<void()> onTapSys
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
 }
 
 } // namespace faciward::helpers

@@ -2,8 +2,7 @@
 
 #include "tests/support/WidgetApplication.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <QApplication>
 #include <QImage>
 #include <QPalette>
 #include <QWidget>
@@ -37,11 +36,18 @@ QPalette darkPalette()
 QImage grabInBothSchemes(QWidget &widget, const std::string &name)
 {
     widget.setAutoFillBackground(true);
-    // Layouts wait for their requests in the event queue; a grab must not.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    widget.setPalette(darkPalette());
+    // A widget that is not shown gets its pending resize only when rendered,
+    // and the layouts and scroll bars answer it through the event queue: do
+    // both before the grabs that count.
+    widget.grab();
+    QApplication::sendPostedEvents();
+    // Set for the whole application, as a change of the desktop's scheme
+    // would be; widgets hear of it through the event queue.
+    QApplication::setPalette(darkPalette());
+    QApplication::sendPostedEvents();
     grabWidget(widget, name + "-dark");
-    widget.setPalette(lightPalette());
+    QApplication::setPalette(lightPalette());
+    QApplication::sendPostedEvents();
     return grabWidget(widget, name + "-light");
 }
 

@@ -16,8 +16,8 @@ QPalette darkPalette();
 
 /// @brief Gives @p widget a filled background and grabs it once in each scheme
 /// (saved as `<name>-light` and `<name>-dark` when FACIWARD_SCREENSHOTS names a
-/// folder), after the layout requests still queued; leaves the light palette
-/// set and returns its grab, for probing.
+/// folder), after the events still queued (layouts, scroll bars); leaves the light palette
+/// set for the application and returns its grab, for probing.
 QImage grabInBothSchemes(QWidget &widget, const std::string &name);
 
 /// @brief Whether two probed colours agree within @p tolerance per channel

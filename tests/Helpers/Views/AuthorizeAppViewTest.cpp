@@ -47,6 +47,7 @@ TEST(AuthorizeAppView, StepsOverlapAndOnlyTheFirstCallsBack)
     view.resize(420, 1400);
     testing::grabInBothSchemes(view, "authorize-app-tall");
     EXPECT_EQ(view.note()->y(), view.steps().back()->geometry().bottom() + 1 + AuthorizeAppView::spacing);
+    EXPECT_FALSE(view.verticalScrollBar()->isVisibleTo(&view));
 }
 
 } // namespace
