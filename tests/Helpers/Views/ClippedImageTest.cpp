@@ -100,6 +100,22 @@ TEST(ClippedImage, FitsThePictureCentredWithItsProportions)
     }
 }
 
+// Asked for rounded corners, the view cuts them off with antialiasing and
+// leaves the rest of the picture whole.
+TEST(ClippedImage, CutsRoundedCornersWhenAsked)
+{
+    testing::widgetApplication();
+    const QColor blue(20, 60, 200);
+    ClippedImage view(solid({100, 100}, blue));
+    view.resize(100, 100);
+    view.setCornerRadius(24);
+    const QImage image = testing::grabInBothSchemes(view, "clipped-image-rounded");
+    for (QPoint corner : {QPoint(1, 1), QPoint(98, 1), QPoint(1, 98), QPoint(98, 98)})
+        EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
+    for (QPoint inside : {QPoint(50, 0), QPoint(0, 50), QPoint(50, 50), QPoint(12, 12)})
+        EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
+}
+
 // Whatever cannot give a picture fills the whole area red after the event
 // loop, with the spinner gone: a missing file, a named pipe (whose reader would
 // block), an address of another scheme or none, and a name or symbol that
