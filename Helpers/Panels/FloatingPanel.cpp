@@ -1,0 +1,53 @@
+#include "FloatingPanel.h"
+
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace faciward::helpers {
+
+FloatingPanel::FloatingPanel(QWidget *content, int cornerRadius)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QString());
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    setFixedSize(content->size());
+    QPainterPath outline;
+    outline.addRoundedRect(rect(), cornerRadius, cornerRadius);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+}
+
+void FloatingPanel::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        stickToEveryDesktop();
+    QWidget::setVisible(visible);
+}
+
+void FloatingPanel::stickToEveryDesktop()
+{
+    // Qt has no flag for "on every desktop"; on X11 the window manager reads
+    // these two hints when the window is mapped. Elsewhere it is up to the
+    // window manager.
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return;
+    Display *display = x11->display();
+    const auto window = static_cast<Window>(winId());
+    const long allDesktops = 0xFFFFFFFF;
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_DESKTOP", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char *>(&allDesktops), 1);
+    const Atom states[] = {XInternAtom(display, "_NET_WM_STATE_STICKY", False),
+                           XInternAtom(display, "_NET_WM_STATE_ABOVE", False)};
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(states), 2);
+    XFlush(display);
+}
+
+} // namespace faciward::helpers

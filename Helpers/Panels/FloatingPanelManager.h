@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Helpers/Panels/FloatingPanelViewModel.h"
+
+#include <QPoint>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace faciward::helpers {
+
+class FloatingPanel;
+class FloatingPanelManager;
+class FloatingPanelView;
+
+class FloatingPanelManagerDelegate
+{
+public:
+    virtual ~FloatingPanelManagerDelegate() = default;
+    virtual void floatingPanelManagerDidRemoveAllPanels(FloatingPanelManager &manager) = 0;
+};
+
+/// @brief Opens one or two floating picture panels stacked at the lower left
+/// of the screen, keeps them by their picture's address, removes them when
+/// their card asks, and tells the delegate when the last one has gone.
+class FloatingPanelManager : public std::enable_shared_from_this<FloatingPanelManager>
+{
+public:
+    static constexpr QSize defaultCardSize{200, 200};
+    static constexpr int cornerRadius = 22;
+    static constexpr int spacing = 22;
+
+    static std::shared_ptr<FloatingPanelManager> create();
+    ~FloatingPanelManager();
+    FloatingPanelManager(const FloatingPanelManager &) = delete;
+    FloatingPanelManager &operator=(const FloatingPanelManager &) = delete;
+
+    std::weak_ptr<FloatingPanelManagerDelegate> delegate;
+
+    /// @brief The first picture at the lower left; the second one card and
+    /// spacing above it, when both its intent and its address are given.
+    void showPanels(ClippedImage::Intent intent, const QUrl &url,
+                    std::optional<ClippedImage::Intent> secondIntent = std::nullopt,
+                    std::optional<QUrl> secondURL = std::nullopt);
+    /// @brief One panel with its lower left corner at @p lowerLeft (screen
+    /// coordinates, y growing downwards). A panel already shown for @p url is
+    /// removed first.
+    void showPanel(ClippedImage::Intent intent, const QUrl &url, QPoint lowerLeft);
+    void removePanel(const QUrl &key);
+
+    /// @brief The panel shown for @p key, if any.
+    FloatingPanel *panel(const QUrl &key) const;
+    std::size_t panelCount() const { return m_panels.size(); }
+
+private:
+    FloatingPanelManager() = default;
+
+    struct Deleter
+    {
+        void operator()(FloatingPanel *panel) const;
+    };
+    std::map<QString, std::unique_ptr<FloatingPanel, Deleter>> m_panels;
+};
+
+} // namespace faciward::helpers

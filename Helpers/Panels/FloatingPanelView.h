@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Helpers/Panels/FloatingPanelViewModel.h"
+
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QMimeData;
+
+namespace faciward::helpers {
+
+/// @brief A picture card with a close button and a caption that invites the
+/// user to drag the picture out. A click on the close button, or the start of a
+/// drag, asks the owner to remove the card through `onRemove`.
+class FloatingPanelView : public QWidget
+{
+public:
+    /// @brief Runs the drag of the picture's file; the default starts a QDrag.
+    using DragStarter = std::function<void(std::unique_ptr<QMimeData>)>;
+
+    FloatingPanelView(FloatingPanelViewModel viewModel, int cornerRadius, std::function<void()> onRemove,
+                      QWidget *parent = nullptr);
+
+    void setDragStarter(DragStarter starter) { m_dragStarter = std::move(starter); }
+
+    /// @brief The close button's place, pinned to the card's top left corner.
+    static constexpr QRect closeButtonRect{14, 10, 28, 28};
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void beginDrag();
+
+    FloatingPanelViewModel m_viewModel;
+    int m_cornerRadius;
+    std::function<void()> m_onRemove;
+    DragStarter m_dragStarter;
+    QPoint m_pressedAt;
+    bool m_pressed = false;
+};
+
+} // namespace faciward::helpers

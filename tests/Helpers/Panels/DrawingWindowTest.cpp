@@ -1,0 +1,97 @@
+#include "Helpers/Panels/DrawingWindow.h"
+
+#include "tests/support/WidgetApplication.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace faciward::helpers {
+namespace {
+
+using faciward::testing::saveScreenshot;
+using faciward::testing::spinUntil;
+using faciward::testing::widgetApplication;
+
+struct Captures : DrawingWindowDelegate
+{
+    std::vector<QImage> images;
+    void didCaptureImage(const QImage &image, DrawingWindow &) override { images.push_back(image); }
+};
+
+const QColor known(200, 40, 60);
+
+struct Drag
+{
+    const char *name;
+    QPoint from, to;
+    QSize size;         // of the handed-over image; empty: a null image
+    int knownFromColumn; // the first column of the known colour
+};
+
+class DrawingWindowTest : public ::testing::TestWithParam<Drag>
+{
+};
+
+// The drawing window lies at (50, 50) over a window of a known colour at
+// (100, 100): window coordinates are 50 off screen coordinates, so a capture
+// taken from the wrong place shows the plain desktop.
+TEST_P(DrawingWindowTest, HandsOverTheScreenUnderTheSelection)
+{
+    widgetApplication();
+    const Drag drag = GetParam();
+    QWidget backdrop(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    backdrop.setGeometry(100, 100, 300, 200);
+    backdrop.setAutoFillBackground(true);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, known);
+    backdrop.setPalette(palette);
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+
+    DrawingWindow window(QRect(50, 50, 400, 300));
+    auto captures = std::make_shared<Captures>();
+    window.drawingWindowDelegate = captures;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QWindow *handle = window.windowHandle();
+
+    QTest::mousePress(handle, Qt::LeftButton, {}, drag.from);
+    QTest::mouseMove(handle, (drag.from + drag.to) / 2);
+    QTest::mouseMove(handle, drag.to);
+    if (drag.from != drag.to) {
+        ASSERT_FALSE(window.outline().isEmpty());
+        saveScreenshot(window.grab().toImage(), std::string("drawing-window-") + drag.name);
+    }
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, drag.to);
+    EXPECT_TRUE(window.outline().isEmpty()) << "the outline goes at once on release";
+
+    ASSERT_TRUE(spinUntil([&] { return !captures->images.empty(); }));
+    ASSERT_EQ(captures->images.size(), 1u);
+    const QImage image = captures->images.front();
+    if (drag.size.isEmpty()) {
+        EXPECT_TRUE(image.isNull());
+        return;
+    }
+    ASSERT_EQ(image.size(), drag.size);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool expectKnown = x >= drag.knownFromColumn;
+            ASSERT_EQ(QColor(image.pixel(x, y)) == known, expectKnown) << "at " << x << "," << y;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drags, DrawingWindowTest,
+                         ::testing::Values(Drag{"down-right", {60, 60}, {160, 120}, {100, 60}, 0},
+                                           Drag{"up-left", {160, 120}, {60, 60}, {100, 60}, 0},
+                                           Drag{"over-the-edge", {20, 60}, {80, 120}, {60, 60}, 30},
+                                           Drag{"click", {60, 60}, {60, 60}, {}, 0}),
+                         [](const auto &info) {
+                             std::string name = info.param.name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+} // namespace
+} // namespace faciward::helpers

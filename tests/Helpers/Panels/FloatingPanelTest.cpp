@@ -1,0 +1,165 @@
+#include "Helpers/Panels/FloatingPanel.h"
+#include "Helpers/Panels/FloatingPanelManager.h"
+#include "Helpers/Panels/FloatingPanelView.h"
+
+#include "tests/support/Guards.h"
+#include "tests/support/WidgetApplication.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace faciward::helpers {
+namespace {
+
+using faciward::testing::grabWidget;
+using faciward::testing::TempDir;
+using faciward::testing::widgetApplication;
+
+QPixmap picture(QColor colour)
+{
+    QPixmap pixmap(200, 100);
+    pixmap.fill(colour);
+    return pixmap;
+}
+
+struct Listener : FloatingPanelManagerDelegate
+{
+    int removedAll = 0;
+    void floatingPanelManagerDidRemoveAllPanels(FloatingPanelManager &) override { ++removedAll; }
+};
+
+class FloatingPanelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { widgetApplication(); }
+    // Deleted panels go at the next turn of the event loop.
+    static bool deleted(const QPointer<FloatingPanel> &panel)
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return panel.isNull();
+    }
+    faciward::testing::ExpectStderr m_offscreen{"This plugin does not support (setting window masks|raise\\(\\))"};
+    QRect available() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    std::shared_ptr<FloatingPanelManager> manager = FloatingPanelManager::create();
+    std::shared_ptr<Listener> listener = std::make_shared<Listener>();
+    const QUrl first = QUrl::fromLocalFile(QStringLiteral("/tmp/first.png"));
+    const QUrl second = QUrl::fromLocalFile(QStringLiteral("/tmp/second.png"));
+};
+
+TEST_F(FloatingPanelTest, StacksFromTheLowerLeftSizedToTheCard)
+{
+    manager->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
+    ASSERT_EQ(manager->panelCount(), 2u);
+    const QRect lower = manager->panel(first)->geometry();
+    const QRect upper = manager->panel(second)->geometry();
+    EXPECT_EQ(lower, QRect(available().left() + 20, available().bottom() + 1 - 80 - 200, 200, 200));
+    EXPECT_EQ(upper, lower.translated(0, -222));
+    EXPECT_TRUE(manager->panel(first)->isVisible());
+    grabWidget(*manager->panel(first), "floating-panel");
+
+    // A second intent without its address shows one panel only.
+    auto single = FloatingPanelManager::create();
+    single->showPanels(picture(Qt::red), first, picture(Qt::blue), std::nullopt);
+    EXPECT_EQ(single->panelCount(), 1u);
+}
+
+TEST_F(FloatingPanelTest, TheSameAddressAgainReplacesAndHidesTheOldPanel)
+{
+    manager->delegate = listener;
+    manager->showPanel(picture(Qt::red), first, {100, 500});
+    QPointer<FloatingPanel> old = manager->panel(first);
+    manager->showPanel(picture(Qt::blue), first, {100, 500});
+    EXPECT_EQ(manager->panelCount(), 1u);
+    EXPECT_TRUE(deleted(old)) << "the old panel is deleted, not orphaned";
+    EXPECT_EQ(listener->removedAll, 0);
+}
+
+TEST_F(FloatingPanelTest, TellsTheDelegateWheneverNoPanelIsLeft)
+{
+    manager->delegate = listener;
+    manager->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
+    const struct
+    {
+        QUrl key;
+        std::size_t left;
+        int told;
+    } steps[] = {{first, 1, 0}, {second, 0, 1}, {second, 0, 2}};
+    for (const auto &step : steps) {
+        manager->removePanel(step.key);
+        EXPECT_EQ(manager->panelCount(), step.left);
+        EXPECT_EQ(listener->removedAll, step.told);
+    }
+}
+
+TEST_F(FloatingPanelTest, TheCloseButtonRemovesThePanelOnce)
+{
+    manager->delegate = listener;
+    manager->showPanel(picture(Qt::red), first, {100, 500});
+    QPointer<FloatingPanel> panel = manager->panel(first);
+    auto *close = panel->findChild<QToolButton *>(QStringLiteral("closeButton"));
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_EQ(manager->panelCount(), 0u);
+    EXPECT_EQ(listener->removedAll, 1);
+    EXPECT_TRUE(deleted(panel));
+}
+
+// The close button stays on the card's top left corner and the caption at its
+// bottom, whatever the card's width.
+TEST(FloatingPanelView, KeepsTheCloseButtonAndCaptionOnAWideCard)
+{
+    widgetApplication();
+    for (const int width : {200, 300}) {
+        FloatingPanelView view({picture(Qt::red), QSize(width, 200), QUrl()}, 22, [] {});
+        const auto *close = view.findChild<QToolButton *>(QStringLiteral("closeButton"));
+        const auto *caption = view.findChild<QLabel *>(QStringLiteral("caption"));
+        EXPECT_EQ(close->geometry(), QRect(14, 10, 28, 28)) << width;
+        EXPECT_EQ(caption->geometry().bottom() + 1, 200 - 8) << width;
+        EXPECT_NEAR(caption->x() + caption->width() / 2.0, width / 2.0, 0.5) << width;
+    }
+}
+
+TEST(FloatingPanelView, ADragRemovesThePanelFirstThenHandsOverTheFile)
+{
+    widgetApplication();
+    TempDir dir;
+    const QString existing = QString::fromStdString((dir / "shot.png").string());
+    picture(Qt::green).save(existing);
+    const struct
+    {
+        QString file;
+        bool dragged;
+    } cases[] = {{existing, true}, {QString::fromStdString((dir / "gone.png").string()), false}};
+    for (const auto &c : cases) {
+        std::vector<std::string> events;
+        QList<QUrl> handedOver;
+        FloatingPanelView view({picture(Qt::green), QSize(200, 200), QUrl::fromLocalFile(c.file)}, 22,
+                               [&] { events.push_back("removed"); });
+        view.setDragStarter([&](std::unique_ptr<QMimeData> data) {
+            events.push_back("dragged");
+            handedOver = data->urls();
+        });
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        QWindow *handle = view.windowHandle();
+        QTest::mousePress(handle, Qt::LeftButton, {}, {100, 100});
+        QTest::mouseMove(handle, QPoint(100, 100) + QPoint(QApplication::startDragDistance() + 5, 0));
+        const std::vector<std::string> expected =
+            c.dragged ? std::vector<std::string>{"removed", "dragged"} : std::vector<std::string>{"removed"};
+        EXPECT_EQ(events, expected) << c.file.toStdString();
+        if (c.dragged) {
+            EXPECT_EQ(handedOver, QList<QUrl>{QUrl::fromLocalFile(c.file)});
+        }
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, {110, 100});
+    }
+}
+
+} // namespace
+} // namespace faciward::helpers
