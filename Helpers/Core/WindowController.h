@@ -24,6 +24,8 @@ public:
     QWidget *window() const;
     /// @brief Takes ownership of @p window; a former window is deleted.
     void setWindow(QWidget *window);
+    /// @brief Gives up the window without deleting it; the caller owns it now.
+    QWidget *releaseWindow();
 
     /// @brief Puts the window on screen, in front and active but transparent;
     /// then, on a later turn of the main queue, centres it and fades it in
