@@ -1,0 +1,73 @@
+#include "Helpers/Core/MenuItemFactory.h"
+
+#include "tests/support/Guards.h"
+#include "tests/support/WidgetApplication.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace faciward::helpers {
+namespace {
+
+TEST(MenuItemFactoryTest, KeyEquivalentsBecomeShortcuts)
+{
+    using M = ModifierFlag;
+    const std::tuple<std::optional<QString>, std::optional<ModifierFlags>, QKeySequence> table[] = {
+        {std::nullopt, std::nullopt, {}},
+        {QString(), std::nullopt, {}},
+        {"q", std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"Q", std::nullopt, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q)},
+        {",", M::Command | M::Option, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Comma)},
+        {"d", M::Control | M::Shift, QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_D)},
+        {"x", ModifierFlags(), QKeySequence(Qt::Key_X)},
+        {QString(QChar(0xF700)), std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Up)},
+        {QString(QChar(0xF705)), ModifierFlags(), QKeySequence(Qt::Key_F2)},
+        {"\r", std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Return)},
+        {"ab", std::nullopt, {}},
+    };
+    testing::ExpectStderr notOneKey("Menu key equivalent \"ab\" is not one key");
+    for (const auto &[key, mask, expected] : table)
+        EXPECT_EQ(keySequence(key, mask), expected) << qPrintable(key.value_or("none"));
+    EXPECT_EQ(notOneKey.matched(), 1);
+}
+
+TEST(MenuItemFactoryTest, ItemsShowTitleAndStateLiterally)
+{
+    testing::widgetApplication();
+    const MenuItemFactory factory;
+    for (const bool state : {true, false}) {
+        std::unique_ptr<QAction> item(
+            factory.makeItem("Security & Privacy\tNow", QIcon(), state, std::nullopt, std::nullopt, [] {}));
+        EXPECT_EQ(item->iconText(), "Security & Privacy Now");
+        EXPECT_EQ(item->isChecked(), state);
+        EXPECT_EQ(item->isCheckable(), state); // an unchecked checkable item would draw an empty box
+        EXPECT_TRUE(item->shortcut().isEmpty() && item->icon().isNull());
+    }
+}
+
+TEST(MenuItemFactoryTest, ClosuresLiveExactlyAsLongAsTheirItems)
+{
+    testing::widgetApplication();
+    const MenuItemFactory factory;
+    auto captured = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = captured;
+    QMenu menu;
+    for (int rebuild = 0; rebuild < 1000; ++rebuild) {
+        menu.clear();
+        for (int i = 0; i < 3; ++i)
+            menu.addAction(factory.makeItem("Item", QIcon(), false, "k", std::nullopt,
+                                            [captured] { ++*captured; }, &menu));
+    }
+    EXPECT_EQ(watch.use_count(), 1 + 3); // the test's own and the three live items', nothing from old menus
+    captured.reset();
+    menu.actions().front()->trigger(); // every other owner is gone; the item keeps the closure
+    EXPECT_EQ(*watch.lock(), 1);
+
+}
+
+} // namespace
+} // namespace faciward::helpers
