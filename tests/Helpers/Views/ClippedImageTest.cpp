@@ -1,0 +1,162 @@
+#include "Helpers/Views/ClippedImage.h"
+#include "Helpers/Views/Spinner.h"
+
+#include "tests/support/ColourSchemes.h"
+#include "tests/support/Guards.h"
+#include "tests/support/WidgetApplication.h"
+
+#include <QBuffer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <optional>
+
+namespace faciward::helpers {
+namespace {
+
+using namespace std::chrono_literals;
+using Phase = ClippedImage::Phase;
+
+QPixmap solid(QSize size, QColor colour)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(colour);
+    return pixmap;
+}
+
+QByteArray png(QSize size, QColor colour)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    solid(size, colour).save(&buffer, "PNG");
+    return bytes;
+}
+
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+           std::abs(a.blue() - b.blue()) <= 2 && std::abs(a.alpha() - b.alpha()) <= 2;
+}
+
+/// A local HTTP server that answers every request with @p body as a PNG, or
+/// never answers when there is none.
+class PictureServer
+{
+public:
+    explicit PictureServer(std::optional<QByteArray> body)
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, body] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++m_connections;
+                if (!body)
+                    continue;
+                QObject::connect(socket, &QTcpSocket::readyRead, [socket, body] {
+                    if (!socket->readAll().contains("\r\n\r\n"))
+                        return;
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: " +
+                                  QByteArray::number(body->size()) + "\r\n\r\n" + *body);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/picture.png").arg(m_server.serverPort())); }
+    int connections() const { return m_connections; }
+
+private:
+    QTcpServer m_server;
+    int m_connections = 0;
+};
+
+// A 200x100 picture in a 100x100 view is drawn 100x50, centred: probe rows
+// just outside and inside its edges. The same holds however the picture arrives.
+TEST(ClippedImage, FitsThePictureCentredWithItsProportions)
+{
+    testing::widgetApplication();
+    testing::TempDir dir;
+    const QColor blue(20, 60, 200);
+    const QString file = QString::fromStdString((dir / "picture.png").string());
+    solid({200, 100}, blue).save(file);
+    PictureServer server(png({200, 100}, blue));
+
+    const std::pair<const char *, ClippedImage::Intent> intents[] = {
+        {"pixmap", solid({200, 100}, blue)},
+        {"file", QUrl::fromLocalFile(file)},
+        {"http", server.url()},
+    };
+    for (const auto &[name, intent] : intents) {
+        SCOPED_TRACE(name);
+        ClippedImage view(intent);
+        view.resize(100, 100);
+        ASSERT_TRUE(testing::spinUntil([&] { return view.phase() != Phase::Loading; }));
+        ASSERT_EQ(view.phase(), Phase::Shown);
+        const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-") + name);
+        for (int x : {0, 50, 99}) {
+            EXPECT_FALSE(near(image.pixelColor(x, 24), blue)) << x;
+            EXPECT_TRUE(near(image.pixelColor(x, 25), blue)) << x;
+            EXPECT_TRUE(near(image.pixelColor(x, 74), blue)) << x;
+            EXPECT_FALSE(near(image.pixelColor(x, 75), blue)) << x;
+        }
+    }
+}
+
+// Whatever cannot give a picture fills the whole area red after the event
+// loop, with the spinner gone: a missing file, a named pipe (whose reader would
+// block), an address of another scheme or none, and a name or symbol that
+// does not exist.
+TEST(ClippedImage, WhatCannotLoadTurnsRed)
+{
+    testing::widgetApplication();
+    testing::TempDir dir;
+    const std::string pipe = (dir / "pipe.png").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+
+    const std::pair<const char *, ClippedImage::Intent> intents[] = {
+        {"missing-file", QUrl::fromLocalFile(QString::fromStdString((dir / "missing.png").string()))},
+        {"named-pipe", QUrl::fromLocalFile(QString::fromStdString(pipe))},
+        {"other-scheme", QUrl(QStringLiteral("ftp://127.0.0.1/picture.png"))},
+        {"no-address", QUrl()},
+        {"missing-name", ClippedImage::Named{QStringLiteral("no-such-picture")}},
+        {"missing-symbol", ClippedImage::SystemSymbol{QStringLiteral("no.such.symbol")}},
+    };
+    for (const auto &[name, intent] : intents) {
+        SCOPED_TRACE(name);
+        ClippedImage view(intent);
+        view.resize(60, 40);
+        ASSERT_TRUE(testing::spinUntil([&] { return view.phase() == Phase::Failed; }));
+        EXPECT_TRUE(view.spinner()->isHidden());
+        const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-") + name);
+        for (QPoint probe : {QPoint(0, 0), QPoint(30, 20), QPoint(59, 39)})
+            EXPECT_EQ(image.pixelColor(probe), QColor(Qt::red));
+    }
+}
+
+// A server that never answers shows the spinner, not red; the load then times
+// out to red and the spinner stops.
+TEST(ClippedImage, SlowLoadSpinsThenTimesOut)
+{
+    testing::widgetApplication();
+    PictureServer silent(std::nullopt);
+    ClippedImage view(silent.url(), nullptr, 1s);
+    view.resize(100, 100);
+    ASSERT_TRUE(testing::spinUntil([&] { return silent.connections() > 0; }));
+    ASSERT_EQ(view.phase(), Phase::Loading);
+    ASSERT_FALSE(view.spinner()->isHidden());
+    const QImage loading = testing::grabInBothSchemes(view, "clipped-image-loading");
+    const QColor text = testing::lightPalette().color(QPalette::WindowText);
+    EXPECT_TRUE(near(loading.pixelColor(50, 50 - Spinner::diameter / 2 + 2), text));
+    EXPECT_NE(loading.pixelColor(5, 5), QColor(Qt::red));
+
+    ASSERT_TRUE(testing::spinUntil([&] { return view.phase() == Phase::Failed; }));
+    EXPECT_TRUE(view.spinner()->isHidden());
+    EXPECT_FALSE(view.spinner()->isSpinning());
+}
+
+} // namespace
+} // namespace faciward::helpers
