@@ -1,6 +1,7 @@
 #include "HostingWindowController.h"
 
 #include "Helpers/Core/MainQueue.h"
+#include "Helpers/Core/UserInteractionPausableWindow.h"
 #include "Helpers/Core/WindowFades.h"
 
 #include <QCloseEvent>
@@ -40,7 +41,8 @@ QAction *CustomToolbarItem::toolbarItem()
 
 HostingWindowController::HostingWindowController(QWidget *window, QWidget *content,
                                                  std::vector<std::shared_ptr<ToolbarItem>> toolbarItems)
-    : WindowController(window ? window : new QWidget(nullptr, toQtWindowFlags(kDefaultStyle, {}, false)))
+    : WindowController(window ? window
+                              : new UserInteractionPausableWindow(nullptr, toQtWindowFlags(kDefaultStyle, {}, false)))
     , m_toolbarItems(std::move(toolbarItems))
 {
     QWidget *host = this->window();
