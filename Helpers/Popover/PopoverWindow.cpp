@@ -94,7 +94,8 @@ void PopoverWindow::place()
 
 QPainterPath PopoverWindow::shape() const
 {
-    const QRectF body = QRectF(0, m_below ? arrowHeight : 0, width(), height() - arrowHeight).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF body =
+        QRectF(0, m_below ? arrowHeight : 0, width(), height() - arrowHeight).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath path;
     path.addRoundedRect(body, cornerRadius, cornerRadius);
     // The arrow reaches into the body as deep as the corners are round, so an

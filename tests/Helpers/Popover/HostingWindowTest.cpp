@@ -25,10 +25,10 @@ class Welcome : public HostingWindowCoordinator
 {
 public:
     using Configure = std::function<std::optional<WindowConfiguration>()>;
-    static std::shared_ptr<Welcome> create(int &finished, Configure configure = nullptr)
+    Welcome(int &finished, Configure configure = nullptr)
+        : HostingWindowCoordinator(nullptr, true, [&finished](Coordinator &) { ++finished; })
+        , m_configure(std::move(configure))
     {
-        testing::widgetApplication();
-        return std::shared_ptr<Welcome>(new Welcome(finished, std::move(configure)));
     }
 
 protected:
@@ -44,11 +44,6 @@ protected:
     }
 
 private:
-    Welcome(int &finished, Configure configure)
-        : HostingWindowCoordinator(nullptr, true, [&finished](Coordinator &) { ++finished; })
-        , m_configure(std::move(configure))
-    {
-    }
     Configure m_configure;
 };
 
@@ -85,7 +80,7 @@ protected:
 
 TEST_F(HostingWindowTest, FloatsCentredAndTheCloseButtonFadesOutOnce)
 {
-    auto welcome = Welcome::create(finished);
+    auto welcome = std::make_shared<Welcome>(finished);
     QWidget *window = startShown(welcome);
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_NEAR(window->frameGeometry().center().x(), area.center().x(), 1);
@@ -104,7 +99,7 @@ TEST_F(HostingWindowTest, FloatsCentredAndTheCloseButtonFadesOutOnce)
 
 TEST_F(HostingWindowTest, TheRunningFadeKeepsTheWindowWhenTheParentLetsGo)
 {
-    auto welcome = Welcome::create(finished);
+    auto welcome = std::make_shared<Welcome>(finished);
     QPointer<QWidget> window = startShown(welcome);
     welcome->finish();
     welcome.reset(); // what the parent's completion does
@@ -117,7 +112,7 @@ TEST_F(HostingWindowTest, TheRunningFadeKeepsTheWindowWhenTheParentLetsGo)
 
 TEST_F(HostingWindowTest, ASecondStartLetsTheFirstWindowGo)
 {
-    auto welcome = Welcome::create(finished);
+    auto welcome = std::make_shared<Welcome>(finished);
     QPointer<QWidget> first = startShown(welcome);
     QWidget *second = startShown(welcome);
     EXPECT_NE(second, first.data());
@@ -141,7 +136,7 @@ TEST_F(HostingWindowTest, ConfigurationsGiveTheirChrome)
         std::set<WindowButton> buttons;
     } const cases[] = {
         {"none", std::nullopt, false, false, true, {B::Close}},
-        {"three hidden buttons", configuration({B::Close, B::Miniaturize, B::Zoom}, std::nullopt), true, false, false, {}},
+        {"three hidden buttons", configuration({B::Close, B::Miniaturize, B::Zoom}, {}), true, false, false, {}},
         {"hide title bar", configuration({}, WindowConfiguration::hideTitleBar), true, true, false,
          {B::Close, B::Miniaturize, B::Zoom}},
         {"the application's", configuration({}, WindowStyleMask(QFlag(0x8003))), true, false, false, {B::Close}},
@@ -149,7 +144,7 @@ TEST_F(HostingWindowTest, ConfigurationsGiveTheirChrome)
     EXPECT_EQ(WindowConfiguration::hideTitleBar.toInt(), 0x800F);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        auto welcome = Welcome::create(finished, [&] { return c.configuration; });
+        auto welcome = std::make_shared<Welcome>(finished, [&] { return c.configuration; });
         QWidget *window = startShown(welcome);
         const HostingWindowController &controller = *welcome->windowController();
         EXPECT_EQ(window->windowFlags().testFlag(Qt::FramelessWindowHint), c.frameless);

@@ -1,8 +1,8 @@
-#include "Helpers/Core/MainQueue.h"
 #include "Helpers/Popover/PopupCoordinator.h"
 #include "tests/support/FakeMouseSource.h"
 #include "tests/support/FakeStatusItem.h"
 #include "OffscreenTest.h"
+#include "Settle.h"
 
 #include <QLabel>
 
@@ -18,54 +18,29 @@ using testing::spinUntil;
 class MessagePopup : public PopupCoordinator
 {
 public:
-    struct Options {
-        bool withStatusItem = true;
-        bool allowTapToClose = false;
-        std::optional<std::chrono::duration<double>> dismissAfterDelay;
-    };
-
-    static std::shared_ptr<MessagePopup> create(Options options, int &finished,
-                                                std::shared_ptr<testing::FakeMouseSource> source)
+    MessagePopup(bool withStatusItem, bool allowTapToClose, std::optional<std::chrono::duration<double>> delay,
+                 int &finished, std::shared_ptr<GlobalMouseSource> source)
+        : PopupCoordinator(withStatusItem ? std::make_shared<testing::FakeStatusItem>(QRect(600, 0, 22, 22)) : nullptr,
+                           allowTapToClose, delay, [&finished](Coordinator &) { ++finished; }, source)
     {
-        testing::widgetApplication();
-        auto item = options.withStatusItem ? std::make_shared<testing::FakeStatusItem>(QRect(600, 0, 22, 22)) : nullptr;
-        return std::shared_ptr<MessagePopup>(new MessagePopup(item, options, finished, source));
     }
-
     using PopupCoordinator::popover;
     static constexpr QSize size{240, 90};
 
 protected:
     QWidget *contentWidget() override { return new QLabel(QStringLiteral("Face not recognised")); }
     std::optional<QSize> contentSize() override { return size; }
-
-private:
-    MessagePopup(std::shared_ptr<StatusItem> item, Options options, int &finished,
-                 std::shared_ptr<testing::FakeMouseSource> source)
-        : PopupCoordinator(item, options.allowTapToClose, options.dismissAfterDelay,
-                           [&finished](Coordinator &) { ++finished; }, source)
-    {
-    }
 };
 
 class PopupCoordinatorTest : public testing::OffscreenTest
 {
 protected:
-    std::shared_ptr<MessagePopup> startPopup(MessagePopup::Options options)
+    std::shared_ptr<MessagePopup> startPopup(bool withStatusItem, bool allowTapToClose,
+                                             std::optional<std::chrono::duration<double>> delay = std::nullopt)
     {
-        auto popup = MessagePopup::create(options, finished, source);
+        auto popup = std::make_shared<MessagePopup>(withStatusItem, allowTapToClose, delay, finished, source);
         popup->start();
         return popup;
-    }
-    // Lets what is posted now run, and what that posts in turn (a press posts
-    // finish(), which posts the close).
-    static void drain()
-    {
-        for (int turn = 0; turn < 3; ++turn) {
-            bool ran = false;
-            postToMain([&] { ran = true; });
-            spinUntil([&] { return ran; });
-        }
     }
 
     std::shared_ptr<testing::FakeMouseSource> source = std::make_shared<testing::FakeMouseSource>();
@@ -74,7 +49,7 @@ protected:
 
 TEST_F(PopupCoordinatorTest, ShowsOnALaterTurnAtTheContentSize)
 {
-    auto popup = startPopup({});
+    auto popup = startPopup(true, false);
     EXPECT_FALSE(popup->popover().isVisible());
     ASSERT_TRUE(spinUntil([&] { return popup->popover().isVisible(); }));
     EXPECT_EQ(popup->popover().contentWidget()->size(), MessagePopup::size);
@@ -83,7 +58,7 @@ TEST_F(PopupCoordinatorTest, ShowsOnALaterTurnAtTheContentSize)
 
     popup->finish();
     EXPECT_TRUE(popup->popover().isVisible()) << "finish() only posts";
-    drain();
+    testing::settle();
     EXPECT_FALSE(popup->popover().isVisible());
     EXPECT_EQ(finished, 1);
 }
@@ -108,14 +83,14 @@ TEST_F(PopupCoordinatorTest, MonitorRunsOnlyWhileATapToClosePopoverIsShown)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         finished = 0;
-        auto popup = startPopup({true, c.allowTapToClose, std::nullopt});
-        drain();
+        auto popup = startPopup(true, c.allowTapToClose);
+        testing::settle();
         EXPECT_EQ(source->monitorCount(), c.monitorsWhileShown);
         for (int i = 0; i < c.outsidePresses; ++i)
             source->press(Qt::RightButton);
         if (c.subclassHides)
             popup->popover().hide();
-        drain();
+        testing::settle();
         EXPECT_EQ(finished, c.finishes);
         EXPECT_EQ(source->monitorCount(), 0u);
     }
@@ -123,17 +98,17 @@ TEST_F(PopupCoordinatorTest, MonitorRunsOnlyWhileATapToClosePopoverIsShown)
 
 TEST_F(PopupCoordinatorTest, DismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
 {
-    std::weak_ptr<MessagePopup> probe = startPopup({true, false, 0.05s});
+    std::weak_ptr<MessagePopup> probe = startPopup(true, false, 0.05s);
     EXPECT_FALSE(probe.expired()) << "the parent has dropped it, the delayed finish holds it";
     ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
-    drain();
+    testing::settle();
     EXPECT_TRUE(probe.expired());
 }
 
 TEST_F(PopupCoordinatorTest, WithoutAStatusItemNothingShows)
 {
-    auto popup = startPopup({false, true, std::nullopt});
-    drain();
+    auto popup = startPopup(false, true);
+    testing::settle();
     EXPECT_FALSE(popup->popover().isVisible());
     EXPECT_EQ(source->monitorCount(), 0u);
     EXPECT_EQ(finished, 0);

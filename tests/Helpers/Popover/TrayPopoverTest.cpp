@@ -3,11 +3,11 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Guards.h"
 #include "tests/support/WidgetApplication.h"
+#include "Settle.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QMouseEvent>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
@@ -18,71 +18,69 @@
 namespace faciward::helpers {
 namespace {
 
+using testing::settle;
 using testing::spinUntil;
 
-// Under the Xvfb of scripts/test, with trayer at its top right: the real
-// tray, the real X input path, clicks made by xdotool.
-class TrayPopover : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        const char *display = std::getenv("DISPLAY");
-        if (!display || !*display) {
-            if (testing::servicesRequired())
-                FAIL() << "an X display is needed (FACIWARD_REQUIRE_SERVICES=1)";
-            GTEST_SKIP() << "no X display";
-        }
-        FACIWARD_REQUIRE_PROGRAM("xdotool");
-        // The X11 platform, and the tray over XEmbed rather than D-Bus.
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        testing::widgetApplication();
-        ASSERT_TRUE(spinUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
-            << "no system tray on " << display << " (scripts/test starts trayer)";
-    }
-
-    static void click(QPoint at)
-    {
-        ASSERT_EQ(testing::ChildProcess::run({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()),
-                                              "click", "1"}),
-                  0);
-    }
-
-    static QImage screen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
-};
-
 // The picture-history kind of flow: closes on a click outside the application.
+// Its content counts the presses it receives itself.
 class TrayMessage : public PopupCoordinator
 {
 public:
-    TrayMessage(std::shared_ptr<StatusItem> item, int &finished)
+    TrayMessage(std::shared_ptr<StatusItem> item, int &finished, int &presses)
         : PopupCoordinator(std::move(item), true, std::nullopt, [&finished](Coordinator &) { ++finished; })
+        , m_presses(presses)
     {
     }
     using PopupCoordinator::popover;
 
 protected:
-    QWidget *contentWidget() override { return new QLabel(QStringLiteral("Under the tray icon")); }
+    QWidget *contentWidget() override
+    {
+        auto *content = new QPushButton(QStringLiteral("Under the tray icon"));
+        QObject::connect(content, &QPushButton::pressed, [this] { ++m_presses; });
+        return content;
+    }
     std::optional<QSize> contentSize() override { return QSize(220, 80); }
+
+private:
+    int &m_presses;
 };
 
-TEST_F(TrayPopover, ArrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
+void click(QPoint at)
 {
+    ASSERT_EQ(testing::ChildProcess::run(
+                  {"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1"}),
+              0);
+}
+
+QImage screen()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+}
+
+// Under the Xvfb of scripts/test, with trayer at its top right: the real
+// tray, the real X input path, clicks made by xdotool.
+TEST(TrayPopover, ArrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
+{
+    FACIWARD_REQUIRE_PROGRAM("xdotool");
+    ASSERT_TRUE(std::getenv("DISPLAY")) << "scripts/test runs these tests on its Xvfb";
+    // The X11 platform, and the tray over XEmbed rather than D-Bus.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    testing::widgetApplication();
     testing::ExpectStderr chosen("outside clicks: using XInput2");
     QPixmap icon(22, 22);
     icon.fill(Qt::darkCyan);
     auto item = std::make_shared<SystemTrayStatusItem>(QIcon(icon));
-    // Docked once trayer has laid its panel out again, at the top right where
-    // scripts/test puts it.
+    // Docked once trayer has laid its panel out again, at the top right.
     ASSERT_TRUE(spinUntil([&] {
         const QRect docked = item->trayIcon().geometry();
         return !docked.isEmpty() && docked.left() > QGuiApplication::primaryScreen()->geometry().center().x();
-    }));
+    })) << "no tray icon docked (scripts/test starts trayer)";
     const QRect tray = item->trayIcon().geometry();
 
-    int finished = 0;
-    auto popup = std::make_shared<TrayMessage>(item, finished);
+    int finished = 0, presses = 0;
+    auto popup = std::make_shared<TrayMessage>(item, finished, presses);
     popup->start();
     PopoverWindow &popover = popup->popover();
     ASSERT_TRUE(spinUntil([&] { return popover.windowHandle() && popover.windowHandle()->isExposed(); }));
@@ -92,36 +90,30 @@ TEST_F(TrayPopover, ArrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
     // it, above the body, the mask lets what lies under the window show.
     const QColor body = popover.palette().color(QPalette::Window);
     const QPoint tip = popover.arrowTip();
-    ASSERT_TRUE(spinUntil([&] { return screen().pixelColor(tip + QPoint(0, PopoverWindow::arrowHeight - 2)) == body; }));
+    const QPoint inArrow = tip + QPoint(0, PopoverWindow::arrowHeight - 2);
+    ASSERT_TRUE(spinUntil([&] { return screen().pixelColor(inArrow) == body; }));
     EXPECT_NE(screen().pixelColor(tip - QPoint(PopoverWindow::arrowWidth, -2)), body);
     testing::saveScreenshot(screen(), "popover-under-tray");
 
     // Presses the application receives itself, in the popover or in another
     // of its windows, are not outside clicks; one on the bare root window is.
-    QLabel other(QStringLiteral("Another window of the application"));
+    // Each reaches the monitor's own X connection as soon as the application's
+    // window has it, before the pointer moves on.
+    QPushButton other(QStringLiteral("Another window of the application"));
+    QObject::connect(&other, &QPushButton::pressed, [&] { ++presses; });
     other.setGeometry(40, 300, 300, 60);
     other.show();
     ASSERT_TRUE(spinUntil([&] { return other.windowHandle()->isExposed(); }));
-    struct PressCounter : QObject {
-        int presses = 0;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            presses += event->type() == QEvent::MouseButtonPress;
-            return false;
-        }
-    } own;
-    qApp->installEventFilter(&own);
-    // Each press reaches the outside-click monitor's connection when the
-    // application's own has it, before the pointer moves on.
     for (const QPoint at : {popover.geometry().center(), other.geometry().center()}) {
-        const int before = own.presses;
+        const int before = presses;
         click(at);
-        ASSERT_TRUE(spinUntil([&] { return own.presses > before; }));
+        ASSERT_TRUE(spinUntil([&] { return presses > before; }));
     }
-    qApp->removeEventFilter(&own);
+    settle();
     EXPECT_TRUE(popover.isVisible());
     click(QPoint(500, 600));
     ASSERT_TRUE(spinUntil([&] { return finished > 0; }));
+    settle();
     EXPECT_FALSE(popover.isVisible());
     EXPECT_EQ(finished, 1);
 }
