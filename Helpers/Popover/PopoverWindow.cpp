@@ -17,7 +17,6 @@ PopoverWindow::PopoverWindow(Behaviour behaviour)
                            : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
 void PopoverWindow::setContentWidget(QWidget *content)
@@ -53,6 +52,10 @@ void PopoverWindow::showRelativeTo(const QRect &anchor, Placement placement)
     place();
     show();
     raise();
+    // Its content may want the keyboard (a PIN), and on platforms without a
+    // global mouse monitor only an active application can tell a click
+    // elsewhere by turning inactive.
+    activateWindow();
 }
 
 QPoint PopoverWindow::arrowTip() const

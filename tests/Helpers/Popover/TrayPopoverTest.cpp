@@ -72,10 +72,12 @@ TEST(TrayPopover, ArrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
     QPixmap icon(22, 22);
     icon.fill(Qt::darkCyan);
     auto item = std::make_shared<SystemTrayStatusItem>(QIcon(icon));
-    // Docked once trayer has laid its panel out again, at the top right.
+    // Docked once trayer has grown its panel to the left, back on the screen,
+    // at the top right.
     ASSERT_TRUE(spinUntil([&] {
         const QRect docked = item->trayIcon().geometry();
-        return !docked.isEmpty() && docked.left() > QGuiApplication::primaryScreen()->geometry().center().x();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        return !docked.isEmpty() && screen.contains(docked) && docked.left() > screen.center().x();
     })) << "no tray icon docked (scripts/test starts trayer)";
     const QRect tray = item->trayIcon().geometry();
 
