@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -155,6 +156,12 @@ TEST_F(HostingWindowTest, ConfigurationsGiveTheirChrome)
             for (B b : {B::Close, B::Miniaturize, B::Zoom})
                 if (strip->button(b))
                     buttons.insert(b);
+            // No window manager to ask here: the strip drags the window itself.
+            const QPoint grip = strip->mapTo(window, QPoint(2, 2)), before = window->pos();
+            QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, grip);
+            QTest::mouseMove(window->windowHandle(), grip + QPoint(30, 20));
+            QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, grip); // the window came along
+            EXPECT_EQ(window->pos(), before + QPoint(30, 20));
         } else {
             EXPECT_EQ(window->windowFlags().testFlag(Qt::WindowTitleHint), c.titleShown);
             const std::pair<Qt::WindowType, B> hints[] = {{Qt::WindowCloseButtonHint, B::Close},

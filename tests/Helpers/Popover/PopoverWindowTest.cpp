@@ -16,17 +16,12 @@ namespace {
 
 using PopoverWindowTest = testing::OffscreenTest;
 
-QRect screenArea()
-{
-    return QGuiApplication::primaryScreen()->availableGeometry();
-}
-
 // Anchors at the corners of the screen: the window hangs below a top anchor
 // and above a bottom one, stays on the screen, and its arrow points at the
 // anchor's centre unless the rounded corner is in the way.
 TEST_F(PopoverWindowTest, HangsFromItsAnchorAndStaysOnScreen)
 {
-    const QRect area = screenArea();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const int inset = PopoverWindow::arrowWidth / 2 + 1;
     struct Case {
         const char *name;
@@ -80,7 +75,7 @@ TEST(EventMonitor, RegistersOnceHowEverOftenStarted)
 // The offscreen platform has no tray, as many Linux desktops do not.
 TEST_F(PopoverWindowTest, StatusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
 {
-    const QRect area = screenArea();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QPixmap icon(22, 22);
     icon.fill(Qt::darkCyan);
     SystemTrayStatusItem item{QIcon(icon)};
