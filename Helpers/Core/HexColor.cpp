@@ -4,11 +4,6 @@ namespace faciward::helpers {
 
 namespace {
 
-bool isAlphanumeric(QChar c)
-{
-    return c.isLetterOrNumber();
-}
-
 int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -22,22 +17,16 @@ int hexDigit(QChar c)
 }
 
 // Reads a leading hexadecimal number as the platform's text scanner does:
-// leading spaces skipped, "0x" allowed, stops at the first other character;
-// 0 when nothing was read, the largest value when it overflows.
+// "0x" allowed, stops at the first other character, 0 when nothing was read.
+// Only lengths up to 8 digits give a colour, so wrapping past 64 bits is moot.
 quint64 scanHex(QStringView text)
 {
     qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    if (text.size() - i > 2 && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') &&
-        hexDigit(text[i + 2]) >= 0)
-        i += 2;
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X') && hexDigit(text[2]) >= 0)
+        i = 2;
     quint64 value = 0;
-    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i) {
-        if (value >> 60)
-            return ~quint64(0);
+    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i)
         value = value << 4 | quint64(hexDigit(text[i]));
-    }
     return value;
 }
 
@@ -47,9 +36,9 @@ QColor colorFromHex(QStringView hex)
 {
     qsizetype begin = 0;
     qsizetype end = hex.size();
-    while (begin < end && !isAlphanumeric(hex[begin]))
+    while (begin < end && !hex[begin].isLetterOrNumber())
         ++begin;
-    while (end > begin && !isAlphanumeric(hex[end - 1]))
+    while (end > begin && !hex[end - 1].isLetterOrNumber())
         --end;
     const QStringView trimmed = hex.mid(begin, end - begin);
     const quint64 v = scanHex(trimmed);

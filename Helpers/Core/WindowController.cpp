@@ -41,18 +41,10 @@ QWidget *WindowController::releaseWindow()
 
 void WindowController::showWindowFadingIn()
 {
-    QWidget *window = m_window.data();
-    if (!window)
-        return;
-    fadeIn(*window, std::chrono::milliseconds(0), TimingFunction::Default,
-           PresentationFunction::MakeKeyAndOrderFront, 0.0, 0.0, [self = QPointer<WindowController>(this)] {
-               if (!self || !self->window())
-                   return;
-               QWidget &shown = *self->window();
-               centerOnScreen(shown);
-               fadeIn(shown, kFadeDuration, TimingFunction::Default, PresentationFunction::MakeKeyAndOrderFront,
-                      0.0, 1.0);
-           });
+    // A controller deleted before the fade-in takes its window with it on the
+    // next turn; the fade then ends silently.
+    if (QWidget *window = m_window.data())
+        showFadingIn(*window);
 }
 
 void WindowController::closeWindow(std::chrono::duration<double> after, std::function<void()> completion)

@@ -27,9 +27,7 @@ public:
     /// @brief Gives up the window without deleting it; the caller owns it now.
     QWidget *releaseWindow();
 
-    /// @brief Puts the window on screen, in front and active but transparent;
-    /// then, on a later turn of the main queue, centres it and fades it in
-    /// over 0.25 s. Without a window nothing is shown.
+    /// @brief showFadingIn() of the window; without a window nothing is shown.
     void showWindowFadingIn();
 
     /// @brief After @p after, fades the window out over 0.25 s, closes it

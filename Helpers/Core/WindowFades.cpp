@@ -96,7 +96,7 @@ const QEasingCurve &timingCurve(TimingFunction function)
     return curves.at(static_cast<std::size_t>(function));
 }
 
-void present(QWidget &window, PresentationFunction function)
+void presentWindow(QWidget &window, PresentationFunction function)
 {
     switch (function) {
     case PresentationFunction::MakeKey:
@@ -115,7 +115,7 @@ void present(QWidget &window, PresentationFunction function)
     }
 }
 
-void close(QWidget &window, CloseFunction function)
+void closeWindow(QWidget &window, CloseFunction function)
 {
     if (function == CloseFunction::OrderOut) {
         window.hide();
@@ -153,7 +153,7 @@ void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction 
             PresentationFunction presentation, qreal startAlpha, qreal targetAlpha, std::function<void()> completion)
 {
     window.setWindowOpacity(startAlpha);
-    present(window, presentation);
+    presentWindow(window, presentation);
     runFade(window, duration, timing, targetAlpha, targetAlpha, [completion = std::move(completion)](QWidget &) {
         if (completion)
             completion();
@@ -167,12 +167,22 @@ void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction
     runFade(window, duration, timing, targetAlpha, restoresAlpha ? before : targetAlpha,
             [=, completion = std::move(completion)](QWidget &faded) {
                 QPointer<QWidget> guard(&faded);
-                close(faded, closeFunction);
+                closeWindow(faded, closeFunction);
                 if (guard && restoresAlpha)
                     guard->setWindowOpacity(before);
                 if (completion)
                     completion();
             });
+}
+
+void showFadingIn(QWidget &window)
+{
+    window.setWindowOpacity(0.0);
+    presentWindow(window, PresentationFunction::MakeKeyAndOrderFront);
+    runFade(window, std::chrono::milliseconds(0), TimingFunction::Default, 0.0, 1.0, [](QWidget &shown) {
+        centerOnScreen(shown);
+        fadeIn(shown, kFadeDuration, TimingFunction::Default, PresentationFunction::MakeKeyAndOrderFront, 0.0, 1.0);
+    });
 }
 
 void fadeOutAndHide(QWidget &window)

@@ -36,10 +36,11 @@ enum class CloseFunction {
 /// @brief The length of every fade of the toolkit.
 inline constexpr std::chrono::milliseconds kFadeDuration{250};
 
-void present(QWidget &window, PresentationFunction function);
-/// @brief Closing a window never quits the application: a menu-bar program
-/// lives on with no window open.
-void close(QWidget &window, CloseFunction function);
+/// @brief Puts @p window on screen as @p function says.
+void presentWindow(QWidget &window, PresentationFunction function);
+/// @brief Takes @p window off screen as @p function says. Closing a window
+/// never quits the application: a menu-bar program lives on with no window.
+void closeWindow(QWidget &window, CloseFunction function);
 
 /// @brief True inside the closeEvent() of a close by CloseFunction::Close: the
 /// window must close without asking whether it should.
@@ -69,6 +70,11 @@ void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction 
 /// value read half-way.
 void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing, qreal targetAlpha,
              CloseFunction closeFunction, bool restoresAlpha, std::function<void()> completion = {});
+
+/// @brief Shows @p window transparent, in front and active; then, on a later
+/// turn of the main queue, centres it and fades it in to 1 over 0.25 s. At
+/// rest from the start at 1: a fade-out that replaces it restores 1.
+void showFadingIn(QWidget &window);
 
 /// @brief The toolkit's fade-out: 0.25 s, default curve, to 0, hidden with its
 /// opacity restored, ready to be shown again.

@@ -20,28 +20,22 @@ TEST(CoordinatorTest, ChildrenFollowIdentityRules)
 {
     // Two distinct objects of the same class: a and b.
     const std::shared_ptr<Coordinator> flows[] = {Flow::create(), Flow::create()};
-    const struct
-    {
-        const char *name;
-        std::vector<int> adds;
-        int remove;
-        bool removed;
-        std::vector<int> left;
-    } steps[] = {
+    // name, children added (indices into flows), child removed, removed?, children left
+    const std::tuple<const char *, std::vector<int>, int, bool, std::vector<int>> steps[] = {
         {"double add, one remove leaves one", {0, 0}, 0, true, {0}},
         {"same class, other object: unchanged", {0}, 1, false, {0}},
         {"only the first identical goes", {0, 1, 0}, 0, true, {1, 0}},
         {"empty list", {}, 0, false, {}},
     };
-    for (const auto &step : steps) {
+    for (const auto &[name, adds, remove, removed, expected] : steps) {
         auto parent = Flow::create();
-        for (int i : step.adds)
+        for (int i : adds)
             parent->addChild(flows[i]);
-        EXPECT_EQ(parent->removeChild(flows[step.remove].get()), step.removed) << step.name;
+        EXPECT_EQ(parent->removeChild(flows[remove].get()), removed) << name;
         std::vector<int> left;
         for (const auto &child : parent->children())
             left.push_back(child == flows[0] ? 0 : 1);
-        EXPECT_EQ(left, step.left) << step.name;
+        EXPECT_EQ(left, expected) << name;
     }
 }
 

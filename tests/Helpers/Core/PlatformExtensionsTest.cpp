@@ -1,4 +1,3 @@
-#include "Helpers/Core/Bundle.h"
 #include "Helpers/Core/HexColor.h"
 #include "Helpers/Core/HostedIcon.h"
 #include "Helpers/Core/Screen.h"
@@ -16,8 +15,6 @@
 
 namespace faciward::helpers {
 namespace {
-
-static_assert(!Bundle::isTestFlight, "test builds are not beta builds");
 
 TEST(HexColorTest, Table)
 {

@@ -49,16 +49,20 @@ protected:
 
 TEST_F(WindowFadesTest, FadeOutHidesAndRestoresTheOpacityFromBefore)
 {
-    // An interrupting fade must restore what the window had before the first one, not a half-way value.
-    for (const auto &[before, interrupting] : {std::pair{1.0, false}, {0.6, false}, {0.8, true}}) {
+    // A fade that interrupts another restores what the window had before the first one, not a
+    // half-way value; right after a fade-in starts, that is 1, and the fade-in must not come back.
+    enum { Alone, AfterFadeOut, AfterShowing };
+    for (const auto &[before, first] : {std::pair{1.0, Alone}, {0.6, Alone}, {0.8, AfterFadeOut}, {1.0, AfterShowing}}) {
         QWidget window;
         window.show();
         window.setWindowOpacity(before);
         int firstCompletions = 0;
-        if (interrupting) {
+        if (first == AfterFadeOut) {
             fadeOut(window, 2s, TimingFunction::Linear, 0.0, CloseFunction::OrderOut, true, [&] { ++firstCompletions; });
             ASSERT_TRUE(testing::spinUntil([&] { return window.windowOpacity() < before - 0.1; }));
         }
+        if (first == AfterShowing)
+            showFadingIn(window);
         QElapsedTimer clock;
         clock.start();
         fadeOutAndHide(window);
@@ -96,7 +100,7 @@ TEST_F(WindowFadesTest, DelayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
     WindowController controller(new ReluctantWindow);
     QWidget &window = *controller.window();
     window.show();
-    close(window, CloseFunction::PerformClose);
+    closeWindow(window, CloseFunction::PerformClose);
     ASSERT_TRUE(window.isVisible()); // asked, and it said no
     int completions = 0;
     controller.closeWindow(0s, [&] { ++completions; });
