@@ -12,6 +12,8 @@
 #include <QPainterPath>
 #include <QThreadPool>
 
+#include <mutex>
+
 namespace faciward::helpers {
 
 /// Where a decoding job hands its picture back. Shared with the job; `target`
@@ -47,6 +49,12 @@ QImage readRegularFile(const QString &path)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     return reader.read();
+}
+
+std::mutex &handOverMutex()
+{
+    static std::mutex mutex;
+    return mutex;
 }
 
 QNetworkAccessManager &networkAccess()
@@ -135,11 +143,21 @@ void ClippedImage::load(const QUrl &address)
 
 void ClippedImage::decodeOffMainThread(std::function<QImage()> decode)
 {
+    // Each side takes the hand-over lock before it touches what the other side
+    // made: Qt's queues order the hand-over with locks of their own, which
+    // thread checkers cannot see.
+    std::lock_guard lock(handOverMutex());
     QThreadPool::globalInstance()->start([decode = std::move(decode), mailbox = m_mailbox] {
+        { std::lock_guard taken(handOverMutex()); }
         QImage image = decode();
+        std::lock_guard posting(handOverMutex());
+        QCoreApplication *application = QCoreApplication::instance();
+        if (!application)
+            return; // the application is being torn down; nobody is left to show it
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [mailbox, image = std::move(image)] {
+                { std::lock_guard taken(handOverMutex()); }
                 if (mailbox->target)
                     mailbox->target->finishLoading(image);
             },

@@ -37,12 +37,6 @@ QByteArray png(QSize size, QColor colour)
     return bytes;
 }
 
-bool near(QColor a, QColor b)
-{
-    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
-           std::abs(a.blue() - b.blue()) <= 2 && std::abs(a.alpha() - b.alpha()) <= 2;
-}
-
 /// A local HTTP server that answers every request with @p body as a PNG, or
 /// never answers when there is none.
 class PictureServer
@@ -98,10 +92,10 @@ TEST(ClippedImage, FitsThePictureCentredWithItsProportions)
         ASSERT_EQ(view.phase(), Phase::Shown);
         const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-") + name);
         for (int x : {0, 50, 99}) {
-            EXPECT_FALSE(near(image.pixelColor(x, 24), blue)) << x;
-            EXPECT_TRUE(near(image.pixelColor(x, 25), blue)) << x;
-            EXPECT_TRUE(near(image.pixelColor(x, 74), blue)) << x;
-            EXPECT_FALSE(near(image.pixelColor(x, 75), blue)) << x;
+            EXPECT_FALSE(testing::coloursNear(image.pixelColor(x, 24), blue)) << x;
+            EXPECT_TRUE(testing::coloursNear(image.pixelColor(x, 25), blue)) << x;
+            EXPECT_TRUE(testing::coloursNear(image.pixelColor(x, 74), blue)) << x;
+            EXPECT_FALSE(testing::coloursNear(image.pixelColor(x, 75), blue)) << x;
         }
     }
 }
@@ -150,7 +144,7 @@ TEST(ClippedImage, SlowLoadSpinsThenTimesOut)
     ASSERT_FALSE(view.spinner()->isHidden());
     const QImage loading = testing::grabInBothSchemes(view, "clipped-image-loading");
     const QColor text = testing::lightPalette().color(QPalette::WindowText);
-    EXPECT_TRUE(near(loading.pixelColor(50, 50 - Spinner::diameter / 2 + 2), text));
+    EXPECT_TRUE(testing::coloursNear(loading.pixelColor(50, 50 - Spinner::diameter / 2 + 2), text));
     EXPECT_NE(loading.pixelColor(5, 5), QColor(Qt::red));
 
     ASSERT_TRUE(testing::spinUntil([&] { return view.phase() == Phase::Failed; }));

@@ -1,0 +1,55 @@
+#include "Helpers/Views/Divider.h"
+#include "Helpers/Views/VisualEffectBackground.h"
+
+#include "tests/support/ColourSchemes.h"
+#include "tests/support/WidgetApplication.h"
+
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace faciward::helpers {
+namespace {
+
+// Offered a large space, the mark stays 8x28 with its stem and dot in the
+// foreground colour.
+TEST(Divider, KeepsItsSizeInALargeLayout)
+{
+    testing::widgetApplication();
+    QWidget host;
+    auto *column = new QVBoxLayout(&host);
+    auto *mark = new Divider;
+    column->addWidget(mark);
+    host.resize(200, 300);
+    testing::grabInBothSchemes(host, "divider");
+    EXPECT_EQ(mark->size(), Divider::markSize);
+    const QImage image = testing::grabWidget(*mark, "divider-mark");
+    const QColor foreground = testing::lightPalette().color(QPalette::WindowText);
+    EXPECT_TRUE(testing::coloursNear(image.pixelColor(4, 10), foreground));
+    EXPECT_TRUE(testing::coloursNear(image.pixelColor(4, 24), foreground));
+    EXPECT_FALSE(testing::coloursNear(image.pixelColor(1, 10), foreground));
+}
+
+// The background follows its parent's size, and new values repaint the same widget.
+TEST(VisualEffectBackground, FollowsItsParentAndUpdatesInPlace)
+{
+    testing::widgetApplication();
+    using B = VisualEffectBackground;
+    QWidget host;
+    auto *background = new B(B::Material::Popover, B::BlendingMode::BehindWindow, false, &host);
+    host.resize(120, 80);
+    testing::grabInBothSchemes(host, "visual-effect");
+    EXPECT_EQ(background->geometry(), host.rect());
+
+    const QColor before = background->tint();
+    background->setValues(B::Material::Selection, B::BlendingMode::WithinWindow, true);
+    EXPECT_EQ(host.findChildren<B *>(), QList<B *>{background});
+    EXPECT_EQ(background->material(), B::Material::Selection);
+    EXPECT_NE(background->tint(), before);
+    const QImage image = testing::grabInBothSchemes(host, "visual-effect-selection");
+    EXPECT_TRUE(testing::coloursNear(image.pixelColor(60, 40),
+                                     testing::blendOver(background->tint(), testing::lightPalette().color(QPalette::Window))));
+}
+
+} // namespace
+} // namespace faciward::helpers
