@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace faciward::helpers {
 namespace {
 
@@ -118,6 +120,29 @@ TEST_F(HostingWindowTest, ASecondStartLetsTheFirstWindowGo)
     QWidget *second = startShown(welcome);
     EXPECT_NE(second, first.data());
     EXPECT_TRUE(spinUntil([&] { return !first; }));
+}
+
+// The close button asks the delegate each time, on a later turn: no keeps the
+// window, yes hides it, and so does a delegate that throws.
+TEST_F(HostingWindowTest, TheDelegateDecidesAndAThrowCountsAsYes)
+{
+    struct Delegate : HostingWindowControllerDelegate {
+        int answer = 0, asked = 0;
+        bool shouldClose() override { return ++asked, answer < 0 ? throw std::runtime_error("no answer") : answer; }
+    };
+    for (const int answer : {0, 1, -1}) {
+        SCOPED_TRACE(answer);
+        auto delegate = std::make_shared<Delegate>();
+        delegate->answer = answer;
+        HostingWindowController controller(nullptr, new QLabel(QStringLiteral("Face configuration")));
+        controller.setDelegate(delegate);
+        controller.window()->show();
+        controller.window()->close();
+        controller.window()->close();
+        EXPECT_TRUE(spinUntil([&] { return delegate->asked == 2 && (!answer || !controller.window()->isVisible()); }));
+        EXPECT_EQ(controller.window()->isVisible(), answer == 0);
+        EXPECT_NEAR(controller.window()->windowOpacity(), 1.0, kAlphaStep);
+    }
 }
 
 // The window's chrome for each way the flows configure it.

@@ -23,11 +23,7 @@ TEST_F(PopoverWindowTest, HangsFromItsAnchorAndStaysOnScreen)
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const int inset = PopoverWindow::arrowWidth / 2 + 1;
-    struct Case {
-        const char *name;
-        QRect anchor;
-        bool below;
-    } const cases[] = {
+    struct Case { const char *name; QRect anchor; bool below; } const cases[] = {
         {"top right", QRect(area.right() - 30, area.top(), 22, 22), true},
         {"bottom right", QRect(area.right() - 30, area.bottom() - 21, 22, 22), false},
         {"top left corner", QRect(area.left(), area.top(), 4, 4), true},
@@ -84,9 +80,7 @@ TEST_F(PopoverWindowTest, StatusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
 
 TEST(PreferX11Platform, OnlyWhenNothingWasChosenAndAnXDisplayIsThere)
 {
-    struct Case {
-        std::optional<std::string> chosen, display, expected;
-    } const cases[] = {
+    struct Case { std::optional<std::string> chosen, display, expected; } const cases[] = {
         {std::nullopt, ":5", "xcb"},
         {"wayland", ":5", "wayland"},
         {std::nullopt, std::nullopt, std::nullopt},

@@ -44,11 +44,7 @@ struct Row {
 // keeps its size beside a large font.
 TEST_F(PopupInfoButtonTest, ClicksToggleThePopoverAndItsStateFollowsDismissal)
 {
-    struct Case {
-        const char *name;
-        std::vector<bool> onButton; // each click: on the button, or on the label beside it
-        bool open;
-    } const cases[] = {
+    struct Case { const char *name; std::vector<bool> onButton; bool open; } const cases[] = {
         {"open, then close with the button", {true, true}, false},
         {"open, click elsewhere, open again", {true, false, true}, true},
     };
@@ -57,7 +53,7 @@ TEST_F(PopupInfoButtonTest, ClicksToggleThePopoverAndItsStateFollowsDismissal)
         Row row;
         EXPECT_EQ(row.button->size(), QSize(PopupInfoButton::side, PopupInfoButton::side));
         EXPECT_GT(row.label->height(), PopupInfoButton::side);
-        for (bool onButton : c.onButton)
+        for (bool onButton : c.onButton) // on the button, or on the label beside it
             row.clickOn(onButton ? static_cast<QWidget *>(row.button) : row.label);
         EXPECT_EQ(row.button->isOpen(), c.open);
         EXPECT_EQ(row.button->popover().isVisible(), c.open);
