@@ -32,6 +32,13 @@ void WindowController::setWindow(QWidget *window)
     m_window = window;
 }
 
+QWidget *WindowController::releaseWindow()
+{
+    QWidget *window = m_window.data();
+    m_window.clear();
+    return window;
+}
+
 void WindowController::showWindowFadingIn()
 {
     // A controller deleted before the fade-in takes its window with it on the

@@ -24,6 +24,8 @@ public:
     QWidget *window() const;
     /// @brief Takes ownership of @p window; a former window is deleted.
     void setWindow(QWidget *window);
+    /// @brief Gives up the window without deleting it; the caller owns it now.
+    QWidget *releaseWindow();
 
     /// @brief showFadingIn() of the window; without a window nothing is shown.
     void showWindowFadingIn();

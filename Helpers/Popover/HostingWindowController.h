@@ -1,0 +1,136 @@
+#pragma once
+
+#include "TitleStrip.h"
+#include "WindowConfiguration.h"
+
+#include "Helpers/Core/WindowController.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+class QToolBar;
+
+namespace faciward::helpers {
+
+/// @brief Asked whether a hosting window may close when its close button is
+/// pressed. An exception counts as yes: it never keeps the window open.
+class HostingWindowControllerDelegate
+{
+public:
+    virtual ~HostingWindowControllerDelegate() = default;
+    virtual bool shouldClose() = 0;
+};
+
+/// @brief An item of a hosting window's toolbar, found by its identifier.
+class ToolbarItem
+{
+public:
+    virtual ~ToolbarItem() = default;
+    virtual QString identifier() const = 0;
+    /// @brief The toolbar's entry, made on first use and kept; a null action is
+    /// a flexible space.
+    virtual QAction *toolbarItem() = 0;
+};
+
+/// @brief A flexible space between toolbar items.
+class FlexibleToolbarItem : public ToolbarItem
+{
+public:
+    explicit FlexibleToolbarItem(QString identifier) : m_identifier(std::move(identifier)) {}
+    QString identifier() const override { return m_identifier; }
+    QAction *toolbarItem() override { return nullptr; }
+
+private:
+    QString m_identifier;
+};
+
+/// @brief A toolbar button running a function.
+class CustomToolbarItem : public ToolbarItem
+{
+public:
+    CustomToolbarItem(QString identifier, QString label, QString toolTip, QIcon image, std::function<void()> execute);
+    QString identifier() const override { return m_identifier; }
+    QAction *toolbarItem() override;
+
+private:
+    QString m_identifier, m_label, m_toolTip;
+    QIcon m_image;
+    std::function<void()> m_execute;
+    std::unique_ptr<QAction> m_action;
+};
+
+/// @brief The controller of a window hosting one content widget.
+///
+/// It makes the window when none is given (titled and closable, sized to its
+/// content and not resizable), puts the content in it and routes the close
+/// button, Alt+F4 and the window manager's close to quit(). quit() asks the
+/// delegate and then fades the window out: it is hidden with its opacity
+/// restored, never closed, so it can be shown again. The chrome setters apply
+/// a WindowConfiguration; call them before the window is first shown.
+class HostingWindowController : public WindowController
+{
+public:
+    /// @brief A given @p window keeps its flags; its former content goes.
+    HostingWindowController(QWidget *window, QWidget *content,
+                            std::vector<std::shared_ptr<ToolbarItem>> toolbarItems = {});
+    ~HostingWindowController() override;
+
+    void setDelegate(std::weak_ptr<HostingWindowControllerDelegate> delegate) { m_delegate = std::move(delegate); }
+
+    /// @brief The close button's action: without a delegate, fades the window
+    /// out; with one, asks it on a later turn and fades out unless it says no.
+    void quit();
+
+    /// @brief Fades the window out and hides it with its opacity restored. A
+    /// window already fading out or hidden is left alone, so that the close
+    /// button and the flow's end never run two fades. @p keepAlive (usually
+    /// the owner's reference to this controller) lives until the running fade
+    /// has ended, so that the window fades out even when its owner lets go.
+    void hideWindowFadingOut(std::shared_ptr<void> keepAlive = nullptr);
+
+    void setTitleVisibility(TitleVisibility visibility);
+    void setTitlebarAppearsTransparent(bool transparent);
+    void setTitlebarSeparatorStyle(TitlebarSeparatorStyle style) { m_separator = style; }
+    void hideButton(WindowButton button);
+    void setStyleMask(WindowStyleMask mask);
+    void setFloating(bool floating);
+
+    /// @brief The style mask; nullopt for a given window whose style was never set.
+    std::optional<WindowStyleMask> styleMask() const { return m_mask; }
+    /// @brief The own title strip of a transparent title bar, or null.
+    TitleStrip *titleStrip() const;
+
+    const std::vector<std::shared_ptr<ToolbarItem>> &toolbarItems() const { return m_toolbarItems; }
+    /// @brief The toolbar, made only for a non-empty item list.
+    QToolBar *toolbar() const { return m_toolbar; }
+    /// @brief The entry of the first item whose identifier is @p identifier.
+    QAction *toolbarItem(const QString &identifier) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void applyChrome();
+
+    std::weak_ptr<HostingWindowControllerDelegate> m_delegate;
+    std::vector<std::shared_ptr<ToolbarItem>> m_toolbarItems;
+    QToolBar *m_toolbar = nullptr;
+    TitleStrip *m_titleStrip = nullptr;
+    std::optional<WindowStyleMask> m_mask;
+    std::set<WindowButton> m_hiddenButtons;
+    bool m_ownTitleBar = false;
+    bool m_floating = false;
+    bool m_fadingOut = false;
+    std::vector<std::shared_ptr<void>> m_keptAlive;
+    QString m_title;
+    TitleVisibility m_titleVisibility = TitleVisibility::Visible;
+    TitlebarSeparatorStyle m_separator = TitlebarSeparatorStyle::Automatic;
+};
+
+} // namespace faciward::helpers

@@ -1,0 +1,82 @@
+#include "HostingWindowCoordinator.h"
+
+#include "Helpers/Core/FatalError.h"
+#include "Helpers/Core/MainQueue.h"
+
+#include <QWidget>
+
+namespace faciward::helpers {
+
+HostingWindowCoordinator::HostingWindowCoordinator(QWidget *window, bool isFloatingWindow, DidFinish didFinish)
+    : m_window(window)
+    , m_isFloatingWindow(isFloatingWindow)
+    , m_didFinish(std::move(didFinish))
+{
+}
+
+HostingWindowCoordinator::~HostingWindowCoordinator() = default;
+
+std::optional<WindowConfiguration> HostingWindowCoordinator::windowConfiguration()
+{
+    return WindowConfiguration{};
+}
+
+void HostingWindowCoordinator::start()
+{
+    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] { self->build(); });
+}
+
+void HostingWindowCoordinator::build()
+{
+    // Bringing the application forward is the fade-in's first step (showWindow).
+    QWidget *content = contentWidget();
+    if (m_windowController) {
+        // A second start: the first window must not stay on screen untracked.
+        // It goes with its controller, unless it is the given window, which
+        // the new controller takes over.
+        if (QWidget *former = m_windowController->window())
+            former->hide();
+        if (m_window)
+            m_windowController->releaseWindow();
+    }
+    m_windowController = std::make_shared<HostingWindowController>(m_window, content);
+    HostingWindowController &controller = *m_windowController;
+    if (const std::optional<WindowConfiguration> configuration = windowConfiguration()) {
+        controller.setTitleVisibility(configuration->titleVisibility);
+        controller.setTitlebarAppearsTransparent(configuration->titlebarAppearsTransparent);
+        controller.setTitlebarSeparatorStyle(configuration->titlebarSeparatorStyle);
+        for (WindowButton button : configuration->hiddingButtons)
+            controller.hideButton(button);
+        if (configuration->styleMask)
+            controller.setStyleMask(*configuration->styleMask);
+    }
+    if (m_isFloatingWindow)
+        controller.setFloating(true);
+    didConfigureWindow();
+    controller.setDelegate(std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this()));
+    showWindow();
+}
+
+void HostingWindowCoordinator::showWindow()
+{
+    if (!m_windowController)
+        fatalError("showWindow() needs the window controller that start() builds");
+    m_windowController->showWindowFadingIn();
+}
+
+void HostingWindowCoordinator::finish()
+{
+    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] {
+        if (self->m_windowController)
+            self->m_windowController->hideWindowFadingOut(self->m_windowController);
+        self->m_didFinish(*self);
+    });
+}
+
+bool HostingWindowCoordinator::shouldClose()
+{
+    finish();
+    return true;
+}
+
+} // namespace faciward::helpers

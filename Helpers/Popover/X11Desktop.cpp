@@ -1,0 +1,33 @@
+#include "X11Desktop.h"
+
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace faciward::helpers {
+
+void preferX11Platform()
+{
+    const char *chosen = std::getenv("QT_QPA_PLATFORM");
+    const char *display = std::getenv("DISPLAY");
+    if ((chosen && *chosen) || !display || !*display)
+        return;
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+bool x11CompositorRunning()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display *display = x11 ? x11->display() : nullptr;
+    if (!display)
+        return false;
+    // A compositing manager owns this selection for the screen it composites.
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    const Atom selection = XInternAtom(display, name.c_str(), False);
+    return XGetSelectionOwner(display, selection) != None;
+}
+
+} // namespace faciward::helpers

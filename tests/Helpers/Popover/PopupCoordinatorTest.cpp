@@ -1,0 +1,120 @@
+#include "Helpers/Popover/PopupCoordinator.h"
+#include "tests/support/FakeMouseSource.h"
+#include "OffscreenTest.h"
+#include "Settle.h"
+
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+namespace faciward::helpers {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::spinUntil;
+
+// A text message flow, as the application's popovers are built.
+// The status item of a tray at the top right.
+struct FixedStatusItem : StatusItem {
+    QRect anchorRect() const override { return QRect(600, 0, 22, 22); }
+};
+
+class MessagePopup : public PopupCoordinator
+{
+public:
+    MessagePopup(bool withStatusItem, bool allowTapToClose, std::optional<std::chrono::duration<double>> delay,
+                 int &finished, std::shared_ptr<GlobalMouseSource> source)
+        : PopupCoordinator(withStatusItem ? std::make_shared<FixedStatusItem>() : nullptr,
+                           allowTapToClose, delay, [&finished](Coordinator &) { ++finished; }, source)
+    {
+    }
+    using PopupCoordinator::popover;
+    static constexpr QSize size{240, 90};
+
+protected:
+    QWidget *contentWidget() override { return new QLabel(QStringLiteral("Face not recognised")); }
+    std::optional<QSize> contentSize() override { return size; }
+};
+
+class PopupCoordinatorTest : public testing::OffscreenTest
+{
+protected:
+    std::shared_ptr<MessagePopup> startPopup(bool withStatusItem, bool allowTapToClose,
+                                             std::optional<std::chrono::duration<double>> delay = std::nullopt)
+    {
+        auto popup = std::make_shared<MessagePopup>(withStatusItem, allowTapToClose, delay, finished, source);
+        popup->start();
+        return popup;
+    }
+
+    std::shared_ptr<testing::FakeMouseSource> source = std::make_shared<testing::FakeMouseSource>();
+    int finished = 0;
+};
+
+TEST_F(PopupCoordinatorTest, ShowsOnALaterTurnAtTheContentSize)
+{
+    auto popup = startPopup(true, false);
+    EXPECT_FALSE(popup->popover().isVisible());
+    ASSERT_TRUE(spinUntil([&] { return popup->popover().isVisible(); }));
+    EXPECT_EQ(popup->popover().contentWidget()->size(), MessagePopup::size);
+    popup->setContentSize(QSize(300, 50));
+    EXPECT_EQ(popup->popover().contentWidget()->size(), QSize(300, 50));
+
+    popup->finish();
+    EXPECT_TRUE(popup->popover().isVisible()) << "finish() only posts";
+    testing::settle();
+    EXPECT_FALSE(popup->popover().isVisible());
+    EXPECT_EQ(finished, 1);
+}
+
+// The monitor runs exactly while a tap-to-close popover is shown, whoever
+// hides it; each outside press finishes the flow once more.
+TEST_F(PopupCoordinatorTest, MonitorRunsOnlyWhileATapToClosePopoverIsShown)
+{
+    struct Case {
+        const char *name;
+        bool allowTapToClose, subclassHides;
+        int outsidePresses, finishes;
+        std::size_t monitorsWhileShown;
+    } const cases[] = {
+        {"no tap to close", false, false, 1, 0, 0},
+        {"one outside press", true, false, 1, 1, 1},
+        {"two quick presses", true, false, 2, 2, 1},
+        {"hidden by the subclass", true, true, 0, 0, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        finished = 0;
+        auto popup = startPopup(true, c.allowTapToClose);
+        testing::settle();
+        EXPECT_EQ(source->monitorCount(), c.monitorsWhileShown);
+        for (int i = 0; i < c.outsidePresses; ++i)
+            source->press(Qt::RightButton);
+        if (c.subclassHides)
+            popup->popover().hide();
+        testing::settle();
+        EXPECT_EQ(finished, c.finishes);
+        EXPECT_EQ(source->monitorCount(), 0u);
+    }
+}
+
+TEST_F(PopupCoordinatorTest, DismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
+{
+    std::weak_ptr<MessagePopup> probe = startPopup(true, false, 0.05s);
+    EXPECT_FALSE(probe.expired()) << "the parent has dropped it, the delayed finish holds it";
+    ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
+    testing::settle();
+    EXPECT_TRUE(probe.expired());
+}
+
+TEST_F(PopupCoordinatorTest, WithoutAStatusItemNothingShows)
+{
+    auto popup = startPopup(false, true);
+    testing::settle();
+    EXPECT_FALSE(popup->popover().isVisible());
+    EXPECT_EQ(source->monitorCount(), 0u);
+    EXPECT_EQ(finished, 0);
+}
+
+} // namespace
+} // namespace faciward::helpers
