@@ -6,30 +6,18 @@
 
 namespace faciward::prefs {
 
-/// @brief Colours are archived with Qt's own stream form of QColor, which keeps
-/// the colour spec (RGB, HSV, CMYK, HSL, extended RGB) and the exact 16-bit
-/// components and alpha, so a colour reads back equal to the one written.
+/// @brief Colours are archived in Qt's documented stream form of QColor: the
+/// spec (qint8: RGB, HSV, CMYK, HSL, extended RGB), then alpha, three components
+/// and a fourth or padding (quint16 each), so a colour reads back equal, spec,
+/// components and alpha, to the one written.
 template<>
 struct SecureCoding<QColor>
 {
     static QString className() { return QStringLiteral("QColor"); }
     static void encode(QDataStream &out, const QColor &colour) { out << colour; }
-    static std::optional<QColor> decode(QDataStream &in)
-    {
-        QColor colour;
-        in >> colour;
-        // The stream form carries the spec as a bare number and the hue as a bare
-        // 16-bit count; refuse what no colour could have written.
-        switch (colour.spec()) {
-        case QColor::Hsv: return colour.hsvHue() < 360 ? std::optional(colour) : std::nullopt;
-        case QColor::Hsl: return colour.hslHue() < 360 ? std::optional(colour) : std::nullopt;
-        case QColor::Invalid:
-        case QColor::Rgb:
-        case QColor::Cmyk:
-        case QColor::ExtendedRgb: return colour;
-        }
-        return std::nullopt;
-    }
+    /// @brief Checks the spec and the hue before Qt sees them: Qt takes any spec
+    /// number into its enumeration, and any hue.
+    static std::optional<QColor> decode(QDataStream &in);
 };
 
 /// @brief The bridge of colours: a keyed archive of the QColor.

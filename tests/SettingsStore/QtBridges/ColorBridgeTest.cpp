@@ -7,28 +7,6 @@
 #include <algorithm>
 
 namespace faciward::prefs {
-
-namespace test {
-/// Another archivable class, to store under a colour key.
-struct Note
-{
-    QString text;
-};
-} // namespace test
-
-template<>
-struct SecureCoding<test::Note>
-{
-    static QString className() { return QStringLiteral("Note"); }
-    static void encode(QDataStream &out, const test::Note &note) { out << note.text; }
-    static std::optional<test::Note> decode(QDataStream &in)
-    {
-        test::Note note;
-        in >> note.text;
-        return note;
-    }
-};
-
 namespace {
 
 class ColorBridgeTest : public ::testing::Test
@@ -60,7 +38,7 @@ TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)
 
 TEST_F(ColorBridgeTest, dataThatIsNoColourArchiveReadsTheDefault)
 {
-    const platform::PlistData archive = *toValue<platform::PlistData>(*toSerializable(QColor(Qt::red)));
+    const platform::PlistData archive = *toValue<platform::PlistData>(*toSerializable(QColor::fromHsv(10, 20, 30)));
     const struct
     {
         const char *what;
@@ -71,7 +49,10 @@ TEST_F(ColorBridgeTest, dataThatIsNoColourArchiveReadsTheDefault)
         {"a damaged colour", platform::PlistData(archive.begin(), archive.end() - 3), true},
         {"a colour with bytes after it", [&] { auto d = archive; d.push_back(0); return d; }(), true},
         {"a colour of no known spec", [&] { auto d = archive; d[d.size() - 11] = 42; return d; }(), true},
-        {"an archive of another class", *NSSecureCodingBridge<test::Note>{}.serialize(test::Note{"red"}), false},
+        {"a colour of no possible hue", [&] { auto d = archive; d[d.size() - 8] = 0x9c; return d; }(), true},
+        {"an archive of another class",
+         *KeyedArchive::archive(QStringLiteral("QString"), [](QDataStream &out) { out << QStringLiteral("red"); }),
+         false},
         {"empty data", {}, false},
     };
     for (const auto &c : cases) {
