@@ -1,12 +1,16 @@
 // Feeds arbitrary bytes to the parsers of stored settings: the settings file's
 // loader and the JSON coder, with the strict readers and the bracket-wrapping
-// read of the JSON bridges. Each input must either parse or fail with a
+// read of the JSON bridges, and the readers of archived colours, addresses and
+// identifiers. Each input must either parse or fail with a
 // JsonException (or read as nothing); anything else escaping is a finding, and
 // so is a value that does not read back identical after writing it out.
 #include "Platform/Settings/Json.h"
 #include "Platform/Settings/JsonCoding.h"
 #include "Platform/Settings/SettingsFile.h"
 #include "SettingsStore/PrefsCodableBridge.h"
+#include "SettingsStore/QtBridges/ColorBridge.h"
+#include "SettingsStore/QtBridges/URLBridge.h"
+#include "SettingsStore/QtBridges/UUIDBridge.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -77,10 +81,20 @@ void codeJson(std::string_view text)
 
 } // namespace
 
+// The bridges print why data is no archive, on standard output; the fuzzer's
+// own report is on standard error.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    return std::freopen("/dev/null", "w", stdout) ? 0 : 1;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
     loadSettingsFile(text);
     codeJson(text);
+    (void)faciward::prefs::ColorBridge{}.deserialize(PlistData(data, data + size));
+    (void)faciward::prefs::URLBridge{}.deserialize(std::string(text));
+    (void)faciward::prefs::UUIDBridge{}.deserialize(std::string(text));
     return 0;
 }
