@@ -20,10 +20,8 @@ public:
         : AnyKey(std::move(name), std::move(suite))
         , m_defaultValue(std::move(defaultValue))
     {
-        if constexpr (OptionalType<V>) {
-            if (!m_defaultValue)
-                return;
-        }
+        if (isNil(m_defaultValue))
+            return;
         if (auto stored = toSerializable(m_defaultValue))
             this->suite()->registerDefaults({{this->name(), std::move(*stored)}});
     }

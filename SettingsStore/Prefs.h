@@ -6,6 +6,7 @@
 #include "SettingsStore/Key.h"
 #include "SettingsStore/KeyChange.h"
 #include "SettingsStore/ObservationOption.h"
+#include "SettingsStore/PrefsNativeType.h"
 #include "SettingsStore/PrefsObservation.h"
 #include "SettingsStore/PrefsPublisher.h"
 #include "SettingsStore/PrefsSerializable.h"
@@ -78,10 +79,8 @@ struct Prefs
     template<PrefsSerializable V>
     static bool typedSet(platform::SettingsStore &store, const std::string &name, const V &value)
     {
-        if constexpr (OptionalType<V>) {
-            if (!value)
-                return store.removeObject(name);
-        }
+        if (isNil(value))
+            return store.removeObject(name);
         auto object = toSerializable(value);
         if (!object)
             return false;
@@ -114,10 +113,8 @@ struct Prefs
                 std::optional<V> converted = current ? toValue<V>(*current) : std::nullopt;
                 V value = converted ? std::move(*converted) : key.defaultValue();
                 mutate(value);
-                if constexpr (OptionalType<V>) {
-                    if (!value)
-                        return std::nullopt;
-                }
+                if (isNil(value))
+                    return std::nullopt;
                 auto object = toSerializable(value);
                 if (!object)
                     throw Unconvertible{};
@@ -188,6 +185,23 @@ struct Prefs
     /// list order; over no keys, a publisher that emits nothing. Never completes.
     static reactive::Publisher<reactive::Void> publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
                                                          const ObservationOptions &options = {});
+
+    // --- migration (defined in Migration.h) ----------------------------------------
+
+    /// @brief Rewrites the entries of @p keys that an older format kept as JSON
+    /// text in their current stored form: each entry's text is decoded as the
+    /// key type's codable form and written back through set(). Each key is
+    /// migrated once per version; later calls leave it alone.
+    template<PrefsNativeType V>
+    static void migrate(const std::vector<std::reference_wrapper<const Key<V>>> &keys, Version version);
+
+    /// @brief As above, for keys of a JSON-codable type kept through a bridge:
+    /// the text is decoded as the type itself.
+    template<PrefsSerializable V>
+        requires(platform::JsonCodable<V> && !PrefsNativeType<V>)
+    static void migrate(const std::vector<std::reference_wrapper<const Key<V>>> &keys, Version version);
 };
 
 } // namespace faciward::prefs
+
+#include "SettingsStore/Migration.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <optional>
 #include <type_traits>
 
@@ -47,5 +48,19 @@ struct IsOptionalType<std::optional<T>> : std::true_type
 /// never stored, and writing one removes the entry.
 template<class T>
 concept OptionalType = IsOptionalType<T>::value;
+
+/// @brief Whether @p value stands for no value: an empty optional, or a value
+/// whose isNil() says so (a type-erased value holding nothing). Such a value is
+/// never stored: writing it removes the entry, and a key does not register it.
+template<class T>
+bool isNil(const T &value)
+{
+    if constexpr (OptionalType<T>)
+        return !value.has_value();
+    else if constexpr (requires { { value.isNil() } -> std::convertible_to<bool>; })
+        return value.isNil();
+    else
+        return false;
+}
 
 } // namespace faciward::prefs

@@ -1,0 +1,61 @@
+#include "SettingsStore/Prefs.h"
+#include "SettingsStore/QtBridges/URLBridge.h"
+#include "SettingsStore/QtBridges/UUIDBridge.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace faciward::prefs {
+namespace {
+
+using platform::PlistArray;
+using platform::PlistValue;
+
+class AddressBridgeTest : public ::testing::Test
+{
+protected:
+    faciward::testing::TempDir dir{"faciward-addresses"};
+    std::shared_ptr<platform::SettingsStore> store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
+    const QUuid id = QUuid::fromString(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
+};
+
+TEST_F(AddressBridgeTest, anAddressIsKeptAsItsJsonText)
+{
+    const Key<QUrl> key("url", QUrl(QStringLiteral("https://example.org/")), store);
+    const QUrl file = QUrl::fromLocalFile(QStringLiteral("/home/u/Documents/standard/k 1.png"));
+    ASSERT_TRUE(Prefs::set(key, file));
+    EXPECT_EQ(store->object("url"), PlistValue(R"("file:\/\/\/home\/u\/Documents\/standard\/k%201.png")"));
+    EXPECT_EQ(Prefs::get(key), file);
+    for (const char *bad : {R"("")", R"("http:\/\/[::1")", "file:///x", "7"}) {
+        ASSERT_TRUE(store->setObject("url", PlistValue(bad)));
+        EXPECT_EQ(Prefs::get(key), key.defaultValue()) << bad;
+    }
+}
+
+TEST_F(AddressBridgeTest, anIdentifierIsStoredUpperCaseAndReadInAnyCase)
+{
+    const Key<QUuid> key("id", QUuid(), store);
+    ASSERT_TRUE(Prefs::set(key, id));
+    EXPECT_EQ(store->object("id"), PlistValue("0F8FAD5B-D9CB-469F-A165-70867728950E"));
+    ASSERT_TRUE(store->setObject("id", PlistValue("0f8fad5b-d9cb-469f-a165-70867728950e")));
+    EXPECT_EQ(Prefs::get(key), id);
+    for (const char *bad : {"{0f8fad5b-d9cb-469f-a165-70867728950e}", "0f8fad5bd9cb469fa16570867728950e",
+                            "0f8fad5b-d9cb-469f-a165-70867728950g", "not an identifier", ""}) {
+        ASSERT_TRUE(store->setObject("id", PlistValue(bad)));
+        EXPECT_TRUE(Prefs::get(key).isNull()) << bad;
+    }
+}
+
+TEST_F(AddressBridgeTest, aSetOfIdentifiersIsAnArrayOfTheirTexts)
+{
+    const Key<std::set<QUuid>> key("ids", {}, store);
+    ASSERT_TRUE(Prefs::set(key, std::set<QUuid>{id}));
+    EXPECT_EQ(store->object("ids"), PlistValue(PlistArray{"0F8FAD5B-D9CB-469F-A165-70867728950E"}));
+    ASSERT_TRUE(store->setObject("ids", PlistValue(PlistArray{"bad", "0f8fad5b-d9cb-469f-a165-70867728950e"})));
+    EXPECT_EQ(Prefs::get(key), std::set<QUuid>{id});
+}
+
+} // namespace
+} // namespace faciward::prefs

@@ -1,0 +1,69 @@
+#include "SettingsStore/Prefs.h"
+#include "SettingsStore/QtBridges/ColorBridge.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace faciward::prefs {
+namespace {
+
+class ColorBridgeTest : public ::testing::Test
+{
+protected:
+    faciward::testing::TempDir dir{"faciward-colour"};
+    std::shared_ptr<platform::SettingsStore> store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
+    const QColor fallback = QColor(Qt::darkCyan);
+    Key<QColor> key{"colour", fallback, store};
+};
+
+TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)
+{
+    const QColor colours[] = {
+        QColor::fromRgb(10, 20, 30, 40),
+        QColor::fromRgba64(1234, 65535, 7, 99),
+        QColor::fromHsv(300, 128, 200, 17),
+        QColor::fromHsvF(0.123456f, 0.5f, 0.987654f, 0.25f),
+        QColor::fromHsl(12, 34, 56, 78),
+    };
+    for (const QColor &colour : colours) {
+        SCOPED_TRACE(colour.name(QColor::HexArgb).toStdString());
+        ASSERT_TRUE(Prefs::set(key, colour));
+        const QColor read = Prefs::get(key);
+        EXPECT_EQ(read.spec(), colour.spec());
+        EXPECT_EQ(read, colour) << "every 16-bit component and alpha";
+    }
+}
+
+TEST_F(ColorBridgeTest, dataThatIsNoColourArchiveReadsTheDefault)
+{
+    const platform::PlistData archive = *toValue<platform::PlistData>(*toSerializable(QColor::fromHsv(10, 20, 30)));
+    const struct
+    {
+        const char *what;
+        platform::PlistData data;
+        bool printsOneLine;
+    } cases[] = {
+        {"random bytes", {0x13, 0x37, 0xbe, 0xef, 0x00, 0x42, 0x99}, true},
+        {"a damaged colour", platform::PlistData(archive.begin(), archive.end() - 3), true},
+        {"a colour with bytes after it", [&] { auto d = archive; d.push_back(0); return d; }(), true},
+        {"a colour of no known spec", [&] { auto d = archive; d[d.size() - 11] = 42; return d; }(), true},
+        {"a colour of no possible hue", [&] { auto d = archive; d[d.size() - 8] = 0x9c; return d; }(), true},
+        {"an archive of another class",
+         *KeyedArchive::archive(QStringLiteral("QString"), [](QDataStream &out) { out << QStringLiteral("red"); }),
+         false},
+        {"empty data", {}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(store->setObject("colour", platform::PlistValue(c.data)));
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(Prefs::get(key), fallback);
+        const std::string printed = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), c.printsOneLine ? 1 : 0) << printed;
+    }
+}
+
+} // namespace
+} // namespace faciward::prefs
