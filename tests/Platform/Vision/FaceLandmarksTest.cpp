@@ -35,33 +35,7 @@ FaceInPicture firstFace(const std::string &picture)
     return f;
 }
 
-VisionError loadError(const std::filesystem::path &path)
-{
-    try {
-        FaceLandmarks::load(path);
-    } catch (const VisionException &e) {
-        return e.error();
-    }
-    ADD_FAILURE() << "loaded " << path;
-    return VisionError::noOutput;
-}
-
 } // namespace
-
-TEST(FaceLandmarks, PointsSitWhereAFaceHasThem)
-{
-    const auto face = firstFace("johns/John_Schneider/000288_00925786.jpg");
-    const auto l = ft::sharedFaceModels()->landmarks()->locate(face.image, face.box);
-    const cv::Rect2d around(face.box.x - face.box.width * 0.3, face.box.y - face.box.height * 0.3,
-                            face.box.width * 1.6, face.box.height * 1.6);
-    for (const auto &p : l)
-        EXPECT_TRUE(around.contains(p)) << p;
-    EXPECT_LT(l[36].x, l[45].x) << "the eye on the picture's left comes first";
-    EXPECT_LT(l[48].x, l[54].x);
-    EXPECT_LT(std::max(l[36].y, l[45].y), l[30].y) << "eyes above the nose tip";
-    EXPECT_LT(l[30].y, std::min(l[48].y, l[54].y)) << "nose tip above the mouth corners";
-    EXPECT_LT(std::max(l[48].y, l[54].y), l[8].y) << "mouth above the chin";
-}
 
 // The predictor is run by our own loops; dlib's own evaluation of the same file
 // must agree with them (dlib rounds its points to whole pixels).
@@ -94,38 +68,3 @@ TEST(FaceLandmarks, BoxesPastThePictureEdgeStillGiveFinitePoints)
     }
 }
 
-TEST(FaceLandmarks, BadPicturesAndBoxesAreTypedErrors)
-{
-    const auto landmarks = ft::sharedFaceModels()->landmarks();
-    try {
-        landmarks->locate(Image(10, 10, CV_8UC1), {0, 0, 5, 5});
-        ADD_FAILURE();
-    } catch (const VisionException &e) {
-        EXPECT_EQ(e.error(), VisionError::unsupportedImage);
-    }
-    for (const cv::Rect2d box : {cv::Rect2d(0, 0, 0, 0), cv::Rect2d(0, 0, -5, 5), cv::Rect2d(NAN, 0, 5, 5)}) {
-        try {
-            landmarks->locate(Image(10, 10, CV_8UC3), box);
-            ADD_FAILURE() << box;
-        } catch (const VisionException &e) {
-            EXPECT_EQ(e.error(), VisionError::inferenceFailed);
-        }
-    }
-}
-
-TEST(FaceLandmarks, MissingOrDamagedFilesAreTypedErrors)
-{
-    ft::TempDir dir;
-    EXPECT_EQ(loadError(dir / "absent.dat"), VisionError::modelMissing);
-    std::ofstream(dir / "empty.dat").flush();
-    EXPECT_EQ(loadError(dir / "empty.dat"), VisionError::modelUnreadable);
-    std::ofstream(dir / "text.dat") << "not a shape predictor at all, just some text";
-    EXPECT_EQ(loadError(dir / "text.dat"), VisionError::modelUnreadable);
-
-    // The real file cut short.
-    std::ifstream in(platform::FaceModels::Paths::standard().landmarks, std::ios::binary);
-    std::string head(1 << 20, '\0');
-    in.read(head.data(), std::streamsize(head.size()));
-    std::ofstream(dir / "short.dat", std::ios::binary) << head;
-    EXPECT_EQ(loadError(dir / "short.dat"), VisionError::modelUnreadable);
-}

@@ -99,27 +99,6 @@ TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetect
     EXPECT_FALSE(detector->isProcessing());
 }
 
-TEST_F(PoseFaceDetectorTest, WithTwoFacesThePoseIsTheLargestFaces)
-{
-    // The same face at two sizes, side by side: the pose is the larger one's.
-    const Image picture = ft::developmentPicture("johns/John_Savage/000274_01099061.jpg");
-    Image big, small;
-    cv::resize(picture, big, {300, 300});
-    cv::resize(picture, small, {150, 150});
-    Image frame(480, 640, CV_8UC3, cv::Scalar(96, 104, 112));
-    small.copyTo(frame(cv::Rect(20, 160, 150, 150)));
-    big.copyTo(frame(cv::Rect(300, 90, 300, 300)));
-    detector->detect(frame);
-    queue.runAll();
-    ASSERT_EQ(published.size(), 1u);
-    const auto models = ft::sharedFaceModels();
-    const auto faces = models->faceRectangles()->detect(frame);
-    ASSERT_EQ(faces.size(), 2u);
-    EXPECT_GT(faces[0].rect.x, 250) << "the larger face comes first";
-    const auto pose = platform::HeadPose::measure(frame, faces[0].rect, *models->faceRectangles(), *models->landmarks());
-    EXPECT_DOUBLE_EQ(published[0].parameters.yaw, pose.yaw * 180.0 / 3.141592653589793);
-}
-
 TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
 {
     ft::ExpectStderr expected("^Failed to perform FaceRectangleRequest: model failed: scripted$");
