@@ -103,35 +103,5 @@ TEST_F(SettingsFileWatcherTest, keepsWatchingAcrossReplacementsAndIgnoresItsOwnW
     EXPECT_EQ(heard.back(), (Heard{"a", PlistValue(4), PlistValue(3), true}));
 }
 
-TEST_F(SettingsFileWatcherTest, aFolderThatAppearsLaterIsWatchedFromThen)
-{
-    const auto file = dir / "nested" / "deeper" / "settings.json";
-    auto store = std::make_shared<SettingsStore>(file);
-    listen(*store, "a");
-    SettingsFileWatcher watcher(store, scheduler);
-
-    SettingsStore other(file);
-    ASSERT_TRUE(other.setObject("a", PlistValue("first")));
-    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 1; }));
-    ASSERT_TRUE(other.setObject("a", PlistValue("second")));
-    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 2; }));
-    EXPECT_EQ(heard, (std::vector<Heard>{{"a", PlistValue("first"), std::nullopt, true},
-                                         {"a", PlistValue("second"), PlistValue("first"), true}}));
-}
-
-TEST_F(SettingsFileWatcherTest, aRemovedFileReadsAsNoValues)
-{
-    const auto file = dir / "settings.json";
-    auto store = std::make_shared<SettingsStore>(file);
-    store->registerDefaults({{"a", PlistValue(6)}});
-    ASSERT_TRUE(store->setObject("a", PlistValue(1)));
-    listen(*store, "a");
-    SettingsFileWatcher watcher(store, scheduler);
-
-    std::filesystem::remove(file);
-    ASSERT_TRUE(spinUntil([&] { return !heard.empty(); }));
-    EXPECT_EQ(heard, (std::vector<Heard>{{"a", PlistValue(6), PlistValue(1), true}}));
-}
-
 } // namespace
 } // namespace faciward::platform
