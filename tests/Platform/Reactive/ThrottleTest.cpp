@@ -63,25 +63,6 @@ TEST_F(ThrottleTest, latestFromThirtyFpsGivesFiveFramesInTwoPointFourSeconds)
     }
 }
 
-TEST_F(ThrottleTest, firstModeKeepsEarliestHeldValue)
-{
-    auto c = subscribe(false);
-    camera(20); // 0 .. 0.63 s
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[1].value, 1);
-    EXPECT_NEAR(out[1].at, 0.6, 1e-6);
-}
-
-TEST_F(ThrottleTest, valueAfterQuietWindowGoesOutAtOnce)
-{
-    auto c = subscribe(true);
-    frames.send(1);
-    main.advanceBy(5.0);
-    frames.send(2);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_NEAR(out[1].at, 5.0, 1e-9);
-}
-
 TEST_F(ThrottleTest, cancelDropsHeldValueAndNewSubscriptionStartsClean)
 {
     auto c = subscribe(true);
