@@ -42,22 +42,6 @@ std::string head(const fs::path &file, std::size_t bytes)
 
 } // namespace
 
-TEST(FaceModels, theModelFolderComesFromTheEnvironmentWhenSet)
-{
-    ft::TempDir dir;
-    const auto real = FaceModels::Paths::standard();
-    fs::copy_file(real.faceDetector, dir / "fr_detect.onnx");
-    fs::copy_file(real.embeddingNetwork, dir / "fr_feature.onnx");
-    {
-        ft::EnvGuard env("FACIWARD_MODEL_DIR", dir.path().string());
-        EXPECT_EQ(FaceModels::Paths::standard().embeddingNetwork, dir / "fr_feature.onnx");
-        const auto models = FaceModels::load();
-        EXPECT_TRUE(models->faceRectangles() && models->landmarks() && models->embeddingModel());
-    }
-    ft::EnvGuard empty("FACIWARD_MODEL_DIR", "");
-    EXPECT_EQ(FaceModels::Paths::standard().faceDetector, real.faceDetector);
-}
-
 // Every model file missing or damaged in every way: a typed error naming the file, never a crash.
 TEST(FaceModels, missingOrDamagedModelFilesAreTypedErrorsNamingTheFile)
 {
