@@ -76,24 +76,6 @@ protected:
     fs::path standard() const { return home.documents() / "standard"; }
 };
 
-TEST_F(FileStorageTest, firstUseCreatesPrivateFolderOnceAndPathsFollowTheKey)
-{
-    ASSERT_FALSE(fs::exists(home.documents()));
-    const auto folder = storage.folderPath(DefaultStorageKey("a"));
-    EXPECT_EQ(folder, standard() / "");
-    EXPECT_EQ(folder.string().back(), '/');
-    EXPECT_TRUE(fs::is_directory(standard()));
-    EXPECT_EQ(mode(standard()), 0700u);
-
-    // A later operation finds the folder and leaves it as the user set it.
-    fs::permissions(standard(), fs::perms(0750));
-    EXPECT_EQ(storage.folderPath(DefaultStorageKey("b")), folder);
-    EXPECT_EQ(mode(standard()), 0750u);
-
-    EXPECT_EQ(storage.folderPath(DefaultStorageKey("a", "other")), home.documents() / "other" / "");
-    EXPECT_EQ(storage.optionalFolderPath(DefaultStorageKey("a", "x")), home.documents() / "x" / "");
-}
-
 TEST_F(FileStorageTest, valuesRoundTripAsPrivateJsonFilesWithoutLeftovers)
 {
     const DefaultStorageKey key("settings");
@@ -107,16 +89,6 @@ TEST_F(FileStorageTest, valuesRoundTripAsPrivateJsonFilesWithoutLeftovers)
     storage.save(std::vector<double>{0.5, -1.0}, key);
     EXPECT_EQ(storage.load<std::vector<double>>(key), (std::vector<double>{0.5, -1.0}));
     EXPECT_EQ(names(standard()), std::vector<std::string>{"settings"});
-}
-
-TEST_F(FileStorageTest, loadReportsMissingFilesAndUndecodableContents)
-{
-    const DefaultStorageKey key("value");
-    EXPECT_THROW(storage.load<int>(key), fs::filesystem_error);
-    std::ofstream(storage.folderPath(key) / "value") << "{not json";
-    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
-    storage.save(std::string("text"), key);
-    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
 }
 
 TEST_F(FileStorageTest, failedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
@@ -169,30 +141,6 @@ TEST_F(FileStorageTest, picturesThatCannotBeEncodedAreErrorsAndWriteNothing)
     EXPECT_EQ(storageError([&] { storage.saveToTemporaryFile(cv::Mat(), key); }),
               FileStorage::Error::couldNotGetImageTiffRepresentation);
     EXPECT_TRUE(names(standard()).empty());
-}
-
-TEST_F(FileStorageTest, missingOrUnreadablePicturesCannotBeLoaded)
-{
-    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("none")); }),
-              FileStorage::Error::couldNotLoadImageFromURL);
-    // The folder made by the failed read stays.
-    EXPECT_TRUE(fs::is_directory(standard()));
-    std::ofstream(standard() / "garbage.png") << "not a picture at all";
-    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("garbage")); }),
-              FileStorage::Error::couldNotLoadImageFromURL);
-    std::ofstream(standard() / "empty.png");
-    EXPECT_EQ(storageError([&] { storage.loadImage(DefaultStorageKey("empty")); }),
-              FileStorage::Error::couldNotLoadImageFromURL);
-}
-
-TEST_F(FileStorageTest, removeImageTellsWhetherAPictureWasThere)
-{
-    const DefaultStorageKey key("gone");
-    EXPECT_FALSE(storage.removeImage(key));
-    const auto path = storage.saveImage(noise(2, 2, CV_8UC3, 3), key);
-    EXPECT_TRUE(storage.removeImage(key));
-    EXPECT_FALSE(fs::exists(path));
-    EXPECT_FALSE(storage.removeImage(key));
 }
 
 TEST_F(FileStorageTest, keysAndFoldersThatAreNotPlainNamesAreRefusedBeforeTouchingFiles)
@@ -251,41 +199,6 @@ TEST_F(FileStorageTest, removeByUrlTextDecodesEscapesAndStaysInsideTheFolder)
     EXPECT_FALSE(fs::exists(folder / "plain"));
 }
 
-TEST_F(FileStorageTest, temporaryUrlsLieInFreshPrivateFolders)
-{
-    const DefaultStorageKey key("shot");
-    const auto a = storage.temporaryURL(key, "png");
-    const auto b = storage.temporaryURL(key, "png");
-    EXPECT_NE(a.parent_path(), b.parent_path());
-    EXPECT_EQ(a.filename(), "shot.png");
-    EXPECT_TRUE(fs::is_directory(a.parent_path()));
-    EXPECT_TRUE(fs::is_empty(a.parent_path()));
-    EXPECT_EQ(mode(a.parent_path()), 0700u);
-
-    const auto picture = noise(3, 3, CV_8UC3, 5);
-    const auto path = storage.saveToTemporaryFile(picture, key);
-    EXPECT_EQ(path.filename(), "shot.png");
-    EXPECT_EQ(mode(path), 0600u);
-    EXPECT_FALSE(fs::exists(home.documents()));
-    for (const auto &p : {a, b, path})
-        fs::remove_all(p.parent_path());
-}
-
-TEST_F(FileStorageTest, anUnusableDocumentsFolderIsAFileSystemError)
-{
-    TempDir dir;
-    std::ofstream(dir / "file") << "x";
-    EnvGuard documents("XDG_DOCUMENTS_DIR", (dir / "file").string());
-    EXPECT_THROW(storage.folderPath(DefaultStorageKey("k")), fs::filesystem_error);
-    EXPECT_THROW(storage.saveImage(noise(2, 2, CV_8UC3, 6), DefaultStorageKey("k")), fs::filesystem_error);
-    EXPECT_FALSE(storage.optionalFolderPath(DefaultStorageKey("k")).has_value());
-
-    // A file where the store's folder belongs.
-    EnvGuard documents2("XDG_DOCUMENTS_DIR", dir.path().string());
-    std::ofstream(dir / "standard") << "x";
-    EXPECT_THROW(storage.folderPath(DefaultStorageKey("k")), fs::filesystem_error);
-}
-
 TEST(FileStorageDocuments, environmentThenUserDirsThenHomeDocuments)
 {
     TempHome home;
@@ -306,13 +219,6 @@ TEST(FileStorageDocuments, environmentThenUserDirsThenHomeDocuments)
     EXPECT_EQ(FileStorage::documentsDirectory(), fs::path("/srv/docs"));
     std::ofstream(home.path() / "config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/\"\n";
     EXPECT_EQ(FileStorage::documentsDirectory(), home.path() / "Documents");
-}
-
-TEST(FileStorageUrls, fileUrlsArePercentEncodedAbsolutePaths)
-{
-    EXPECT_EQ(FileStorage::fileURL("/home/u/Documents/standard/2025-12-06 15.04.05 (2).png"),
-              "file:///home/u/Documents/standard/2025-12-06%2015.04.05%20(2).png");
-    EXPECT_EQ(FileStorage::fileURL("/tmp/r\xC3\xA9sum\xC3\xA9#1%.png"), "file:///tmp/r%C3%A9sum%C3%A9%231%25.png");
 }
 
 TEST(FileStorageThreads, concurrentSavesOfOneKeyLeaveOneWholeFile)

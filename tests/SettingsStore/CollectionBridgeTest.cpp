@@ -13,15 +13,6 @@ using test::Pose;
 
 const char *poseText = R"({"yaw":1,"roll":2,"pitch":3})";
 
-TEST(ArrayBridge, storesOneTextPerElementInOrder)
-{
-    const std::vector<Pose> poses{{1, 2, 3}, {4, 5, 6}};
-    EXPECT_EQ(toSerializable(poses),
-              PlistValue(PlistArray{PlistValue(poseText), PlistValue(R"({"yaw":4,"roll":5,"pitch":6})")}));
-    EXPECT_FALSE(SerializableTraits<std::vector<Pose>>::isNativelySupported);
-    EXPECT_TRUE(SerializableTraits<std::vector<std::vector<double>>>::isNativelySupported);
-}
-
 TEST(ArrayBridge, dropsElementsThatDoNotConvert)
 {
     EXPECT_EQ(toValue<std::vector<Pose>>(PlistValue(PlistArray{PlistValue("garbage"), PlistValue(poseText)})),
@@ -36,17 +27,6 @@ TEST(ArrayBridge, anArrayThatIsNotOfTextsReadsAsNothing)
 {
     EXPECT_FALSE(toValue<std::vector<Pose>>(PlistValue(PlistArray{PlistValue(poseText), PlistValue(1)})));
     EXPECT_FALSE(toValue<std::vector<Pose>>(PlistValue(poseText)));
-}
-
-TEST(ArrayBridge, nativeListsAreKeptUnconvertedAndReadTextElementsAsAFallback)
-{
-    const std::vector<std::vector<double>> embeddings{{0.25, -1}, {}};
-    const auto stored = toSerializable(embeddings);
-    EXPECT_EQ(stored, PlistValue(PlistArray{PlistValue(PlistArray{PlistValue(0.25), PlistValue(-1.0)}),
-                                            PlistValue(PlistArray{})}));
-    EXPECT_EQ(toValue<std::vector<std::vector<double>>>(*stored), embeddings);
-    EXPECT_EQ(toValue<std::vector<std::int64_t>>(PlistValue(PlistArray{PlistValue("1"), PlistValue("x")})),
-              (std::vector<std::int64_t>{1}));
 }
 
 TEST(DictionaryBridge, storesKeysAsTheirTextAndSkipsTextsThatAreNoKey)
@@ -68,28 +48,6 @@ TEST(DictionaryBridge, storesKeysAsTheirTextAndSkipsTextsThatAreNoKey)
     EXPECT_EQ(toSerializable(counts), PlistValue(PlistDictionary{{"1", PlistValue("2")}}));
     const std::map<std::string, std::int64_t> native{{"a", 1}};
     EXPECT_EQ(toSerializable(native), PlistValue(PlistDictionary{{"a", PlistValue(1)}}));
-}
-
-TEST(SetBridge, storesSetsAsArrays)
-{
-    const std::set<std::string> names{"b", "a"};
-    EXPECT_EQ(toSerializable(names), PlistValue(PlistArray{PlistValue("a"), PlistValue("b")}));
-    EXPECT_EQ(toValue<std::set<std::string>>(PlistValue(PlistArray{PlistValue("a"), PlistValue("a")})),
-              (std::set<std::string>{"a"}));
-    const std::unordered_set<std::int64_t> numbers{1, 2, 3};
-    EXPECT_EQ(toValue<std::unordered_set<std::int64_t>>(*toSerializable(numbers)), numbers);
-    EXPECT_FALSE(toValue<std::set<std::string>>(PlistValue(PlistArray{PlistValue(1)})));
-}
-
-TEST(CollectionBridges, customCollectionsGoThroughTheirArrayOfElements)
-{
-    const test::Bag bag({"x", "y"});
-    EXPECT_EQ(toSerializable(bag), PlistValue(PlistArray{PlistValue("x"), PlistValue("y")}));
-    EXPECT_EQ(toValue<test::Bag>(*toSerializable(bag)), bag);
-    const test::Flags flags({4, 1});
-    EXPECT_EQ(toSerializable(flags), PlistValue(PlistArray{PlistValue(4), PlistValue(1)}));
-    EXPECT_EQ(toValue<test::Flags>(*toSerializable(flags)), flags);
-    EXPECT_FALSE(toValue<test::Flags>(PlistValue("4")));
 }
 
 } // namespace

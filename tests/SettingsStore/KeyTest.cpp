@@ -33,53 +33,13 @@ protected:
     }
 };
 
-TEST_F(KeyTest, creatingAKeyRegistersExactlyItsDefaultInStoredForm)
-{
-    const Key<Pose> key("pose", Pose{1, 2, 3}, store);
-    EXPECT_EQ(store->dictionaryRepresentation(), (PlistDictionary{{"pose", PlistValue(R"({"yaw":1,"roll":2,"pitch":3})")}}));
-    EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
-    EXPECT_FALSE(std::filesystem::exists(dir / "settings.json"));
-    EXPECT_EQ(key.name(), "pose");
-    EXPECT_EQ(key.suite(), store);
-}
-
-TEST_F(KeyTest, anOptionalKeyWithoutDefaultRegistersNothing)
-{
-    const Key<std::optional<Pose>> key("maybe", store);
-    EXPECT_TRUE(store->dictionaryRepresentation().empty());
-    EXPECT_EQ(Prefs::get(key), std::nullopt);
-
-    ASSERT_TRUE(Prefs::set(key, std::optional<Pose>(Pose{1, 2, 3})));
-    EXPECT_EQ(store->object("maybe"), PlistValue(R"({"yaw":1,"roll":2,"pitch":3})"));
-    ASSERT_TRUE(Prefs::set(key, std::optional<Pose>()));
-    EXPECT_FALSE(store->object("maybe"));
-    EXPECT_EQ(Prefs::get(key), std::nullopt);
-}
-
-TEST_F(KeyTest, resetShowsTheRegisteredDefaultAgain)
-{
-    const Key<std::int64_t> key("n", 6, store);
-    ASSERT_TRUE(Prefs::set(key, std::int64_t{9}));
-    EXPECT_EQ(Prefs::get(key), 9);
-    EXPECT_TRUE(key.reset());
-    EXPECT_EQ(store->object("n"), PlistValue(6));
-    EXPECT_EQ(Prefs::get(key), 6);
-}
-
-TEST_F(KeyTest, getOnAnotherStoreReadsThatStore)
-{
-    const Key<std::int64_t> key("n", 6, store);
-    SettingsStore other(dir / "other.json");
-    ASSERT_TRUE(other.setObject("n", PlistValue(42)));
-    EXPECT_EQ(Prefs::get(other, key), 42);
-    EXPECT_EQ(Prefs::get(key), 6);
-    ASSERT_TRUE(Prefs::set(other, key, std::int64_t{43}));
-    EXPECT_EQ(Prefs::get(key), 6);
-}
-
 TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
 {
     const Key<std::int64_t> key("n", 6, store);
+    SettingsStore other(dir / "other.json"); // another store is read and written on its own
+    ASSERT_TRUE(Prefs::set(other, key, std::int64_t{42}));
+    EXPECT_EQ(Prefs::get(other, key), 42);
+    EXPECT_EQ(Prefs::get(key), 6);
     ASSERT_TRUE(store->setObject("n", PlistValue(PlistArray{PlistValue(1)})));
     EXPECT_EQ(Prefs::get(key), 6);
     ASSERT_TRUE(store->setObject("n", PlistValue("7")));
@@ -124,20 +84,6 @@ TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)
     EXPECT_FALSE(Prefs::update(key, [](bool &flag) { flag = true; }));
     platform::SettingsFile::setWriteInterruption({});
     EXPECT_FALSE(Prefs::get(key));
-}
-
-TEST_F(KeyTest, updateChangesTheCurrentValueInPlace)
-{
-    const Key<std::vector<Pose>> list("list", {}, store);
-    ASSERT_TRUE(Prefs::update(list, [](std::vector<Pose> &poses) { poses.push_back({1, 2, 3}); }));
-    ASSERT_TRUE(Prefs::update(list, [](std::vector<Pose> &poses) { poses.push_back({4, 5, 6}); }));
-    EXPECT_EQ(Prefs::get(list), (std::vector<Pose>{{1, 2, 3}, {4, 5, 6}}));
-
-    const Key<std::optional<std::int64_t>> maybe("maybe", store);
-    ASSERT_TRUE(Prefs::update(maybe, [](std::optional<std::int64_t> &value) { value = 5; }));
-    EXPECT_EQ(store->object("maybe"), PlistValue(5));
-    ASSERT_TRUE(Prefs::update(maybe, [](std::optional<std::int64_t> &value) { value.reset(); }));
-    EXPECT_FALSE(store->object("maybe"));
 }
 
 TEST_F(KeyTest, resetsWorkInListOrderAndRemoveAllEmptiesTheApplicationDomain)

@@ -80,18 +80,11 @@ TEST_F(ObservableTest, writingThroughTheBindingSignalsTwiceBeforeAndOnceAfter)
     EXPECT_EQ(binding.get(), 9);
     EXPECT_EQ(pref.value(), 9);
     EXPECT_EQ(store->object("number"), platform::PlistValue(9));
-}
-
-TEST_F(ObservableTest, aWriteFromABackgroundThreadReachesTheObjectOnTheMainThread)
-{
-    Observable<std::int64_t> observable(number);
-    log.watch(observable);
-    std::thread([&] { EXPECT_TRUE(Prefs::set(number, std::int64_t{42})); }).join();
-    EXPECT_TRUE(log.names.empty()) << "nothing is signalled on the writing thread";
-    ASSERT_TRUE(spinUntil([&] { return log.count("changed") == 1; }));
-    EXPECT_EQ(log.names, (std::vector<std::string>{"willChange", "changed"}));
-    EXPECT_EQ(log.onMain, (std::vector<bool>{true, true}));
-    EXPECT_EQ(log.values.back(), 42) << "when changed() arrives the new value is in place";
+    EXPECT_FALSE(pref.isDefaultValue());
+    ASSERT_TRUE(pref.reset());
+    EXPECT_TRUE(pref.isDefaultValue());
+    EXPECT_EQ(log.names.size(), 5u);
+    EXPECT_FALSE(SettingsStore(dir / "settings.json").object("number")) << "the entry is gone from the file";
 }
 
 TEST_F(ObservableTest, manyBackgroundWritersAreAllHeardOnTheMainThread)
@@ -104,22 +97,11 @@ TEST_F(ObservableTest, manyBackgroundWritersAreAllHeardOnTheMainThread)
         for (int i = 0; i < writes; ++i)
             EXPECT_TRUE(Prefs::set(number, std::int64_t{w * 100 + i}));
     });
+    EXPECT_TRUE(log.names.empty()) << "nothing is signalled on the writing threads";
     ASSERT_TRUE(spinUntil([&] { return log.count("changed") == writers * writes; }));
     EXPECT_EQ(log.count("willChange"), static_cast<std::size_t>(writers * writes));
+    EXPECT_EQ(log.values.back(), Prefs::get(number)) << "when changed() arrives the new value is in place";
     EXPECT_TRUE(std::all_of(log.onMain.begin(), log.onMain.end(), [](bool b) { return b; }));
-}
-
-TEST_F(ObservableTest, resetRemovesTheEntryAndTellsTheObservers)
-{
-    Pref<std::int64_t> pref(number);
-    ASSERT_TRUE(pref.setValue(3));
-    EXPECT_FALSE(pref.isDefaultValue());
-    log.watch(pref.observable());
-    ASSERT_TRUE(pref.reset());
-    EXPECT_EQ(pref.value(), 6);
-    EXPECT_TRUE(pref.isDefaultValue());
-    EXPECT_EQ(log.names, (std::vector<std::string>{"willChange", "changed"}));
-    EXPECT_FALSE(SettingsStore(dir / "settings.json").object("number")) << "the entry is gone from the file";
 }
 
 TEST_F(ObservableTest, aSignalOnItsWayNeverReachesADestroyedObject)
@@ -137,55 +119,6 @@ TEST_F(ObservableTest, aSignalOnItsWayNeverReachesADestroyedObject)
     ASSERT_TRUE(spinUntil([&] { return marker.load(); }));
     EXPECT_EQ(heard, 0);
     EXPECT_EQ(store->observerCount("number"), 0u);
-}
-
-TEST_F(ObservableTest, destroyingTheObjectEndsItsObservation)
-{
-    {
-        Pref<std::int64_t> pref(number);
-        EXPECT_EQ(store->observerCount("number"), 1u);
-    }
-    EXPECT_EQ(store->observerCount("number"), 0u);
-}
-
-TEST_F(ObservableTest, thePrefsPublisherStartsWithTheCurrentValue)
-{
-    Pref<std::int64_t> pref(number);
-    ASSERT_TRUE(pref.setValue(4));
-    std::vector<std::int64_t> values;
-    auto subscription = pref.publisher().sink([&](const KeyChange<std::int64_t> &c) { values.push_back(c.newValue); });
-    ASSERT_TRUE(pref.setValue(5));
-    EXPECT_EQ(values, (std::vector<std::int64_t>{4, 5}));
-}
-
-TEST_F(ObservableTest, aBindingOutlivingItsPrefStillReadsAndWrites)
-{
-    const auto binding = [&] {
-        Pref<std::int64_t> pref(number);
-        return pref.binding();
-    }();
-    ASSERT_TRUE(binding.set(8));
-    EXPECT_EQ(binding.get(), 8);
-    EXPECT_EQ(Prefs::get(number), 8);
-}
-
-TEST_F(ObservableTest, anObservationTiedToAQObjectEndsWhenTheObjectIsDestroyed)
-{
-    auto *owner = new QObject;
-    int heard = 0;
-    std::weak_ptr<PrefsObservation> alive;
-    {
-        auto observation = Prefs::observe(number, {}, [&](const KeyChange<std::int64_t> &) { ++heard; });
-        observation->tieToOwner(QObjectLifetime::trackersOf(owner));
-        alive = observation;
-    }
-    ASSERT_TRUE(Prefs::set(number, std::int64_t{1}));
-    EXPECT_EQ(heard, 1);
-    delete owner;
-    EXPECT_TRUE(alive.expired());
-    EXPECT_EQ(store->observerCount("number"), 0u);
-    ASSERT_TRUE(Prefs::set(number, std::int64_t{2}));
-    EXPECT_EQ(heard, 1);
 }
 
 TEST_F(ObservableTest, observationsTiedToOneQObjectFromManyThreadsShareItsList)

@@ -22,33 +22,6 @@ struct Pose
 /// A raw-representable enumeration that is not codable.
 enum class Colour { red = 1, green = 2 };
 
-/// A collection built from an array of its elements.
-struct Bag
-{
-    using value_type = std::string;
-    std::vector<std::string> items;
-    explicit Bag(std::vector<std::string> elements)
-        : items(std::move(elements))
-    {
-    }
-    auto begin() const { return items.begin(); }
-    auto end() const { return items.end(); }
-    bool operator==(const Bag &) const = default;
-};
-
-/// A set-like type that lists its elements.
-struct Flags
-{
-    using value_type = std::int64_t;
-    std::vector<std::int64_t> bits;
-    explicit Flags(std::vector<std::int64_t> elements)
-        : bits(std::move(elements))
-    {
-    }
-    std::vector<std::int64_t> toArray() const { return bits; }
-    bool operator==(const Flags &) const = default;
-};
-
 } // namespace faciward::prefs::test
 
 namespace faciward::platform {
@@ -95,16 +68,6 @@ struct RawRepresentation<test::Colour>
 
 template<>
 struct SerializableTraits<test::Colour> : BridgedSerializable<RawRepresentableBridge<test::Colour>>
-{
-};
-
-template<>
-struct SerializableTraits<test::Bag> : BridgedSerializable<CollectionBridge<test::Bag>>
-{
-};
-
-template<>
-struct SerializableTraits<test::Flags> : BridgedSerializable<SetAlgebraBridge<test::Flags>>
 {
 };
 

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace faciward::prefs {
@@ -49,35 +48,18 @@ protected:
     std::vector<bool> actionsOnMain;
 };
 
-TEST_F(ToggleTest, aKeyNeverWrittenShowsItsDefault)
+TEST_F(ToggleTest, showsTheStoredValueAndTitleAndFollowsChangesMadeElsewhere)
 {
     const Key<bool> on("on", true, store);
-    Toggle onToggle("On", on);
-    Toggle offToggle("Off", enabled);
-    EXPECT_TRUE(onToggle.isChecked());
-    EXPECT_FALSE(offToggle.isChecked());
-}
-
-TEST_F(ToggleTest, theStoredValueIsReadAsABoolAndTextAsItsJson)
-{
-    ASSERT_TRUE(store->setObject("enabled", PlistValue("true")));
-    Toggle toggle("Enabled", enabled);
+    EXPECT_TRUE(Toggle("On", on).isChecked()); // never written: the default
+    ASSERT_TRUE(store->setObject("enabled", PlistValue("true"))); // text: read as its JSON
+    Toggle toggle("Lock & save", enabled);
     EXPECT_TRUE(toggle.isChecked());
+    EXPECT_EQ(toggle.text(), QString("Lock && save")) << "a single '&' would mark a shortcut and vanish";
     ASSERT_TRUE(store->setObject("enabled", PlistValue("not json")));
     EXPECT_FALSE(toggle.isChecked()) << "unconvertible: the default";
-}
-
-TEST_F(ToggleTest, theTitleIsShownVerbatim)
-{
-    Toggle toggle("Lock & save", enabled);
-    EXPECT_EQ(toggle.title(), QString("Lock & save"));
-    EXPECT_EQ(toggle.text(), QString("Lock && save")) << "a single '&' would mark a shortcut and vanish";
-}
-
-TEST_F(ToggleTest, followsChangesMadeElsewhereAndRunsTheActionOncePerChange)
-{
-    Toggle toggle("Enabled", enabled);
-    toggle.onChange(recorder());
+    int replaced = 0;
+    toggle.onChange([&](bool) { ++replaced; }).onChange(recorder());
     Toggle silent("Enabled too", enabled); // no action: nothing to call
     ASSERT_TRUE(Prefs::set(enabled, true));
     EXPECT_TRUE(toggle.isChecked());
@@ -85,7 +67,10 @@ TEST_F(ToggleTest, followsChangesMadeElsewhereAndRunsTheActionOncePerChange)
     ASSERT_TRUE(Prefs::set(enabled, true)); // the same value again
     ASSERT_TRUE(enabled.reset());
     EXPECT_FALSE(toggle.isChecked());
+    toggle.onChange({});
+    ASSERT_TRUE(Prefs::set(enabled, true));
     EXPECT_EQ(actions, (std::vector<bool>{true, false}));
+    EXPECT_EQ(replaced, 0);
 }
 
 TEST_F(ToggleTest, eachClickWritesTheKeyAndRunsTheActionOnce)
@@ -106,39 +91,6 @@ TEST_F(ToggleTest, eachClickWritesTheKeyAndRunsTheActionOnce)
     EXPECT_EQ(willChange, 6) << "twice before each write";
 }
 
-TEST_F(ToggleTest, theActionCanBeReplacedAndRemoved)
-{
-    Toggle toggle("Enabled", enabled);
-    int first = 0;
-    toggle.onChange([&](bool) { ++first; }).onChange(recorder());
-    ASSERT_TRUE(Prefs::set(enabled, true));
-    toggle.onChange({});
-    ASSERT_TRUE(Prefs::set(enabled, false));
-    EXPECT_EQ(first, 0);
-    EXPECT_EQ(actions, (std::vector<bool>{true}));
-}
-
-TEST_F(ToggleTest, aToggleWithALabelWidgetTogglesWhenTheLabelIsClicked)
-{
-    // Inside a window, as in a settings pane.
-    QWidget window;
-    auto *label = new QLabel("Take a picture when locking");
-    Toggle &toggle = *new Toggle(enabled, label, &window);
-    toggle.onChange(recorder());
-    EXPECT_EQ(toggle.label(), label);
-    EXPECT_EQ(label->parentWidget(), &toggle);
-    EXPECT_GE(toggle.sizeHint().width(), label->sizeHint().width());
-    toggle.resize(toggle.sizeHint());
-    window.resize(toggle.sizeHint());
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-
-    click(toggle, label->geometry().center());
-    EXPECT_TRUE(toggle.isChecked());
-    EXPECT_EQ(actions, (std::vector<bool>{true}));
-    EXPECT_EQ(Prefs::get(enabled), true);
-}
-
 TEST_F(ToggleTest, aClickWhoseWriteFailsShowsWhatIsStoredAgain)
 {
     faciward::testing::ExpectStderr expected("could not be saved");
@@ -154,24 +106,6 @@ TEST_F(ToggleTest, aClickWhoseWriteFailsShowsWhatIsStoredAgain)
     EXPECT_FALSE(toggle.isChecked());
     EXPECT_TRUE(actions.empty());
     EXPECT_EQ(expected.matched(), 1);
-}
-
-TEST_F(ToggleTest, aWriteFromABackgroundThreadRefreshesTheToggleOnTheMainThread)
-{
-    Toggle toggle("Enabled", enabled);
-    toggle.onChange(recorder());
-    std::thread([&] { EXPECT_TRUE(Prefs::set(enabled, true)); }).join();
-    ASSERT_TRUE(spinUntil([&] { return toggle.isChecked(); }));
-    EXPECT_EQ(actions, (std::vector<bool>{true}));
-    EXPECT_EQ(actionsOnMain, (std::vector<bool>{true}));
-}
-
-TEST_F(ToggleTest, destroyingTheToggleEndsItsObservation)
-{
-    auto toggle = std::make_unique<Toggle>("Enabled", enabled);
-    EXPECT_EQ(store->observerCount("enabled"), 1u);
-    toggle.reset();
-    EXPECT_EQ(store->observerCount("enabled"), 0u);
 }
 
 } // namespace

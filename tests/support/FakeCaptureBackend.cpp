@@ -42,6 +42,12 @@ cv::Scalar FakeCaptureBackend::frameColour(int n)
     return cv::Scalar(n % 256, n / 256 % 256, 77);
 }
 
+int FakeCaptureBackend::frameNumber(const cv::Mat &frame)
+{
+    const auto px = frame.at<cv::Vec3b>(0, 0);
+    return px[0] + 256 * px[1];
+}
+
 bool FakeCaptureBackend::deliver(const cv::Mat &frame)
 {
     if (!m_running || m_failing)

@@ -49,6 +49,8 @@ public:
     const std::vector<platform::CaptureDevice> &selections() const { return m_selections; }
     /// @brief The colour of the produced frame @p n: (n % 256, n / 256 % 256, 77) in BGR.
     static cv::Scalar frameColour(int n);
+    /// @brief The number n of a frame filled with `frameColour(n)`.
+    static int frameNumber(const cv::Mat &frame);
 
     // --- CaptureBackend ----------------------------------------------------
     std::vector<platform::CaptureDevice> devices() const override;

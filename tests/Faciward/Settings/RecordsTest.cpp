@@ -58,19 +58,6 @@ TEST(FacePrecision, decodingCountsOnlyTheThreeCaseNames)
     }
 }
 
-TEST(FacePrecision, thresholdsAreTheDoublesOfTheirDecimalsAndMatchStrictly)
-{
-    EXPECT_EQ(similarityThreshold(FacePrecision::low), 0.6);
-    EXPECT_EQ(similarityThreshold(FacePrecision::medium), 0.7);
-    EXPECT_EQ(threshold(FacePrecision::high), 0.8);
-    EXPECT_FALSE(0.7 > threshold(FacePrecision::medium));
-    EXPECT_TRUE(0.6000000000000001 > threshold(FacePrecision::low));
-    EXPECT_EQ(title(FacePrecision::low), "Low");
-    EXPECT_EQ(title(FacePrecision::medium), "Medium");
-    EXPECT_EQ(title(FacePrecision::high), "High");
-    EXPECT_EQ(allFacePrecisions, (std::array{FacePrecision::low, FacePrecision::medium, FacePrecision::high}));
-}
-
 const auto newYear2024 = std::chrono::system_clock::time_point(std::chrono::seconds(1704067200));
 
 TEST(DisableTime, isStoredWithItsMembersInOrderAndNoDurationWhenAbsent)
@@ -81,18 +68,6 @@ TEST(DisableTime, isStoredWithItsMembersInOrderAndNoDurationWhenAbsent)
               R"({"startDate":725760000,"state":1})");
     EXPECT_EQ(stored(DisableTime::State::untilTomorrow), "1");
     EXPECT_EQ(prefs::toValue<DisableTime::State>(PlistValue("0")), DisableTime::State::time);
-}
-
-TEST(DisableTime, readsBackExactlyWithSubSecondStartDates)
-{
-    const DisableTime period{newYear2024 + std::chrono::milliseconds(250), 5, DisableTime::State::time};
-    EXPECT_EQ(stored(period), R"({"startDate":725760000.25,"duration":5,"state":0})");
-    EXPECT_EQ(read<DisableTime>(stored(period).c_str()), period);
-    const auto noDuration = read<DisableTime>(R"({"startDate":725760000,"state":1})");
-    ASSERT_TRUE(noDuration);
-    EXPECT_EQ(noDuration->duration, std::nullopt);
-    EXPECT_EQ(noDuration->state, DisableTime::State::untilTomorrow);
-    EXPECT_EQ(noDuration->startDate, newYear2024);
 }
 
 TEST(DisableTime, decodingIsStrict)
@@ -113,14 +88,6 @@ TEST(DisableTime, decodingIsStrict)
          })
         EXPECT_FALSE(read<DisableTime>(text)) << text;
     EXPECT_EQ(read<DisableTime>(R"({"startDate":0,"duration":30.0,"state":0})")->duration, 30);
-}
-
-TEST(DisableTime, aNegativeDurationDoesNotEncode)
-{
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(stored(DisableTime{newYear2024, -1, DisableTime::State::time}), "<nothing>");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "invalidValue: A disable period cannot last -1 minutes. (at [0].duration)\n");
 }
 
 TEST(ImageItem, isStoredWithKeyThenUrlAndEscapedSlashes)

@@ -118,15 +118,6 @@ TEST_F(RunCommandTest, aStrangerGetsPictureCountDownAndLockSignal)
     EXPECT_EQ(history[0].key, key);
 }
 
-TEST_F(RunCommandTest, theOwnerTakesTheEngineBackToIdle)
-{
-    const auto run = runOnce(owner);
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(problems(run.err), Lines{});
-    EXPECT_EQ(ft::lines(run.out), concat(checkBegins, {"status: idle"}));
-    EXPECT_FALSE(fs::exists(home.documents() / "standard"));
-}
-
 TEST_F(RunCommandTest, settingsWrittenByAnotherProcessReachTheRunningEngine)
 {
     // The first check finds the owner. Then this process, a stranger to the
@@ -204,16 +195,6 @@ TEST_F(RunCommandTest, aCorruptSettingsFileIsSetAsideAndTheDefaultsRun)
     EXPECT_TRUE(setAside);
 }
 
-TEST_F(RunCommandTest, sigtermEndsTheRunCleanly)
-{
-    ASSERT_TRUE(Prefs::set(Keys::inactivityTime(), std::int64_t(3600)));
-    const auto run = ft::runFaciward({"run", "--camera", owner.string(), "--assume-idle"}, std::chrono::seconds(60),
-                                     [](const std::string &out) { return out.find("status: idle\n") != std::string::npos; });
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle"}));
-    EXPECT_EQ(problems(run.err), Lines{});
-}
-
 TEST_F(RunCommandTest, theScreenLockStopsTrackingAndTheUnlockResumesIt)
 {
     FACIWARD_REQUIRE_PROGRAM("dbus-daemon");
@@ -244,21 +225,4 @@ TEST_F(RunCommandTest, theScreenLockStopsTrackingAndTheUnlockResumesIt)
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle", "status: disabled", "status: idle"}));
-}
-
-TEST_F(RunCommandTest, wrongCommandLinesExitWithTwo)
-{
-    for (const auto &arguments : std::vector<Lines>{{"run", "--camera"},
-                                                    {"run", "--once", "--once"},
-                                                    {"run", "--camera", "a", "--camera", "b"},
-                                                    {"run", "--assume-idle", "extra"},
-                                                    {"run", "--verbose"}}) {
-        const auto run = ft::runFaciward(arguments, std::chrono::seconds(30));
-        EXPECT_EQ(run.code, 2) << ::testing::PrintToString(arguments);
-        EXPECT_EQ(run.out, "");
-        const auto errors = ft::lines(run.err);
-        ASSERT_EQ(errors.size(), 2u) << run.err;
-        EXPECT_EQ(errors[1], "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]");
-    }
-    EXPECT_EQ(ft::lines(ft::runFaciward({"run", "--verbose"}).err)[0], "faciward: unknown argument \"--verbose\"");
 }

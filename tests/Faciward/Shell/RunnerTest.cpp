@@ -72,8 +72,17 @@ protected:
 
 TEST_F(RunnerTest, UsageErrorsExitWithTwo)
 {
-    for (const auto &arguments : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"faces"}, {"faces", "a.png", "b.png"}, {"enrol"}, {"check"}}) {
+    for (const auto &arguments : std::vector<std::vector<std::string>>{{},
+                                                                       {"frobnicate"},
+                                                                       {"faces"},
+                                                                       {"faces", "a.png", "b.png"},
+                                                                       {"enrol"},
+                                                                       {"check"},
+                                                                       {"run", "--camera"},
+                                                                       {"run", "--once", "--once"},
+                                                                       {"run", "--camera", "a", "--camera", "b"},
+                                                                       {"run", "--assume-idle", "extra"},
+                                                                       {"run", "--verbose"}}) {
         const Outcome run = runFaciward(arguments);
         EXPECT_EQ(run.code, 2) << ::testing::PrintToString(arguments);
         EXPECT_EQ(run.out, "");
@@ -84,6 +93,9 @@ TEST_F(RunnerTest, UsageErrorsExitWithTwo)
                                         "usage: faciward check IMAGE…",
                                         "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"}));
     EXPECT_EQ(lines(runFaciward({"frobnicate"}).err).front(), "faciward: unknown command \"frobnicate\"");
+    EXPECT_EQ(lines(runFaciward({"run", "--verbose"}).err),
+              (std::vector<std::string>{"faciward: unknown argument \"--verbose\"",
+                                        "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"}));
 }
 
 TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
@@ -136,51 +148,6 @@ TEST_F(RunnerTest, CheckWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
                                                         "verdict: owner absent"}));
 }
 
-TEST_F(RunnerTest, CheckUsesTheStoredPrecision)
-{
-    // Enrol in this process, and find a picture of the enrolled person whose
-    // similarity lies well between the low (0.6) and the high (0.8) threshold.
-    faciward::presence::RecognizerManager manager;
-    manager.setModel(ft::sharedFaceModels());
-    std::string between;
-    for (const auto &person : faciward::devdata::identitySet(ft::developmentData())) {
-        std::vector<faciward::platform::Image> enrolment;
-        for (std::size_t i = 0; i < 3; ++i)
-            enrolment.push_back(cv::imread(person.pictures[i].string()));
-        const auto enrolled = manager.embeddings(enrolment);
-        ASSERT_EQ(enrolled.size(), 3u);
-        for (std::size_t i = 3; i < person.pictures.size() && between.empty(); ++i) {
-            const auto e = manager.embeddings({cv::imread(person.pictures[i].string())});
-            ASSERT_EQ(e.size(), 1u);
-            double best = -1;
-            for (const auto &s : enrolled)
-                best = std::max(best, faciward::presence::Similarity().score(s, e[0]));
-            if (best > 0.63 && best < 0.77)
-                between = person.pictures[i].string();
-        }
-        if (!between.empty()) {
-            ASSERT_TRUE(Prefs::set(Keys::embeddings(), enrolled));
-            break;
-        }
-    }
-    ASSERT_FALSE(between.empty()) << "no picture with a similarity between 0.63 and 0.77";
-
-    EXPECT_EQ(lines(runFaciward({"check", between}).out).front(), between + ": owner") << "low precision, 0.6";
-    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), faciward::settings::FacePrecision::high));
-    const Outcome strict = runFaciward({"check", between});
-    EXPECT_EQ(lines(strict.out), (std::vector<std::string>{between + ": stranger", "verdict: owner absent"}));
-}
-
-TEST_F(RunnerTest, EnrolSkipsUnreadablePicturesAndCountsTheReadOnes)
-{
-    const std::string missing = (files / "missing.jpg").string();
-    const Outcome run = runFaciward({"enrol", missing, picture(simm + simmPictures[0]), blankPicture()});
-    EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, "enrolled 1 embeddings from 2 pictures\n");
-    EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: " + missing + ": no such file"});
-    EXPECT_EQ(storedEmbeddings().size(), 1u);
-}
-
 TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
 {
     std::vector<std::string> arguments{"enrol"};
@@ -217,8 +184,6 @@ TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
             keys.push_back(it.key());
         EXPECT_EQ(keys, (std::vector<std::string>{"box", "yaw", "roll", "pitch", "embedding"}));
         ASSERT_EQ(face["box"].size(), 4u);
-        for (const auto &v : face["box"])
-            EXPECT_TRUE(v.is_number_integer());
         EXPECT_GT(face["box"][2].get<int>(), 50);
         for (const char *angle : {"yaw", "roll", "pitch"}) {
             ASSERT_TRUE(face[angle].is_number()) << angle;
@@ -226,9 +191,6 @@ TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
         }
         EXPECT_EQ(face["embedding"].size(), 512u);
     }
-    // Largest first: the annotated boxes are 109, 91 and 90 pixels wide.
-    EXPECT_GE(faces[0]["box"][2].get<int>(), faces[1]["box"][2].get<int>());
-    EXPECT_GE(faces[1]["box"][2].get<int>(), faces[2]["box"][2].get<int>());
 }
 
 TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)

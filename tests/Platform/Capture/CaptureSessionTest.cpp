@@ -2,6 +2,7 @@
 #include "tests/support/CaptureSamples.h"
 #include "tests/support/Guards.h"
 #include "tests/support/PumpUntil.h"
+#include "tests/support/RunTogether.h"
 #include "tests/support/VirtualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <thread>
 
 using faciward::platform::CaptureDevice;
 using faciward::platform::CaptureError;
@@ -200,10 +200,12 @@ TEST_F(CaptureSessionTest, aMainLoopThatFallsBehindGetsABoundedQueueNotEveryFram
     session.stop();
 }
 
-TEST_F(CaptureSessionTest, isRunningShowsTheLatestRequestAndStartIsIdempotent)
+TEST_F(CaptureSessionTest, startIsIdempotentAndSelectingWhileStoppedOpensNothing)
 {
-    CaptureSession session(main, [] { return std::vector{cameraA}; }, scriptedFactory(script));
+    CaptureSession session(main, [] { return std::vector{cameraA, cameraB}; }, scriptedFactory(script));
     record(session);
+    session.select(cameraB);
+    session.select(cameraA);
     EXPECT_FALSE(session.isRunning());
     session.start();
     EXPECT_TRUE(session.isRunning());
@@ -215,6 +217,7 @@ TEST_F(CaptureSessionTest, isRunningShowsTheLatestRequestAndStartIsIdempotent)
     ASSERT_TRUE(script.waitFor([&] { return script.closed == 1; }));
     std::lock_guard lock(script.mutex);
     EXPECT_EQ(script.opened, 1) << "a second start while running must not reopen the device";
+    EXPECT_EQ(script.openedByPath["/dev/video2"], 0);
 }
 
 TEST_F(CaptureSessionTest, stopEndsDeliveryWithinOneFrame)
@@ -237,57 +240,52 @@ TEST_F(CaptureSessionTest, stopEndsDeliveryWithinOneFrame)
     EXPECT_EQ(script.reads, 3);
 }
 
-TEST_F(CaptureSessionTest, aDeviceThatDisappearsPublishesItsFailureAndCanBeStartedAgain)
+TEST_F(CaptureSessionTest, aFailureEndsTheRunAfterItsFramesAndTheNextStartTriesAfresh)
 {
-    script.loseAtRead = 2;
-    CaptureSession session(main, [] { return std::vector{cameraA}; }, scriptedFactory(script));
-    record(session);
-    session.start();
-    // The capture thread has failed and closed the device before the main
-    // loop gets to the frames it captured first: they still arrive, then the failure.
-    ASSERT_TRUE(script.waitFor([&] { return script.closed == 1; }));
-    ASSERT_TRUE(pumpUntil(main, [&] { return !failures.empty(); }));
-    EXPECT_FALSE(session.isRunning()) << "a failure ends the run";
-    EXPECT_EQ(failures[0].error(), CaptureError::deviceLost);
-    EXPECT_EQ(failures[0].detail(), "No such device");
-    EXPECT_EQ(values(), (std::vector<int>{0, 1}));
-
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 4; }));
-    const auto again = values(2);
-    EXPECT_EQ(std::vector<int>(again.begin(), again.begin() + 2), (std::vector<int>{0, 1}))
-        << "the device was opened afresh";
-    EXPECT_EQ(failures.size(), 1u);
-}
-
-TEST_F(CaptureSessionTest, aDeviceThatFailedToOpenIsTriedAgainOnTheNextStart)
-{
-    script.failOpen = CaptureError::openFailed;
-    script.failOpenTimes = 1;
-    CaptureSession session(main, [] { return std::vector{cameraA}; }, scriptedFactory(script));
-    record(session);
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return !failures.empty(); }));
-    EXPECT_EQ(failures[0].error(), CaptureError::openFailed);
-    EXPECT_EQ(failures[0].detail(), "Device or resource busy");
-    EXPECT_FALSE(session.isRunning());
-    EXPECT_TRUE(frames.empty());
-
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 1; }));
-    EXPECT_EQ(failures.size(), 1u);
-}
-
-TEST_F(CaptureSessionTest, noDeviceAtAllIsAFailureNotACrash)
-{
-    CaptureSession session(main, [] { return std::vector<CaptureDevice>{}; }, scriptedFactory(script));
-    record(session);
-    EXPECT_TRUE(session.devices().empty());
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return !failures.empty(); }));
-    EXPECT_EQ(failures[0].error(), CaptureError::deviceMissing);
-    EXPECT_FALSE(session.isRunning());
-    EXPECT_EQ(session.selected(), std::nullopt);
+    struct Case
+    {
+        const char *what;
+        std::vector<CaptureDevice> devices;
+        std::function<void()> script;
+        CaptureError error;
+        std::string detail;
+        std::vector<int> framesBefore;
+    };
+    const Case cases[] = {
+        {"lost at the third read", {cameraA}, [&] { script.loseAtRead = 2; }, CaptureError::deviceLost,
+         "No such device", {0, 1}},
+        {"busy at open", {cameraA}, [&] { script.failOpen = CaptureError::openFailed, script.failOpenTimes = 1; },
+         CaptureError::openFailed, "Device or resource busy", {}},
+        {"no device at all", {}, [] {}, CaptureError::deviceMissing, "", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        frames.clear();
+        failures.clear();
+        script.reads = 0;
+        script.loseAtRead.reset();
+        script.failOpen.reset();
+        c.script();
+        {
+            CaptureSession session(main, [&c] { return c.devices; }, scriptedFactory(script));
+            record(session);
+            session.start();
+            ASSERT_TRUE(pumpUntil(main, [&] { return !failures.empty(); }));
+            EXPECT_FALSE(session.isRunning()) << "a failure ends the run";
+            EXPECT_EQ(failures[0].error(), c.error);
+            if (!c.detail.empty()) {
+                EXPECT_EQ(failures[0].detail(), c.detail);
+            }
+            EXPECT_EQ(values(), c.framesBefore);
+            if (c.devices.empty())
+                continue;
+            session.start();
+            ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= c.framesBefore.size() + 2; }));
+            EXPECT_EQ(values(c.framesBefore.size()).front(), 0) << "the device was opened afresh";
+            EXPECT_EQ(failures.size(), 1u);
+        }
+        main.runPending();
+    }
 }
 
 TEST_F(CaptureSessionTest, selectingAnotherDeviceWhileRunningSwitchesBetweenTwoFrames)
@@ -311,48 +309,23 @@ TEST_F(CaptureSessionTest, selectingAnotherDeviceWhileRunningSwitchesBetweenTwoF
     EXPECT_EQ(script.openedByPath["/dev/video2"], 1);
 }
 
-TEST_F(CaptureSessionTest, selectingWhileStoppedOpensNothing)
-{
-    CaptureSession session(main, [] { return std::vector{cameraA, cameraB}; }, scriptedFactory(script));
-    session.select(cameraB);
-    session.select(cameraA);
-    session.start();
-    ASSERT_TRUE(script.waitFor([&] { return script.opened == 1; }));
-    session.stop();
-    ASSERT_TRUE(script.waitFor([&] { return script.closed == 1; }));
-    std::lock_guard lock(script.mutex);
-    EXPECT_EQ(script.openedByPath["/dev/video2"], 0);
-}
-
-TEST_F(CaptureSessionTest, selectionsStartsAndStopsFromSeveralThreadsNeverRace)
+TEST_F(CaptureSessionTest, selectionsStartsAndStopsFromSeveralThreadsNeverRaceNorLeak)
 {
     {
         CaptureSession session(main, [] { return std::vector{cameraA, cameraB}; }, scriptedFactory(script));
         record(session);
-        auto hammer = [&session](unsigned seed) {
-            std::mt19937 random(seed);
+        faciward::testing::runTogether(2, [&session](int seed) {
+            std::mt19937 random(static_cast<unsigned>(seed));
             for (int i = 0; i < 300; ++i) {
-                switch (random() % 4) {
-                case 0:
-                    session.select(cameraA);
-                    break;
-                case 1:
-                    session.select(cameraB);
-                    break;
-                case 2:
+                const auto what = random() % 4;
+                if (what < 2)
+                    session.select(what == 0 ? cameraA : cameraB);
+                else if (what == 2)
                     session.start();
-                    break;
-                default:
+                else
                     session.stop();
-                    break;
-                }
             }
-        };
-        std::thread first(hammer, 1u);
-        std::thread second(hammer, 2u);
-        first.join();
-        second.join();
-
+        });
         // The last requests win, whatever came before.
         session.stop();
         session.select(cameraB);
@@ -362,28 +335,16 @@ TEST_F(CaptureSessionTest, selectionsStartsAndStopsFromSeveralThreadsNeverRace)
         ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= before + 3; }));
         for (std::size_t i = before; i < frames.size(); ++i)
             EXPECT_GE(value(frames[i]), 100) << "frame " << i << " is not from the device selected last";
+        // Destroyed while running: its thread ends, frames posted before the end are dropped quietly.
     }
+    main.runPending();
     std::lock_guard lock(script.mutex);
     EXPECT_EQ(script.opened, script.closed) << "every opened device is closed again";
 }
 
-TEST_F(CaptureSessionTest, destroyingARunningSessionEndsItsThreadCleanly)
-{
-    {
-        CaptureSession session(main, [] { return std::vector{cameraA}; }, scriptedFactory(script));
-        record(session);
-        session.start();
-        ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 1; }));
-    }
-    // Frames posted before the end are dropped quietly.
-    main.runPending();
-    std::lock_guard lock(script.mutex);
-    EXPECT_EQ(script.closed, 1);
-}
-
 // --- real sources: the same thread and code as a camera ----------------------
 
-TEST_F(CaptureSessionTest, aPictureFolderDeliversItsPicturesInOrderAndLoops)
+TEST_F(CaptureSessionTest, aPictureFolderLoopsInOrderAndBeginsAgainAfterStopWithNoFrameOfTheOldRun)
 {
     TempDir dir;
     faciward::testing::writeNumberedPictures(dir / "pictures", 3);
@@ -393,10 +354,16 @@ TEST_F(CaptureSessionTest, aPictureFolderDeliversItsPicturesInOrderAndLoops)
     session.start();
     ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 5; }));
     session.stop();
+    const std::size_t atStop = frames.size();
     std::vector<int> numbers;
     for (const auto &frame : frames)
         numbers.push_back(frameNumber(frame));
     EXPECT_EQ(std::vector<int>(numbers.begin(), numbers.begin() + 5), (std::vector<int>{0, 1, 2, 0, 1}));
+    main.runPending();
+    EXPECT_EQ(frames.size(), atStop) << "a frame arrived after stop()";
+    session.start();
+    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() > atStop; }));
+    EXPECT_EQ(frameNumber(frames[atStop]), 0) << "the first frame after the restart is not the folder's first";
 }
 
 TEST_F(CaptureSessionTest, aVideoDeliversItsFramesInOrderAtItsOwnRate)
@@ -417,43 +384,4 @@ TEST_F(CaptureSessionTest, aVideoDeliversItsFramesInOrderAtItsOwnRate)
     EXPECT_EQ(numbers, (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1}));
     // Ten frames at 20 a second are nine intervals of 50 ms apart: never faster.
     EXPECT_GE(took, 440ms);
-}
-
-TEST_F(CaptureSessionTest, afterStopAndStartAFileSourceBeginsAgainWithNoFrameOfTheOldRun)
-{
-    TempDir dir;
-    faciward::testing::writeNumberedPictures(dir / "pictures", 5);
-    const auto source = CaptureDevice::fromPath(dir / "pictures");
-    CaptureSession session(main, [source] { return std::vector{source}; });
-    record(session);
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 2; }));
-    session.stop();
-    const std::size_t atStop = frames.size();
-    main.runPending();
-    EXPECT_EQ(frames.size(), atStop) << "a frame arrived after stop()";
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() > atStop; }));
-    EXPECT_EQ(frameNumber(frames[atStop]), 0) << "the first frame after the restart is not the folder's first";
-}
-
-TEST_F(CaptureSessionTest, aFolderRemovedWhileCapturingIsLostAndWorksAgainWhenItIsBack)
-{
-    TempDir dir;
-    faciward::testing::writeNumberedPictures(dir / "pictures", 2);
-    const auto source = CaptureDevice::fromPath(dir / "pictures");
-    CaptureSession session(main, [source] { return std::vector{source}; });
-    record(session);
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() >= 1; }));
-    std::filesystem::remove_all(dir / "pictures");
-    ASSERT_TRUE(pumpUntil(main, [&] { return !failures.empty(); }));
-    EXPECT_EQ(failures[0].error(), CaptureError::deviceLost);
-    EXPECT_FALSE(session.isRunning());
-
-    faciward::testing::writeNumberedPictures(dir / "pictures", 2);
-    const std::size_t before = frames.size();
-    session.start();
-    ASSERT_TRUE(pumpUntil(main, [&] { return frames.size() > before; }));
-    EXPECT_EQ(failures.size(), 1u);
 }

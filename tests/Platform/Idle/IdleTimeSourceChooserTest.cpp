@@ -50,13 +50,6 @@ TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
     EXPECT_EQ(guard.matched(), 1);
 }
 
-TEST(IdleTimeSourceChooser, theOrderOfTheListDecidesBetweenAvailableCandidates)
-{
-    ExpectStderr guard("^idle time: using ");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("b", true, 0), fake("a", true, 0)})->name(), "b");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("a", true, 0), fake("b", true, 0)})->name(), "a");
-}
-
 TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorSaysWhy)
 {
     ExpectStderr guard(R"(^idle time: unknown, no source answers \(no first; no second; nothing\)$)");
@@ -66,12 +59,6 @@ TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorS
     EXPECT_EQ(source->idleTime(), std::nullopt);
     EXPECT_TRUE(source->isAvailable());
     EXPECT_EQ(guard.matched(), 1);
-}
-
-TEST(IdleTimeSourceChooser, anEmptyListGivesTheNullSource)
-{
-    ExpectStderr guard(R"(^idle time: unknown, no source answers \(no source to try\)$)");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({})->idleTime(), std::nullopt);
 }
 
 TEST(IdleTimeSourceChooser, theSystemListPutsX11FirstWhenADisplayIsSet)
@@ -97,29 +84,4 @@ TEST(IdleTimeSourceChooser, theSystemListPutsX11FirstWhenADisplayIsSet)
                   (std::vector<std::string>{"no D-Bus idle monitor on the session bus",
                                             "no X display with MIT-SCREEN-SAVER"}));
     }
-}
-
-TEST(NullIdleTimeSource, neverKnows)
-{
-    NullIdleTimeSource source;
-    EXPECT_TRUE(source.isAvailable());
-    EXPECT_EQ(source.idleTime(), std::nullopt);
-    EXPECT_EQ(source.name(), "none");
-}
-
-TEST(FakeIdleTimeSource, followsTheClockFromTheLastInput)
-{
-    faciward::testing::VirtualScheduler clock;
-    FakeIdleTimeSource source;
-    EXPECT_EQ(source.idleTime(), std::nullopt);
-    source.followClock(clock);
-    clock.advanceBy(7.5);
-    EXPECT_EQ(source.idleTime(), IdleTimeSource::Seconds(7.5));
-    source.input();
-    clock.advanceBy(1.0);
-    EXPECT_EQ(source.idleTime(), IdleTimeSource::Seconds(1.0));
-    source.setIdleTime(3.0);
-    clock.advanceBy(1.0);
-    EXPECT_EQ(source.idleTime(), IdleTimeSource::Seconds(3.0));
-    EXPECT_EQ(source.queries(), 4);
 }

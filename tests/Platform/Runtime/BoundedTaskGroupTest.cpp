@@ -58,8 +58,3 @@ TEST(BoundedMap, rethrowsFirstFailureInInputOrderAfterAllRan)
     }
     EXPECT_EQ(ran.load(), 4);
 }
-
-TEST(BoundedMap, emptyInputGivesEmptyOutput)
-{
-    EXPECT_TRUE(boundedMap(std::vector<int>{}, 2, [](int v) { return v; }).empty());
-}

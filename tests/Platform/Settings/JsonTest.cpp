@@ -26,41 +26,6 @@ JsonError errorOf(F &&f)
     return JsonError::invalidValue;
 }
 
-TEST(Json, writesCompactTextWithMembersInInsertionOrder)
-{
-    Json::Value value = Json::Value::object();
-    value["yaw"] = 1.0;
-    value["roll"] = 2.5;
-    value["pitch"] = -3.0;
-    value["list"] = Json::Value::array({true, false, nullptr, "x"});
-    EXPECT_EQ(Json::encode(value), R"({"yaw":1,"roll":2.5,"pitch":-3,"list":[true,false,null,"x"]})");
-}
-
-TEST(Json, writesDoublesInShortestRoundTripFormWithoutFractionWhenIntegral)
-{
-    const std::pair<double, const char *> cases[] = {
-        {1.0, "1"},          {0.1, "0.1"},         {-0.0, "-0"},           {725760000.0, "725760000"},
-        {1e20, "1e+20"},     {1.5e-7, "1.5e-07"},  {0.6, "0.6"},           {123456.789, "123456.789"},
-        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-    };
-    for (const auto &[number, text] : cases) {
-        EXPECT_EQ(Json::encode(Json::Value(number)), text);
-        EXPECT_EQ(Json::decode(text).get<double>(), number) << text;
-    }
-    std::string marked;
-    Json::appendDouble(marked, 6.0, Json::DoubleForm::markedAsDouble);
-    EXPECT_EQ(marked, "6.0");
-}
-
-TEST(Json, escapesSlashQuotesAndControlCharactersButKeepsUnicode)
-{
-    EXPECT_EQ(Json::encode(Json::Value("file:///home/u/k.png")), R"("file:\/\/\/home\/u\/k.png")");
-    EXPECT_EQ(Json::encode(Json::Value("a\"b\\c\n\t\x01\x1f")), R"("a\"b\\c\n\t\u0001\u001f")");
-    EXPECT_EQ(Json::encode(Json::Value("Zoë €𝄞")), "\"Zoë €𝄞\"");
-    // Both forms of the slash read back.
-    EXPECT_EQ(Json::decode(R"("a\/b/c")").get<std::string>(), "a/b/c");
-}
-
 TEST(Json, refusesNonFiniteNumbersNamingWhereTheyAre)
 {
     Json::Value value = Json::Value::array();
@@ -151,18 +116,6 @@ TEST(Json, decodingErrorsOfNestedValuesNameTheirPath)
         EXPECT_EQ(e.error(), JsonError::typeMismatch);
         EXPECT_EQ(e.codingPath(), "[1].b");
     }
-}
-
-TEST(Json, codesDataAsBase64AndDatesAsSecondsSince2001)
-{
-    const PlistData bytes{0x00, 0xff, 0x10, 0x80};
-    EXPECT_EQ(Json::encode(JsonCoding<PlistData>::encode(bytes)), R"("AP8QgA==")");
-    EXPECT_EQ(JsonCoding<PlistData>::decode(parse(R"("AP8QgA==")")), bytes);
-    EXPECT_EQ(errorOf([] { JsonCoding<PlistData>::decode(parse(R"("AP8QgA=")")); }), JsonError::dataCorrupted);
-
-    const auto newYear2024 = std::chrono::system_clock::time_point(std::chrono::seconds(1704067200));
-    EXPECT_EQ(Json::encode(JsonCoding<PlistDate>::encode(PlistDate::fromTimePoint(newYear2024))), "725760000");
-    EXPECT_EQ(PlistDate{725760000}.toTimePoint(), newYear2024);
 }
 
 TEST(Json, base64IsCanonicalBothWays)

@@ -9,29 +9,6 @@
 namespace faciward::platform {
 namespace {
 
-TEST(PlistValue, keepsSignedAndUnsignedIntegersApart)
-{
-    EXPECT_EQ(PlistValue(5).type(), PlistValue::Type::int64);
-    EXPECT_EQ(PlistValue(5u).type(), PlistValue::Type::uint64);
-    EXPECT_EQ(PlistValue(std::uint8_t{5}).type(), PlistValue::Type::uint64);
-    EXPECT_EQ(PlistValue(true).type(), PlistValue::Type::boolean);
-    EXPECT_EQ(PlistValue("text").type(), PlistValue::Type::string);
-    EXPECT_EQ(PlistValue(1.5f).type(), PlistValue::Type::real);
-    EXPECT_FALSE(PlistValue(5) == PlistValue(5u));
-}
-
-TEST(PlistValue, identityComparesDoublesByTheirBits)
-{
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const PlistValue a(PlistArray{PlistValue(nan), PlistValue(0.0)});
-    EXPECT_FALSE(a == a);
-    EXPECT_TRUE(a.isIdentical(PlistValue(PlistArray{PlistValue(nan), PlistValue(0.0)})));
-    EXPECT_FALSE(a.isIdentical(PlistValue(PlistArray{PlistValue(nan), PlistValue(-0.0)})));
-    EXPECT_FALSE(a.isIdentical(PlistValue(PlistArray{PlistValue(-nan), PlistValue(0.0)})));
-    EXPECT_TRUE(PlistValue(PlistDictionary{{"k", PlistValue(1)}}).isIdentical(PlistDictionary{{"k", PlistValue(1)}}));
-    EXPECT_FALSE(PlistValue(PlistDictionary{{"k", PlistValue(1)}}).isIdentical(PlistDictionary{{"k", PlistValue(1u)}}));
-}
-
 TEST(PlistCast, integersTakeOnlyWholeNumbersInRangeAndNeverBooleans)
 {
     EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7)), 7);

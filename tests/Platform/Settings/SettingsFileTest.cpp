@@ -29,19 +29,6 @@ void expectIdentical(const Values &a, const Values &b)
     }
 }
 
-TEST(SettingsFile, writesPlainJsonWhereJsonCarriesTheTypeAndTagsTheRest)
-{
-    const auto values = valuesOf({
-        {"b", PlistValue(true)},
-        {"d", PlistValue(6.0)},
-        {"i", PlistValue(6)},
-        {"s", PlistValue("a/b")},
-        {"u", PlistValue(6u)},
-    });
-    EXPECT_EQ(SettingsFile::serialize(values),
-              "{\"formatVersion\":1,\"values\":{\"b\":true,\"d\":6.0,\"i\":6,\"s\":\"a\\/b\",\"u\":{\"$uint64\":6}}}\n");
-}
-
 TEST(SettingsFile, everyValueKeepsItsExactTypeAndBits)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -111,15 +98,6 @@ TEST(SettingsFile, refusesWhatIsNotASettingsFile)
         deep += ']';
     deep += "}}";
     EXPECT_THROW(SettingsFile::parse(deep), JsonException);
-}
-
-TEST(SettingsFile, readsForeignButValidJsonValues)
-{
-    const auto values =
-        SettingsFile::parse(R"({"formatVersion":1,"values":{"big":18446744073709551615,"n":7,"x":{"$other":1}}})");
-    EXPECT_EQ(values.at("big")->type(), PlistValue::Type::uint64);
-    EXPECT_EQ(*values.at("n"), PlistValue(7));
-    EXPECT_EQ(*values.at("x"), PlistValue(PlistDictionary{{"$other", PlistValue(1)}}));
 }
 
 } // namespace

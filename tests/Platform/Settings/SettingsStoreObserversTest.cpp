@@ -60,33 +60,6 @@ protected:
     }
 };
 
-TEST_F(SettingsStoreObserversTest, afterRecordsCarryTheEffectiveValuesBeforeAndAfter)
-{
-    store->registerDefaults({{"n", PlistValue(6)}});
-    observe("n", newAndOld);
-    ASSERT_TRUE(store->setObject("n", PlistValue(9)));
-    ASSERT_TRUE(store->update("n", [](std::optional<PlistValue>) { return PlistValue(10); }));
-    // Removing shows the registered default again: that is the new value.
-    ASSERT_TRUE(store->removeObject("n"));
-    EXPECT_EQ(records, (std::vector<Record>{after(PlistValue(9), PlistValue(6)), after(PlistValue(10), PlistValue(9)),
-                                            after(PlistValue(6), PlistValue(10))}));
-}
-
-TEST_F(SettingsStoreObserversTest, aWriteOfTheSameValueIsStillReported)
-{
-    ASSERT_TRUE(store->setObject("n", PlistValue(1)));
-    observe("n", newAndOld);
-    ASSERT_TRUE(store->setObject("n", PlistValue(1)));
-    EXPECT_EQ(records, (std::vector<Record>{after(PlistValue(1), PlistValue(1))}));
-}
-
-TEST_F(SettingsStoreObserversTest, removingAnAbsentEntryTellsNobody)
-{
-    observe("n", newAndOld | observingPrior);
-    ASSERT_TRUE(store->removeObject("n"));
-    EXPECT_TRUE(records.empty());
-}
-
 TEST_F(SettingsStoreObserversTest, thePriorRecordGoesOutBeforeTheWriteIsMade)
 {
     ASSERT_TRUE(store->setObject("n", PlistValue(1)));
@@ -100,61 +73,6 @@ TEST_F(SettingsStoreObserversTest, thePriorRecordGoesOutBeforeTheWriteIsMade)
     EXPECT_EQ(records, (std::vector<Record>{prior(PlistValue(1)), after(PlistValue(2), PlistValue(1))}));
     EXPECT_EQ(seenInPrior, (std::vector<std::optional<PlistValue>>{PlistValue(1)}));
     store->removeObserver(token);
-}
-
-TEST_F(SettingsStoreObserversTest, theInitialRecordComesBeforeRegistrationReturns)
-{
-    ASSERT_TRUE(store->setObject("n", PlistValue(3)));
-    observe("n", newAndOld | observingInitial);
-    ASSERT_EQ(records, (std::vector<Record>{after(PlistValue(3), std::nullopt)}));
-    observe("missing", newAndOld | observingInitial);
-    EXPECT_EQ(records.back(), after(std::nullopt, std::nullopt));
-}
-
-TEST_F(SettingsStoreObserversTest, theOptionBitsChooseTheValuesARecordCarries)
-{
-    std::vector<Record> newOnly, oldOnly, neither;
-    (void)store->addObserver("n", observingNew, [&](const KeyValueChange &c) { newOnly.push_back(recordOf(c)); });
-    (void)store->addObserver("n", observingOld | observingPrior,
-                             [&](const KeyValueChange &c) { oldOnly.push_back(recordOf(c)); });
-    (void)store->addObserver("n", 0, [&](const KeyValueChange &c) { neither.push_back(recordOf(c)); });
-    ASSERT_TRUE(store->setObject("n", PlistValue(1)));
-    ASSERT_TRUE(store->setObject("n", PlistValue(2)));
-    EXPECT_EQ(newOnly, (std::vector<Record>{after(PlistValue(1), std::nullopt), after(PlistValue(2), std::nullopt)}));
-    EXPECT_EQ(oldOnly, (std::vector<Record>{prior(std::nullopt), after(std::nullopt, std::nullopt),
-                                            prior(PlistValue(1)), after(std::nullopt, PlistValue(1))}));
-    EXPECT_EQ(neither, (std::vector<Record>{after(std::nullopt, std::nullopt), after(std::nullopt, std::nullopt)}));
-}
-
-TEST_F(SettingsStoreObserversTest, observersOfOneKeyAreToldInRegistrationOrderAndOnlyOfThatKey)
-{
-    std::vector<int> order;
-    (void)store->addObserver("a", newAndOld, [&](const KeyValueChange &) { order.push_back(1); });
-    (void)store->addObserver("a", newAndOld, [&](const KeyValueChange &) { order.push_back(2); });
-    (void)store->addObserver("b", newAndOld, [&](const KeyValueChange &) { order.push_back(3); });
-    ASSERT_TRUE(store->setObject("a", PlistValue(1)));
-    EXPECT_EQ(order, (std::vector<int>{1, 2}));
-    EXPECT_EQ(store->observerCount("a"), 2u);
-    EXPECT_EQ(store->observerCount("b"), 1u);
-    EXPECT_EQ(store->observerCount("c"), 0u);
-}
-
-TEST_F(SettingsStoreObserversTest, removeObserverIsIdempotentAndEndsDelivery)
-{
-    const auto token = observe("n", newAndOld);
-    const auto other = observe("n", newAndOld);
-    EXPECT_NE(token, 0u);
-    EXPECT_NE(token, other);
-    EXPECT_TRUE(store->removeObserver(token));
-    EXPECT_FALSE(store->removeObserver(token));
-    EXPECT_FALSE(store->removeObserver(0));
-    EXPECT_EQ(store->observerCount("n"), 1u);
-    ASSERT_TRUE(store->setObject("n", PlistValue(1)));
-    EXPECT_EQ(records.size(), 1u);
-    EXPECT_TRUE(store->removeObserver(other));
-    EXPECT_EQ(store->observerCount("n"), 0u);
-    ASSERT_TRUE(store->setObject("n", PlistValue(2)));
-    EXPECT_EQ(records.size(), 1u);
 }
 
 TEST_F(SettingsStoreObserversTest, anObserverMayWriteAndUnregisterFromItsCallback)
@@ -172,19 +90,6 @@ TEST_F(SettingsStoreObserversTest, anObserverMayWriteAndUnregisterFromItsCallbac
     EXPECT_EQ(store->object("b"), PlistValue(2));
     EXPECT_EQ(store->object("seenPrior"), PlistValue(true));
     EXPECT_EQ(store->observerCount("a"), 0u);
-}
-
-TEST_F(SettingsStoreObserversTest, newlyRegisteredDefaultsAreReportedUnlessAValueShadowsThem)
-{
-    observe("n", newAndOld | observingPrior);
-    store->registerDefaults({{"n", PlistValue(6)}});
-    store->registerDefaults({{"n", PlistValue(6)}}); // no change of the effective value
-    ASSERT_TRUE(store->setObject("n", PlistValue(1)));
-    records.clear();
-    store->registerDefaults({{"n", PlistValue(7)}}); // shadowed by the stored 1
-    EXPECT_TRUE(records.empty());
-    ASSERT_TRUE(store->removeObject("n"));
-    EXPECT_EQ(records, (std::vector<Record>{prior(PlistValue(1)), after(PlistValue(7), PlistValue(1))}));
 }
 
 TEST_F(SettingsStoreObserversTest, changesOfAnotherWriterOfTheFileAreReportedByReload)
@@ -211,24 +116,6 @@ TEST_F(SettingsStoreObserversTest, changesOfAnotherWriterOfTheFileAreReportedByR
     EXPECT_TRUE(records.empty());
 }
 
-TEST_F(SettingsStoreObserversTest, anObserverRegisteredBeforeAnyReadHearsOfTheFirstReload)
-{
-    ASSERT_TRUE(SettingsStore(dir / "settings.json").setObject("a", PlistValue(1)));
-    observe("a", newAndOld); // the first use of this store
-    ASSERT_TRUE(SettingsStore(dir / "settings.json").setObject("a", PlistValue(2)));
-    ASSERT_TRUE(store->reload());
-    EXPECT_EQ(records, (std::vector<Record>{after(PlistValue(2), PlistValue(1))}));
-}
-
-TEST_F(SettingsStoreObserversTest, otherWritersChangesAreReportedWhenThisStoreWrites)
-{
-    ASSERT_TRUE(store->setObject("a", PlistValue(1)));
-    observe("a", newAndOld);
-    EXPECT_TRUE(SettingsStore(dir / "settings.json").setObject("a", PlistValue(2)));
-    ASSERT_TRUE(store->setObject("b", PlistValue(true)));
-    EXPECT_EQ(records, (std::vector<Record>{after(PlistValue(2), PlistValue(1))}));
-}
-
 TEST_F(SettingsStoreObserversTest, aWriteThatCannotBeSavedIsAnnouncedButNotReported)
 {
     testing::ExpectStderr expected("could not be saved");
@@ -240,20 +127,6 @@ TEST_F(SettingsStoreObserversTest, aWriteThatCannotBeSavedIsAnnouncedButNotRepor
     EXPECT_FALSE(saved);
     EXPECT_EQ(records, (std::vector<Record>{prior(PlistValue(1))}));
     EXPECT_EQ(store->object("n"), PlistValue(1));
-}
-
-TEST_F(SettingsStoreObserversTest, recordsArriveOnTheWritingThread)
-{
-    std::thread::id seenOn;
-    observe("n", newAndOld);
-    (void)store->addObserver("n", newAndOld, [&](const KeyValueChange &) { seenOn = std::this_thread::get_id(); });
-    std::thread::id writer;
-    std::thread([&] {
-        writer = std::this_thread::get_id();
-        EXPECT_TRUE(store->setObject("n", PlistValue(1)));
-    }).join();
-    EXPECT_EQ(seenOn, writer);
-    EXPECT_EQ(records, (std::vector<Record>{after(PlistValue(1), std::nullopt)}));
 }
 
 TEST_F(SettingsStoreObserversTest, registeringAndWritingFromManyThreadsLosesNoRecord)

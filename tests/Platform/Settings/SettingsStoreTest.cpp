@@ -58,26 +58,6 @@ protected:
     void TearDown() override { SettingsFile::setWriteInterruption({}); }
 };
 
-TEST_F(SettingsStoreTest, readsTheApplicationDomainThenTheRegisteredDefaults)
-{
-    auto store = open();
-    EXPECT_FALSE(store->object("k"));
-    store->registerDefaults({{"k", PlistValue(1)}, {"other", PlistValue("x")}});
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-    EXPECT_FALSE(std::filesystem::exists(file)) << "registered defaults are never persisted";
-
-    EXPECT_TRUE(store->setObject("k", PlistValue(2)));
-    EXPECT_EQ(store->object("k"), PlistValue(2));
-    EXPECT_EQ(store->dictionaryRepresentation(),
-              (PlistDictionary{{"k", PlistValue(2)}, {"other", PlistValue("x")}}));
-
-    EXPECT_TRUE(store->removeObject("k"));
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-    EXPECT_TRUE(store->setObject("k", PlistValue(3)));
-    EXPECT_TRUE(store->setObject("k", std::nullopt));
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-}
-
 TEST_F(SettingsStoreTest, persistsEveryChangeBeforeReturning)
 {
     {
@@ -93,13 +73,6 @@ TEST_F(SettingsStoreTest, persistsEveryChangeBeforeReturning)
     EXPECT_EQ(reopened->object("u")->type(), PlistValue::Type::uint64);
     EXPECT_EQ(reopened->object("d")->type(), PlistValue::Type::real);
     EXPECT_FALSE(reopened->object("gone"));
-}
-
-TEST_F(SettingsStoreTest, removingWhatIsNotThereWritesNothing)
-{
-    auto store = open();
-    EXPECT_TRUE(store->removeObject("never"));
-    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(SettingsStoreTest, keepsTheFolderAndTheFileToTheOwner)
@@ -156,19 +129,6 @@ TEST_F(SettingsStoreTest, setAsideNamesNeverCollide)
     for (const auto &name : names)
         contents.insert(readText(file.parent_path() / name));
     EXPECT_EQ(contents, (std::set<std::string>{"not json 0", "not json 1", "not json 2"}));
-}
-
-TEST_F(SettingsStoreTest, anUnreadableFileIsSetAsideToo)
-{
-    std::filesystem::create_directories(file);
-    writeText(file / "inside", "x");
-    ExpectStderr expected("could not be read \\(it is not a regular file\\); it was moved to");
-    auto store = open();
-    EXPECT_FALSE(store->object("k"));
-    EXPECT_EQ(expected.matched(), 1);
-    EXPECT_TRUE(store->setObject("k", PlistValue(1)));
-    EXPECT_TRUE(std::filesystem::is_regular_file(file));
-    EXPECT_EQ(entriesOf(file.parent_path()).size(), 2u);
 }
 
 TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
@@ -247,20 +207,6 @@ TEST_F(SettingsStoreTest, updateSeesTheEffectiveValueAndCanRemoveOrAbandon)
     EXPECT_EQ(open()->object("count"), std::nullopt);
 }
 
-TEST_F(SettingsStoreTest, anUpdateFunctionThatWritesToItsStoreStopsTheProgram)
-{
-    auto store = open();
-    EXPECT_DEATH(store->update("k",
-                               [&](auto) {
-                                   store->setObject("j", PlistValue(1));
-                                   return PlistValue(2);
-                               }),
-                 "a settings update function wrote to the store it updates \\(key \"j\"\\)");
-    // Reading inside an update is fine.
-    EXPECT_TRUE(store->update("k", [&](auto) { return PlistValue(store->object("missing").has_value()); }));
-    EXPECT_EQ(store->object("k"), PlistValue(false));
-}
-
 TEST_F(SettingsStoreTest, writesOfAnotherProcessAreMergedKeyByKey)
 {
     auto mine = open();
@@ -298,37 +244,6 @@ TEST_F(SettingsStoreTest, reloadTakesInARemovedFileAndKeepsMemoryWhenTheFileTurn
     std::filesystem::remove(file);
     EXPECT_TRUE(store->reload());
     EXPECT_FALSE(store->object("k"));
-}
-
-TEST_F(SettingsStoreTest, relocateDropsTheValuesButKeepsTheDefaults)
-{
-    auto store = open();
-    store->registerDefaults({{"d", PlistValue(true)}});
-    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
-    const auto other = dir / "other.json";
-    store->relocate(other);
-    EXPECT_EQ(store->filePath(), other);
-    EXPECT_FALSE(store->object("k"));
-    EXPECT_EQ(store->object("d"), PlistValue(true));
-    ASSERT_TRUE(store->setObject("k", PlistValue(2)));
-    store->relocate(file);
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-}
-
-TEST(SettingsStorePath, followsTheEnvironment)
-{
-    {
-        EnvGuard file("FACIWARD_SETTINGS_FILE", "/tmp/x/s.json");
-        EXPECT_EQ(SettingsStore::standardFilePath(), "/tmp/x/s.json");
-    }
-    EnvGuard noFile("FACIWARD_SETTINGS_FILE", std::nullopt);
-    {
-        EnvGuard config("XDG_CONFIG_HOME", "/cfg");
-        EXPECT_EQ(SettingsStore::standardFilePath(), "/cfg/faciward/settings.json");
-    }
-    EnvGuard relative("XDG_CONFIG_HOME", "relative");
-    EnvGuard home("HOME", "/home/someone");
-    EXPECT_EQ(SettingsStore::standardFilePath(), "/home/someone/.config/faciward/settings.json");
 }
 
 } // namespace

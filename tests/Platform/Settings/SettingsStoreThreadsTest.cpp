@@ -17,12 +17,12 @@ std::int64_t counterOf(const std::optional<PlistValue> &value)
     return value ? *value->getIf<std::int64_t>() : 0;
 }
 
-TEST(SettingsStoreThreads, eightThreadsOfAThousandUpdatesLoseNothing)
+TEST(SettingsStoreThreads, eightThreadsOfUpdatesLoseNothing)
 {
     TempDir dir("faciward-threads");
     auto store = std::make_shared<SettingsStore>(dir / "settings.json");
     constexpr int threads = 8;
-    constexpr int updates = 1000;
+    constexpr int updates = 150; // each one replaces the file on disk: enough to interleave, quick enough to run
     std::atomic<int> failures{0};
     faciward::testing::runTogether(threads, [&](int) {
         for (int i = 0; i < updates; ++i) {

@@ -123,55 +123,6 @@ TEST_F(DepthwiseConvolutionTest, AgreesWithOpenCvOnNarrowAndWidePlanes)
     }
 }
 
-TEST_F(DepthwiseConvolutionTest, TakesOnlyPaddedThreeByThreeDepthwiseConvolutions)
-{
-    cv::RNG rng(7);
-    EXPECT_TRUE(DepthwiseConvolution::handles(depthwiseParams(8, 1, true, rng)));
-    EXPECT_TRUE(DepthwiseConvolution::handles(depthwiseParams(8, 2, false, rng)));
-
-    const auto changed = [&rng](auto change) {
-        cv::dnn::LayerParams params = depthwiseParams(8, 1, true, rng);
-        change(params);
-        return DepthwiseConvolution::handles(params);
-    };
-    const int three[] = {3, 3};
-    const int twos[] = {2, 2};
-    const int zeros[] = {0, 0, 0, 0};
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("group", 1); }));
-    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("stride", cv::dnn::DictValue::arrayInt(three, 2)); }));
-    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("dilation", cv::dnn::DictValue::arrayInt(twos, 2)); }));
-    EXPECT_FALSE(changed([&](cv::dnn::LayerParams &p) { p.set("pad", cv::dnn::DictValue::arrayInt(zeros, 4)); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("pad_mode", cv::String("SAME")); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs.clear(); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0] = cv::Mat(std::vector<int>{8, 1, 5, 5}, CV_32F); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0] = cv::Mat(std::vector<int>{8, 2, 3, 3}, CV_32F); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[0].convertTo(p.blobs[0], CV_64F); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.blobs[1] = cv::Mat(3, 1, CV_32F); }));
-    EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("num_output", 16); }));
-}
-
-TEST_F(DepthwiseConvolutionTest, LeavesOtherConvolutionsToOpenCv)
-{
-    // An ordinary convolution asked of create() is OpenCV's and computes as it does.
-    cv::RNG rng(11);
-    cv::dnn::LayerParams params = depthwiseParams(4, 1, true, rng);
-    params.set("group", 1);
-    params.set("num_output", 6);
-    cv::Mat weights(std::vector<int>{6, 4, 3, 3}, CV_32F);
-    rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
-    cv::Mat bias(6, 1, CV_32F);
-    rng.fill(bias, cv::RNG::UNIFORM, -1, 1);
-    params.blobs = {weights, bias};
-    ASSERT_FALSE(DepthwiseConvolution::handles(params));
-
-    cv::Mat input(std::vector<int>{1, 4, 9, 9}, CV_32F);
-    rng.fill(input, cv::RNG::UNIFORM, -1, 1);
-    const cv::Mat ours = run(oursType, params, std::nullopt, input);
-    const cv::Mat theirs = run(openCvType, params, std::nullopt, input);
-    ASSERT_EQ(ours.size[1], 6);
-    EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0);
-}
-
 TEST_F(DepthwiseConvolutionTest, AnInputWithOtherChannelsIsAnOpenCvError)
 {
     // Weights for 8 channels, a picture of 3: OpenCV's own check answers, as

@@ -1,5 +1,9 @@
+#include "Platform/Vision/EmbeddingModel.h"
+#include "Platform/Vision/FaceLandmarks.h"
 #include "Platform/Vision/FaceModels.h"
+#include "Platform/Vision/FaceRectangles.h"
 #include "Platform/Vision/VisionError.h"
+#include "tests/Platform/Vision/VisionTestData.h"
 #include "tests/support/Guards.h"
 
 #include <gtest/gtest.h>
@@ -8,66 +12,95 @@
 
 namespace ft = faciward::testing;
 namespace platform = faciward::platform;
+namespace fs = std::filesystem;
 using platform::FaceModels;
+using platform::Image;
 using platform::VisionError;
 using platform::VisionException;
 
 namespace {
 
-std::pair<VisionError, std::string> loadError(const FaceModels::Paths &paths)
+template<class F>
+std::pair<std::optional<VisionError>, std::string> errorOf(F &&f)
 {
     try {
-        FaceModels::load(paths);
+        f();
     } catch (const VisionException &e) {
         return {e.error(), e.what()};
     }
-    ADD_FAILURE() << "loaded";
-    return {VisionError::noOutput, {}};
+    return {std::nullopt, {}};
+}
+
+std::string head(const fs::path &file, std::size_t bytes)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string out(bytes, '\0');
+    in.read(out.data(), std::streamsize(out.size()));
+    out.resize(std::size_t(in.gcount()));
+    return out;
 }
 
 } // namespace
 
-TEST(FaceModels, TheModelFolderComesFromTheEnvironmentWhenSet)
+// Every model file missing or damaged in every way: a typed error naming the file, never a crash.
+TEST(FaceModels, missingOrDamagedModelFilesAreTypedErrorsNamingTheFile)
 {
+    ft::TempDir dir;
+    const auto real = FaceModels::Paths::standard();
+    std::ofstream(dir / "empty").flush();
+    std::ofstream(dir / "text") << "this is not a model\n";
+    std::ofstream(dir / "garbage") << std::string(4096, '\x7f');
+    std::ofstream(dir / "half-detector", std::ios::binary) << head(real.faceDetector, fs::file_size(real.faceDetector) / 2);
+    std::ofstream(dir / "short-landmarks", std::ios::binary) << head(real.landmarks, 1 << 20);
+    struct Case
     {
-        ft::EnvGuard env("FACIWARD_MODEL_DIR", "/somewhere/else");
-        EXPECT_EQ(FaceModels::Paths::standard().faceDetector, "/somewhere/else/fr_detect.onnx");
-        EXPECT_EQ(FaceModels::Paths::standard().embeddingNetwork, "/somewhere/else/fr_feature.onnx");
+        fs::path FaceModels::Paths::*file;
+        fs::path replacement;
+        VisionError error;
+    };
+    using P = FaceModels::Paths;
+    const Case cases[] = {
+        {&P::faceDetector, dir / "absent.onnx", VisionError::modelMissing},
+        {&P::faceDetector, dir.path(), VisionError::modelMissing}, // a folder is no model
+        {&P::faceDetector, dir / "empty", VisionError::modelUnreadable},
+        {&P::faceDetector, dir / "text", VisionError::modelUnreadable},
+        {&P::faceDetector, dir / "half-detector", VisionError::modelUnreadable},
+        {&P::faceDetector, real.embeddingNetwork, VisionError::modelUnreadable}, // no "boxes" output
+        {&P::embeddingNetwork, dir / "absent.onnx", VisionError::modelMissing},
+        {&P::embeddingNetwork, dir / "garbage", VisionError::modelUnreadable},
+        {&P::landmarks, dir / "absent.dat", VisionError::modelMissing},
+        {&P::landmarks, dir / "empty", VisionError::modelUnreadable},
+        {&P::landmarks, dir / "text", VisionError::modelUnreadable},
+        {&P::landmarks, dir / "short-landmarks", VisionError::modelUnreadable},
+    };
+    for (const auto &c : cases) {
+        auto paths = real;
+        paths.*c.file = c.replacement;
+        const auto [error, text] = errorOf([&] { FaceModels::load(paths); });
+        EXPECT_EQ(error, c.error) << c.replacement;
+        EXPECT_NE(text.find(c.replacement.filename().string()), std::string::npos) << text;
     }
-    ft::EnvGuard empty("FACIWARD_MODEL_DIR", "");
-    EXPECT_EQ(FaceModels::Paths::standard().faceDetector.filename(), "fr_detect.onnx");
-    EXPECT_NE(FaceModels::Paths::standard().faceDetector.parent_path(), "");
+    // The embedding model needs the landmark model to align its faces.
+    EXPECT_EQ(errorOf([&] { platform::EmbeddingModel::create(real.embeddingNetwork, nullptr); }).first,
+              VisionError::modelMissing);
 }
 
-TEST(FaceModels, AMissingFileIsNamedInTheError)
+// Each model refuses pictures it cannot read with a typed error; a one-pixel picture is no problem.
+TEST(FaceModels, unsupportedPicturesAreRefusedByEveryModel)
 {
-    ft::TempDir dir;
-    const auto [error, text] = loadError(FaceModels::Paths::inFolder(dir.path()));
-    EXPECT_EQ(error, VisionError::modelMissing);
-    EXPECT_NE(text.find((dir / "fr_detect.onnx").string()), std::string::npos) << text;
-}
-
-TEST(FaceModels, ADamagedNetworkIsATypedError)
-{
-    ft::TempDir dir;
-    const auto real = FaceModels::Paths::standard();
-    std::filesystem::copy_file(real.faceDetector, dir / "fr_detect.onnx");
-    std::ofstream(dir / "fr_feature.onnx") << "damaged";
-    const auto [error, text] = loadError(FaceModels::Paths::inFolder(dir.path()));
-    EXPECT_EQ(error, VisionError::modelUnreadable);
-    EXPECT_NE(text.find("fr_feature.onnx"), std::string::npos) << text;
-}
-
-TEST(FaceModels, LoadsFromAFolderGivenInTheEnvironment)
-{
-    ft::TempDir dir;
-    const auto real = FaceModels::Paths::standard();
-    std::filesystem::copy_file(real.faceDetector, dir / "fr_detect.onnx");
-    std::filesystem::copy_file(real.embeddingNetwork, dir / "fr_feature.onnx");
-    ft::EnvGuard env("FACIWARD_MODEL_DIR", dir.path().string());
-    const auto models = FaceModels::load();
-    ASSERT_TRUE(models);
-    EXPECT_TRUE(models->faceRectangles());
-    EXPECT_TRUE(models->landmarks());
-    EXPECT_TRUE(models->embeddingModel());
+    const auto models = ft::sharedFaceModels();
+    EXPECT_TRUE(models->faceRectangles()->detect(Image(1, 1, CV_8UC3)).empty());
+    for (const Image &bad : {Image(), Image(48, 64, CV_16UC3, cv::Scalar::all(1000)),
+                             Image(48, 64, CV_8UC2, cv::Scalar::all(1)), Image(48, 64, CV_32FC3)}) {
+        EXPECT_EQ(errorOf([&] { models->faceRectangles()->detect(bad); }).first, VisionError::unsupportedImage)
+            << bad.type();
+        EXPECT_EQ(errorOf([&] { models->embeddingModel()->embedding(bad); }).first, VisionError::unsupportedImage)
+            << bad.type();
+    }
+    EXPECT_EQ(errorOf([&] { models->landmarks()->locate(Image(10, 10, CV_8UC1), {0, 0, 5, 5}); }).first,
+              VisionError::unsupportedImage);
+    for (const cv::Rect2d box : {cv::Rect2d(0, 0, 0, 0), cv::Rect2d(0, 0, -5, 5), cv::Rect2d(NAN, 0, 5, 5)})
+        EXPECT_EQ(errorOf([&] { models->landmarks()->locate(Image(10, 10, CV_8UC3), box); }).first,
+                  VisionError::inferenceFailed)
+            << box;
 }

@@ -26,17 +26,6 @@ std::vector<cv::Rect2d> rects(const std::vector<platform::FaceBox> &faces)
     return out;
 }
 
-VisionError loadError(const std::filesystem::path &path)
-{
-    try {
-        FaceRectangles::create(path);
-    } catch (const VisionException &e) {
-        return e.error();
-    }
-    ADD_FAILURE() << "loaded " << path;
-    return VisionError::noOutput;
-}
-
 } // namespace
 
 // The annotated group pictures: every face must be found, and a box that is not
@@ -70,94 +59,4 @@ TEST(FaceRectangles, BoxesAreSquareAndLargestFirst)
             EXPECT_GE(faces[i - 1].rect.area(), faces[i].rect.area());
         }
     }
-}
-
-TEST(FaceRectangles, APictureWithoutFacesGivesNone)
-{
-    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
-    EXPECT_TRUE(rectangles->detect(Image(480, 640, CV_8UC3, cv::Scalar(90, 100, 110))).empty());
-    Image noise(480, 640, CV_8UC3);
-    cv::randu(noise, 0, 256);
-    EXPECT_TRUE(rectangles->detect(noise).empty());
-}
-
-TEST(FaceRectangles, GreyAndBgraPicturesAreAccepted)
-{
-    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
-    const Image bgr = ft::developmentPicture("faces/2008_002506.jpg");
-    Image grey, bgra;
-    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
-    cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
-    EXPECT_EQ(rectangles->detect(grey).size(), 3u);
-    EXPECT_EQ(rectangles->detect(bgra).size(), 3u);
-}
-
-TEST(FaceRectangles, FacesAreFoundWhateverThePictureShape)
-{
-    // The identity pictures are square, the network's input is 4:3; a tall
-    // picture and a wide one hold the same face.
-    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
-    const Image face = ft::developmentPicture("johns/John_Simm/000288_00470387.jpg");
-    Image tall, wide;
-    cv::copyMakeBorder(face, tall, 150, 150, 0, 0, cv::BORDER_CONSTANT, cv::Scalar::all(128));
-    cv::copyMakeBorder(face, wide, 0, 0, 200, 200, cv::BORDER_CONSTANT, cv::Scalar::all(128));
-    const auto inFace = rectangles->detect(face);
-    const auto inTall = rectangles->detect(tall);
-    const auto inWide = rectangles->detect(wide);
-    ASSERT_EQ(inFace.size(), 1u);
-    ASSERT_EQ(inTall.size(), 1u);
-    ASSERT_EQ(inWide.size(), 1u);
-    EXPECT_GT(devdata::intersectionOverUnion(inFace[0].rect, inTall[0].rect - cv::Point2d(0, 150)), 0.7);
-    EXPECT_GT(devdata::intersectionOverUnion(inFace[0].rect, inWide[0].rect - cv::Point2d(200, 0)), 0.7);
-}
-
-TEST(FaceRectangles, UnsupportedPicturesAreRefused)
-{
-    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
-    for (const Image &bad : {Image(), Image(48, 64, CV_16UC3, cv::Scalar::all(1000)),
-                             Image(48, 64, CV_8UC2, cv::Scalar::all(1)), Image(48, 64, CV_32FC3)}) {
-        try {
-            rectangles->detect(bad);
-            ADD_FAILURE() << "accepted type " << bad.type();
-        } catch (const VisionException &e) {
-            EXPECT_EQ(e.error(), VisionError::unsupportedImage);
-        }
-    }
-}
-
-TEST(FaceRectangles, AOnePixelPictureIsNoProblem)
-{
-    EXPECT_TRUE(ft::sharedFaceModels()->faceRectangles()->detect(Image(1, 1, CV_8UC3)).empty());
-}
-
-TEST(FaceRectangles, MissingOrDamagedNetworkFilesAreTypedErrors)
-{
-    ft::TempDir dir;
-    EXPECT_EQ(loadError(dir / "absent.onnx"), VisionError::modelMissing);
-    EXPECT_EQ(loadError(dir.path()), VisionError::modelMissing) << "a folder is no model";
-
-    std::ofstream(dir / "empty.onnx").flush();
-    EXPECT_EQ(loadError(dir / "empty.onnx"), VisionError::modelUnreadable);
-
-    std::ofstream(dir / "text.onnx") << "this is not a network\n";
-    EXPECT_EQ(loadError(dir / "text.onnx"), VisionError::modelUnreadable);
-
-    // The real file cut in half.
-    const auto real = platform::FaceModels::Paths::standard().faceDetector;
-    std::ifstream in(real, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::ofstream(dir / "half.onnx", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-    EXPECT_EQ(loadError(dir / "half.onnx"), VisionError::modelUnreadable);
-
-    // Another network entirely: the embedding network has no "boxes" output.
-    EXPECT_EQ(loadError(platform::FaceModels::Paths::standard().embeddingNetwork), VisionError::modelUnreadable);
-}
-
-TEST(FaceRectangles, HogDetectorFindsAFrontalFace)
-{
-    const auto hog = FaceRectangles::createHog();
-    const auto faces = hog->detect(ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg")));
-    ASSERT_EQ(faces.size(), 1u);
-    EXPECT_GT(faces[0].confidence, 0.5f);
-    EXPECT_TRUE(hog->detect(Image(240, 320, CV_8UC3, cv::Scalar::all(128))).empty());
 }

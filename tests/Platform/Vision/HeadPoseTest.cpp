@@ -40,21 +40,6 @@ FaceLandmarks::Points project(double yaw, double roll, double pitch, cv::Size si
     return points;
 }
 
-HeadPose poseOfFirstFace(const Image &frame)
-{
-    const auto models = ft::sharedFaceModels();
-    const auto faces = models->faceRectangles()->detect(frame);
-    if (faces.empty())
-        throw std::runtime_error("no face");
-    return HeadPose::measure(frame, faces.front().rect, *models->faceRectangles(), *models->landmarks());
-}
-
-const char *const pictures[] = {
-    "johns/John_Salley/000183_02159543.jpg", "johns/John_Savage/000274_01099061.jpg",
-    "johns/John_Schneider/000302_00925785.jpg", "johns/John_Shimkus/000375_03227651.jpg",
-    "johns/John_Simm/000297_00470170.jpg",
-};
-
 } // namespace
 
 TEST(HeadPose, RecoversTheAnglesOfAProjectedFace)
@@ -69,65 +54,6 @@ TEST(HeadPose, RecoversTheAnglesOfAProjectedFace)
     }
 }
 
-TEST(HeadPose, SignsFollowThePicture)
-{
-    // Turning the face towards the picture's left moves the nose tip left of the
-    // eyes' midpoint: a positive yaw. Tipping it down: a positive pitch.
-    const cv::Size size(640, 480);
-    const auto turned = project(20 * degree, 0, 0, size);
-    EXPECT_LT(turned[30].x, (turned[36].x + turned[45].x) / 2);
-    const auto tilted = project(0, 15 * degree, 0, size);
-    EXPECT_GT(tilted[45].y, tilted[36].y) << "a clockwise tilt lowers the eye on the picture's right";
-}
-
-TEST(HeadPose, MirroringNegatesYaw)
-{
-    for (const char *picture : pictures) {
-        const Image frame = ft::webcamFrame(ft::developmentPicture(picture));
-        Image mirrored;
-        cv::flip(frame, mirrored, 1);
-        const HeadPose a = poseOfFirstFace(frame);
-        const HeadPose b = poseOfFirstFace(mirrored);
-        EXPECT_NEAR(b.yaw / degree, -a.yaw / degree, 3.0) << picture;
-        EXPECT_NEAR(b.roll / degree, -a.roll / degree, 3.0) << picture;
-        std::printf("%s: yaw %.2f, mirrored %.2f\n", picture, a.yaw / degree, b.yaw / degree);
-    }
-}
-
-TEST(HeadPose, TurningThePictureChangesRollByTheSameAngle)
-{
-    for (const char *picture : pictures) {
-        const Image frame = ft::webcamFrame(ft::developmentPicture(picture));
-        Image turned;
-        // 15° counter-clockwise about the frame's centre, where the face is.
-        cv::warpAffine(frame, turned, cv::getRotationMatrix2D({320, 240}, 15, 1.0), frame.size(), cv::INTER_LINEAR,
-                       cv::BORDER_CONSTANT, cv::Scalar(96, 104, 112));
-        const HeadPose a = poseOfFirstFace(frame);
-        const HeadPose b = poseOfFirstFace(turned);
-        EXPECT_NEAR((b.roll - a.roll) / degree, -15.0, 3.0) << picture;
-        std::printf("%s: roll %.2f, turned %.2f\n", picture, a.roll / degree, b.roll / degree);
-    }
-}
-
-TEST(HeadPose, MirroredLandmarksGiveTheOppositeYawAndRoll)
-{
-    const cv::Size size(640, 480);
-    const auto points = project(18 * degree, 7 * degree, -5 * degree, size);
-    // The mirror image: x reflected, and each side's landmark becomes the other's.
-    FaceLandmarks::Points mirrored = points;
-    for (const auto &[a, b] : {std::pair{36, 45}, std::pair{48, 54}}) {
-        mirrored[a] = points[b];
-        mirrored[b] = points[a];
-    }
-    for (auto &p : mirrored)
-        p.x = float(size.width - 1) - p.x;
-    const HeadPose a = HeadPose::estimate(points, size);
-    const HeadPose b = HeadPose::estimate(mirrored, size);
-    EXPECT_NEAR(b.yaw, -a.yaw, 1e-6);
-    EXPECT_NEAR(b.roll, -a.roll, 1e-6);
-    EXPECT_NEAR(b.pitch, a.pitch, 1e-6);
-}
-
 TEST(HeadPose, AbsurdBoxesAreRefusedNotAllocated)
 {
     const auto models = ft::sharedFaceModels();
@@ -135,9 +61,5 @@ TEST(HeadPose, AbsurdBoxesAreRefusedNotAllocated)
     for (const cv::Rect2d box : {cv::Rect2d(0, 0, 1e9, 1e9), cv::Rect2d(NAN, 0, 50, 50), cv::Rect2d(10, 10, 0, 0)})
         EXPECT_THROW(HeadPose::measure(frame, box, *models->faceRectangles(), *models->landmarks()),
                      platform::VisionException);
-}
-
-TEST(HeadPose, EmptyPictureSizeIsRefused)
-{
     EXPECT_THROW(HeadPose::estimate(project(0, 0, 0, {640, 480}), {0, 0}), platform::VisionException);
 }

@@ -10,34 +10,6 @@
 
 using faciward::platform::ResourcePool;
 
-TEST(ResourcePool, MakesOnDemandAndReusesWhatWasGivenBack)
-{
-    int made = 0;
-    ResourcePool<int> pool([&made] { return std::make_unique<int>(++made); });
-    const int *first = nullptr;
-    {
-        auto lease = pool.acquire();
-        first = &*lease;
-        EXPECT_EQ(*lease, 1);
-        EXPECT_EQ(pool.idleCount(), 0u);
-    }
-    EXPECT_EQ(pool.idleCount(), 1u);
-    auto again = pool.acquire();
-    EXPECT_EQ(&*again, first);
-    EXPECT_EQ(made, 1);
-}
-
-TEST(ResourcePool, ReserveMakesObjectsAhead)
-{
-    int made = 0;
-    ResourcePool<int> pool([&made] { return std::make_unique<int>(++made); });
-    pool.reserve(3);
-    EXPECT_EQ(made, 3);
-    EXPECT_EQ(pool.idleCount(), 3u);
-    pool.reserve(2);
-    EXPECT_EQ(made, 3);
-}
-
 TEST(ResourcePool, AFailingFactoryLeavesThePoolAsItWas)
 {
     bool fail = true;

@@ -86,25 +86,3 @@ TEST_F(SharedCaptureBackendTest, failuresReachEveryClientAndAnyClientsStartIsANe
     EXPECT_TRUE(backend.isRunning());
     EXPECT_TRUE(engine->isRunning()) << "the engine's claim was never given up";
 }
-
-TEST_F(SharedCaptureBackendTest, aClientThatGoesAwayLetsGoOfItsClaim)
-{
-    engine->start();
-    engine.reset();
-    EXPECT_EQ(shared.claims(), 0);
-    EXPECT_FALSE(backend.isRunning());
-}
-
-TEST_F(SharedCaptureBackendTest, bothCameraManagersShareTheDeviceChoice)
-{
-    CameraManagerCombine engineCamera(main, *engine);
-    CameraManager enrolmentCamera(main, *enrolment);
-    main.runPending();
-    enrolmentCamera.start();
-    EXPECT_FALSE(engineCamera.isRunning());
-    engineCamera.startRunning();
-    engineCamera.stopRunning();
-    EXPECT_TRUE(enrolmentCamera.isRunning());
-    EXPECT_EQ(backend.runs(), 1);
-    EXPECT_EQ(engineCamera.selectedDevice(), backend.selected());
-}

@@ -1,3 +1,4 @@
+#include "Faciward/Presence/Locking/LocalCalendar.h"
 #include "Faciward/Presence/Locking/RemainingDisableTime.h"
 #include "tests/support/Guards.h"
 
@@ -5,6 +6,7 @@
 
 #include <limits>
 
+using faciward::presence::LocalCalendar;
 using faciward::presence::RemainingDisableTime;
 using faciward::settings::DisableTime;
 using faciward::testing::EnvGuard;
@@ -13,6 +15,8 @@ using Kind = RemainingDisableTime::Kind;
 
 namespace {
 
+// Central European time with its daylight-saving rule, written out so that no
+// time-zone database is needed.
 constexpr const char *centralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 // Local (UTC+1 in March before the 29th) wall time.
@@ -21,92 +25,63 @@ system_clock::time_point local(unsigned d, int hh, int mm, int ss = 0, int month
     return sys_days{year{2026} / month / d} + hours(hh - 1) + minutes(mm) + seconds(ss);
 }
 
-DisableTime timed(system_clock::time_point start, std::optional<std::int64_t> minutes)
+DisableTime period(system_clock::time_point start, std::optional<std::int64_t> minutes,
+                   DisableTime::State state = DisableTime::State::time)
 {
     DisableTime t;
     t.startDate = start;
     t.duration = minutes;
-    t.state = DisableTime::State::time;
+    t.state = state;
     return t;
 }
 
 DisableTime untilTomorrow(system_clock::time_point start)
 {
-    DisableTime t;
-    t.startDate = start;
-    t.state = DisableTime::State::untilTomorrow;
-    return t;
+    return period(start, std::nullopt, DisableTime::State::untilTomorrow);
 }
-
-RemainingDisableTime remain(std::uint64_t n)
-{
-    return {Kind::secondsRemain, n};
-}
-
-const RemainingDisableTime over{Kind::noPeriod, 0};
-const RemainingDisableTime inForce{Kind::inForce, 0};
 
 } // namespace
 
-class RemainingDisableTimeTest : public ::testing::Test
+TEST(RemainingDisableTime, countsWholeSecondsAndEndsOnTheNextLocalDay)
 {
-protected:
     EnvGuard tz{"TZ", centralEurope};
-    const system_clock::time_point now = local(2, 10, 0);
-};
-
-TEST_F(RemainingDisableTimeTest, nothingStoredIsNoPeriod)
-{
-    EXPECT_EQ(RemainingDisableTime::evaluate(std::nullopt, now), over);
-}
-
-TEST_F(RemainingDisableTimeTest, timedPeriodsCountWholeSecondsDownToTheirEnd)
-{
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now - minutes(4), 10), now), remain(360));
-    // 359.3 s left: whole seconds, truncated.
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now - minutes(4) - milliseconds(700), 10), now), remain(359));
-    // Under one second left: a count of zero, which the count-down ends at once.
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now - minutes(9) - milliseconds(59500), 10), now), remain(0));
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now - minutes(10), 10), now), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now - minutes(11), 10), now), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, 15), now), remain(900));
-}
-
-TEST_F(RemainingDisableTimeTest, oddTimedPeriodsAreOverOrBounded)
-{
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, std::nullopt), now), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, 0), now), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, -5), now), over);
-    // A start in the future (the clock was set back) never lengthens the period.
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now + hours(24 * 365), 10), now), remain(600));
-    // No overflow, however long.
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, std::numeric_limits<std::int64_t>::max()), now),
-              remain(std::numeric_limits<std::uint64_t>::max()));
-    EXPECT_EQ(RemainingDisableTime::evaluate(timed(now, 1'000'000), now), remain(60'000'000));
-}
-
-TEST_F(RemainingDisableTimeTest, untilTomorrowEndsOnAnyLaterLocalDay)
-{
-    // Begun this morning: in force to the last second of the day.
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(local(2, 0, 0)), local(2, 23, 59, 59)), inForce);
-    // Begun a minute before midnight: over a minute later.
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(local(1, 23, 59)), local(2, 0, 0, 1)), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(local(1, 9, 0)), now), over);
-    // Two or more days ago: over as well, not in force for ever.
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(local(28, 9, 0, 0, 2)), now), over);
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(now - hours(24 * 40)), now), over);
-    // A start on a later day (the clock was set back) is still in force.
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(local(3, 9, 0)), now), inForce);
-}
-
-TEST_F(RemainingDisableTimeTest, untilTomorrowFollowsTheLocalCalendarAcrossDaylightSaving)
-{
+    const auto now = local(2, 10, 0);
+    const RemainingDisableTime over{Kind::noPeriod, 0}, inForce{Kind::inForce, 0};
+    const auto remain = [](std::uint64_t n) { return RemainingDisableTime{Kind::secondsRemain, n}; };
+    const auto max = std::numeric_limits<std::int64_t>::max();
     // 29 March 2026 is 23 hours long in central Europe; the day is what counts.
-    const auto start = sys_days{2026y / 3 / 28} + hours(23) + minutes(10); // 00:10 CET on the 29th
-    const auto lateSameDay = sys_days{2026y / 3 / 29} + hours(21) + minutes(50); // 23:50 CEST
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(start), lateSameDay), inForce);
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(start), lateSameDay + minutes(11)), over);
+    const auto dstStart = sys_days{2026y / 3 / 28} + hours(23) + minutes(10);   // 00:10 CET on the 29th
+    const auto dstLate = sys_days{2026y / 3 / 29} + hours(21) + minutes(50);    // 23:50 CEST
+    struct Case
+    {
+        std::optional<DisableTime> stored;
+        system_clock::time_point at;
+        RemainingDisableTime expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, now, over},
+        {period(now - minutes(4), 10), now, remain(360)},
+        {period(now - minutes(4) - milliseconds(700), 10), now, remain(359)}, // truncated
+        {period(now - minutes(9) - milliseconds(59500), 10), now, remain(0)}, // ends at once
+        {period(now - minutes(10), 10), now, over},
+        {period(now, std::nullopt), now, over},
+        {period(now, 0), now, over},
+        {period(now, -5), now, over},
+        {period(now + hours(24 * 365), 10), now, remain(600)}, // a clock set back never lengthens it
+        {period(now, max), now, remain(std::numeric_limits<std::uint64_t>::max())}, // no overflow
+        {period(now, 1'000'000), now, remain(60'000'000)},
+        {untilTomorrow(local(2, 0, 0)), local(2, 23, 59, 59), inForce},
+        {untilTomorrow(local(1, 23, 59)), local(2, 0, 0, 1), over},
+        {untilTomorrow(local(28, 9, 0, 0, 2)), now, over}, // days ago: not in force for ever
+        {untilTomorrow(now - hours(24 * 40)), now, over},
+        {untilTomorrow(local(3, 9, 0)), now, inForce}, // a later day (clock set back)
+        {untilTomorrow(dstStart), dstLate, inForce},
+        {untilTomorrow(dstStart), dstLate + minutes(11), over},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(RemainingDisableTime::evaluate(cases[i].stored, cases[i].at), cases[i].expected) << "case " << i;
+    EXPECT_EQ(LocalCalendar::format(dstLate, "%Y-%m-%d %H.%M"), "2026-03-29 23.50");
     // The same moments seen from UTC fall on other days.
     EnvGuard utc("TZ", "UTC0");
-    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(start), lateSameDay), over);
+    EXPECT_EQ(RemainingDisableTime::evaluate(untilTomorrow(dstStart), dstLate), over);
 }

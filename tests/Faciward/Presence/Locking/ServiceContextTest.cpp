@@ -1,5 +1,4 @@
 #include "Faciward/Presence/Locking/Atomic.h"
-#include "Faciward/Presence/Locking/Service.h"
 #include "Faciward/Presence/Locking/ServiceContext.h"
 #include "tests/support/RunTogether.h"
 
@@ -11,34 +10,6 @@
 using namespace faciward::presence;
 using faciward::vault::Identifier;
 using faciward::vault::Vault;
-
-TEST(ServiceContext, makesTheKeychainOnFirstReadOnlyAndKeepsIt)
-{
-    int made = 0;
-    auto vault = Vault::vault(*Identifier::nonEmpty("Faciward.test.context"), Vault::Accessibility::whenUnlocked);
-    ServiceContext context([&] {
-        ++made;
-        return vault;
-    });
-    EXPECT_EQ(made, 0);
-    auto first = context.keychain();
-    auto second = context.keychain();
-    EXPECT_EQ(made, 1);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(first->vault(), vault);
-}
-
-TEST(ServiceContext, theApplicationKeychainUsesTheFaciwardVaultWhileUnlocked)
-{
-    ServiceContext context;
-    const auto &vault = context.keychain()->vault();
-    EXPECT_EQ(vault->identifier().value(), "Faciward");
-    EXPECT_EQ(vault->accessibility(), Vault::Accessibility::whenUnlocked);
-    // The vault is the cached one, shared with every other user of the pair.
-    EXPECT_EQ(vault, Vault::vault(*Identifier::nonEmpty("Faciward"), Vault::Accessibility::whenUnlocked));
-    EXPECT_EQ(ServiceContext().keychain()->vault(), vault);
-}
 
 TEST(ServiceContext, concurrentFirstReadsMakeOneKeychain)
 {
@@ -53,14 +24,6 @@ TEST(ServiceContext, concurrentFirstReadsMakeOneKeychain)
     EXPECT_EQ(made.load(), 1);
     for (const auto &k : seen)
         EXPECT_EQ(k, seen.front());
-}
-
-TEST(Service, holdsTheSharedContext)
-{
-    auto context = std::make_shared<ServiceContext>();
-    Service a(context), b(context);
-    EXPECT_EQ(a.serviceContext(), context);
-    EXPECT_EQ(b.serviceContext(), a.serviceContext());
 }
 
 TEST(Atomic, readModifyWritesFromManyThreadsAreNotLost)

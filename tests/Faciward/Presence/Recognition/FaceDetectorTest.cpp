@@ -1,6 +1,5 @@
 #include "Faciward/Presence/Recognition/FaceDetector.h"
 #include "tests/Faciward/Presence/Recognition/FakeVision.h"
-#include "tests/Platform/Vision/VisionTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -59,65 +58,27 @@ TEST_F(FaceDetectorTest, BoxesRunningOffTheFrameArePadded)
     EXPECT_EQ(cv::countNonZero(pictures[2].reshape(1)), 0) << "a box beyond the frame gives a black picture";
 }
 
-TEST_F(FaceDetectorTest, NoFaceIsAnErrorNeverAnEmptyList)
-{
-    EXPECT_EQ(errorOf(detector, ft::fakeFrame(1)), FaceDetector::Error::couldNotFindFace);
-}
-
-TEST_F(FaceDetectorTest, BoxesThatAreNoAreaAreNotFaces)
-{
-    rectangles->boxes[1] = {cv::Rect(10, 10, 0, 10), cv::Rect(10, 10, -5, 10)};
-    EXPECT_EQ(errorOf(detector, ft::fakeFrame(1)), FaceDetector::Error::couldNotFindFace);
-}
-
-TEST_F(FaceDetectorTest, UnusablePicturesAreRefusedBeforeDetection)
+TEST_F(FaceDetectorTest, FailuresAreTheTypedErrors)
 {
     int detections = 0;
     rectangles->onDetect = [&detections](int) { ++detections; };
-    EXPECT_EQ(errorOf(detector, Image()), FaceDetector::Error::couldNotGetCIImage);
-    EXPECT_EQ(errorOf(detector, Image(8, 8, CV_16UC3)), FaceDetector::Error::couldNotGetCIImage);
-    EXPECT_EQ(errorOf(detector, Image(8, 8, CV_32FC1)), FaceDetector::Error::couldNotGetCIImage);
+    // Unusable pictures are refused before detection.
+    for (const Image &bad : {Image(), Image(8, 8, CV_16UC3), Image(8, 8, CV_32FC1)})
+        EXPECT_EQ(errorOf(detector, bad), FaceDetector::Error::couldNotGetCIImage);
     EXPECT_EQ(detections, 0);
-}
-
-TEST_F(FaceDetectorTest, DetectorFailuresBecomeTheTypedError)
-{
-    rectangles->failures[1] = VisionError::inferenceFailed;
-    rectangles->failures[2] = VisionError::unsupportedImage;
-    rectangles->failures[3] = VisionError::noOutput;
-    EXPECT_EQ(errorOf(detector, ft::fakeFrame(1)), FaceDetector::Error::couldNotProcessImageRequest);
-    EXPECT_EQ(errorOf(detector, ft::fakeFrame(2)), FaceDetector::Error::couldNotGetCIImage);
-    EXPECT_EQ(errorOf(detector, ft::fakeFrame(3)), FaceDetector::Error::couldNotProcessImageRequest);
+    rectangles->boxes[2] = {cv::Rect(10, 10, 0, 10), cv::Rect(10, 10, -5, 10)}; // no area: no face
+    rectangles->failures[3] = VisionError::inferenceFailed;
+    rectangles->failures[4] = VisionError::unsupportedImage;
+    rectangles->failures[5] = VisionError::noOutput;
+    const std::pair<int, FaceDetector::Error> cases[] = {
+        {1, FaceDetector::Error::couldNotFindFace}, // no face is an error, never an empty list
+        {2, FaceDetector::Error::couldNotFindFace},
+        {3, FaceDetector::Error::couldNotProcessImageRequest},
+        {4, FaceDetector::Error::couldNotGetCIImage},
+        {5, FaceDetector::Error::couldNotProcessImageRequest},
+    };
+    for (const auto &[tag, error] : cases)
+        EXPECT_EQ(errorOf(detector, ft::fakeFrame(tag)), error) << tag;
     EXPECT_EQ(errorOf(FaceDetector(nullptr), ft::fakeFrame(1)), FaceDetector::Error::couldNotProcessImageRequest);
-}
-
-TEST_F(FaceDetectorTest, ErrorsPrintAsTheirCaseNames)
-{
-    EXPECT_EQ(name(FaceDetector::Error::couldNotFindFace), "couldNotFindFace");
-    EXPECT_EQ(name(FaceDetector::Error::couldNotGetCIImage), "couldNotGetCIImage");
-    EXPECT_EQ(name(FaceDetector::Error::couldNotProcessImageRequest), "couldNotProcessImageRequest");
     EXPECT_STREQ(FaceDetector::Exception(FaceDetector::Error::couldNotFindFace).what(), "couldNotFindFace");
-}
-
-TEST(FaceDetectorReal, FindsTheFacesOfAGroupPictureAndNoneInABlankFrame)
-{
-    const FaceDetector detector(ft::sharedFaceModels()->faceRectangles());
-    const auto pictures = detector.detect(ft::developmentPicture("faces/2008_002506.jpg"));
-    EXPECT_EQ(pictures.size(), 3u);
-    for (const auto &p : pictures)
-        EXPECT_EQ(p.size(), cv::Size(FaceDetector::cropSize, FaceDetector::cropSize));
-    EXPECT_EQ(errorOf(detector, Image(480, 640, CV_8UC3, cv::Scalar::all(128))), FaceDetector::Error::couldNotFindFace);
-}
-
-TEST(FaceDetectorReal, AFaceAtTheFrameEdgeIsCroppedWithoutError)
-{
-    const FaceDetector detector(ft::sharedFaceModels()->faceRectangles());
-    // The face pushed half out of the frame's left edge.
-    const Image picture = ft::developmentPicture("johns/John_Simm/000288_00470387.jpg");
-    Image frame(300, 400, CV_8UC3, cv::Scalar::all(100));
-    picture(cv::Rect(50, 0, 100, 150)).copyTo(frame(cv::Rect(0, 75, 100, 150)));
-    const auto faces = detector.detectFaces(frame);
-    ASSERT_FALSE(faces.empty());
-    EXPECT_LT(faces[0].box.rect.x - faces[0].box.rect.width * 0.25, 0) << "the crop reaches past the edge";
-    EXPECT_EQ(faces[0].picture.size(), cv::Size(224, 224));
 }

@@ -2,6 +2,7 @@
 #include "Faciward/Settings/Keys.h"
 #include "SettingsStore/Prefs.h"
 #include "tests/Faciward/Presence/Recognition/FakeVision.h"
+#include "tests/support/RunTogether.h"
 #include "tests/support/ScopedSettingsFile.h"
 
 #include <gtest/gtest.h>
@@ -118,20 +119,11 @@ std::vector<bool> answers(std::initializer_list<bool> values)
 
 } // namespace
 
-TEST_F(RecognizerManagerTest, EmptyInputGivesEmptyOutputWithoutWork)
-{
-    RecognizerManager withoutModel{[] { return Embeddings{}; }, [] { return 0.6; }};
-    EXPECT_TRUE(withoutModel.recognize({}).empty());
-    EXPECT_TRUE(withoutModel.embeddings({}).empty());
-    EXPECT_TRUE(manager.recognize({}).empty());
-    EXPECT_EQ(network->calls(), 0);
-    EXPECT_EQ(storedReads.load(), 0);
-}
-
 TEST_F(RecognizerManagerTest, WithoutModelAWholeCallFailsWithATypedError)
 {
     RecognizerManager withoutModel{[] { return Embeddings{owner}; }, [] { return 0.6; }};
     EXPECT_FALSE(withoutModel.hasModel());
+    EXPECT_TRUE(withoutModel.recognize({}).empty()) << "empty input needs no model";
     const std::vector<Image> frames{frameWith(1, 1)};
     for (int call = 0; call < 2; ++call) {
         try {
@@ -154,6 +146,12 @@ TEST_F(RecognizerManagerTest, AnswersComeInFrameOrder)
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(manager.recognize(frames), answers({true, false, false, true, false}));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "couldNotFindFace\n");
+    // A frame with two faces is the owner's when either is.
+    EXPECT_EQ(manager.recognize({frameWithTwo(1, 2, 1), frameWithTwo(2, 1, 2), frameWithTwo(3, 2, 2)}),
+              answers({true, true, false}));
+    EXPECT_TRUE(manager.recognize({}).empty());
+    stored.clear(); // nothing enrolled: nobody is the owner
+    EXPECT_EQ(manager.recognize({frameWith(1, 1)}), answers({false}));
 }
 
 TEST_F(RecognizerManagerTest, OrderHoldsWhenALaterFrameFinishesFirst)
@@ -171,25 +169,6 @@ TEST_F(RecognizerManagerTest, OrderHoldsWhenALaterFrameFinishesFirst)
     };
     EXPECT_EQ(manager.recognize({frameWith(1, 1), frameWith(2, 2)}), answers({true, false}));
     EXPECT_TRUE(met.load());
-}
-
-TEST_F(RecognizerManagerTest, AtMostTwoFramesAtATime)
-{
-    InFlight detections;
-    Meeting firstTwo(2);
-    std::atomic<bool> met{true};
-    rectangles->onDetect = [&](int tag) {
-        detections.enter();
-        if (tag <= 2 && !firstTwo.arriveAndWait())
-            met = false;
-        detections.leave();
-    };
-    std::vector<Image> frames;
-    for (int tag = 1; tag <= 5; ++tag)
-        frames.push_back(frameWith(tag, 1));
-    EXPECT_EQ(manager.recognize(frames), answers({true, true, true, true, true}));
-    EXPECT_TRUE(met.load()) << "the first two frames were not worked on together";
-    EXPECT_EQ(detections.peak(), 2);
 }
 
 TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
@@ -219,18 +198,6 @@ TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
     EXPECT_EQ(all.peak(), 4);
 }
 
-TEST_F(RecognizerManagerTest, AFrameWithTwoFacesIsTheOwnersWhenEitherIs)
-{
-    EXPECT_EQ(manager.recognize({frameWithTwo(1, 2, 1), frameWithTwo(2, 1, 2), frameWithTwo(3, 2, 2)}),
-              answers({true, true, false}));
-}
-
-TEST_F(RecognizerManagerTest, NoEnrolledEmbeddingsMeansNoOwner)
-{
-    stored.clear();
-    EXPECT_EQ(manager.recognize({frameWith(1, 1), frameWith(2, 2)}), answers({false, false}));
-}
-
 TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
 {
     // cos([1, 0], [7, √51]) is exactly the double 0.7.
@@ -246,26 +213,25 @@ TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
     EXPECT_TRUE(manager.matchesStoredEmbeddings({{3, 4}}));
     threshold = 1.0;
     EXPECT_FALSE(manager.matchesStoredEmbeddings({{3, 4}}));
-}
 
-TEST_F(RecognizerManagerTest, UnusableEmbeddingsNeverMatch)
-{
+    // Unusable embeddings never match: other lengths and empty ones score -1, all zeros NaN.
+    threshold = 0.6;
     stored = {{1, 0, 0}, {}};
-    EXPECT_FALSE(manager.matchesStoredEmbeddings({{1, 0}})) << "other lengths and empty ones score -1";
+    EXPECT_FALSE(manager.matchesStoredEmbeddings({{1, 0}}));
     stored = {{1, 0}};
-    EXPECT_FALSE(manager.matchesStoredEmbeddings({{0, 0}})) << "an all-zero embedding scores NaN";
+    EXPECT_FALSE(manager.matchesStoredEmbeddings({{0, 0}}));
     EXPECT_FALSE(manager.matchesStoredEmbeddings({{NAN, 1}}));
     EXPECT_FALSE(manager.matchesStoredEmbeddings({}));
     threshold = -2; // even a refusal (-1) must not count when the threshold is below it
     EXPECT_TRUE(manager.matchesStoredEmbeddings({{1, 0}}));
-}
 
-TEST_F(RecognizerManagerTest, SettingsAreReadAsOftenAsTheyAreUsed)
-{
+    // The settings are read as often as they are used: once per face, once per comparison.
     stored = {owner, stranger, owner};
+    storedReads = 0;
+    thresholdReads = 0;
     EXPECT_TRUE(manager.matchesStoredEmbeddings({owner, stranger}));
-    EXPECT_EQ(storedReads.load(), 2) << "once per face embedding";
-    EXPECT_EQ(thresholdReads.load(), 6) << "once per comparison, no early exit";
+    EXPECT_EQ(storedReads.load(), 2);
+    EXPECT_EQ(thresholdReads.load(), 6) << "no early exit";
 }
 
 TEST_F(RecognizerManagerTest, FailuresOfOneFrameAreWrittenAndLeaveTheOthers)
@@ -281,22 +247,6 @@ TEST_F(RecognizerManagerTest, FailuresOfOneFrameAreWrittenAndLeaveTheOthers)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "couldNotProcessImageRequest\ncouldNotGetCIImage\ncouldNotGetEmbeddings\ncouldNotGetFaceFeatures\n"
               "couldNotGetCIImage\n");
-}
-
-TEST_F(RecognizerManagerTest, CheckTellsStrangersFacelessFramesAndFailuresApart)
-{
-    rectangles->failures[3] = VisionError::inferenceFailed;
-    ::testing::internal::CaptureStdout();
-    const auto checks = manager.check({frameWith(1, 1), frameWith(2, 2), ft::fakeFrame(3), frameWith(4, 0)});
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    using Outcome = RecognizerManager::FrameCheck::Outcome;
-    ASSERT_EQ(checks.size(), 4u);
-    EXPECT_EQ(checks[0].outcome, Outcome::owner);
-    EXPECT_EQ(checks[1].outcome, Outcome::stranger);
-    EXPECT_EQ(checks[2].outcome, Outcome::failed);
-    EXPECT_EQ(checks[2].error, "couldNotProcessImageRequest");
-    EXPECT_EQ(checks[3].outcome, Outcome::noFace);
-    EXPECT_EQ(checks[3].error, "couldNotFindFace");
 }
 
 TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotMatch)
@@ -327,46 +277,13 @@ TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotM
 
 TEST_F(RecognizerManagerTest, OverlappingCallsFromTwoThreadsEachGetTheirOwnAnswers)
 {
-    const std::vector<Image> a{frameWith(1, 1), frameWith(2, 2), frameWith(3, 1)};
-    const std::vector<Image> b{frameWith(4, 2), frameWith(5, 2), frameWith(6, 1)};
-    Meeting start(2);
-    std::vector<bool> ra, rb;
-    std::thread ta([&] {
-        start.arriveAndWait();
+    const std::vector<Image> inputs[2] = {{frameWith(1, 1), frameWith(2, 2), frameWith(3, 1)},
+                                          {frameWith(4, 2), frameWith(5, 2), frameWith(6, 1)}};
+    std::vector<bool> results[2];
+    ft::runTogether(2, [&](int t) {
         for (int i = 0; i < 20; ++i)
-            ra = manager.recognize(a);
+            results[t] = manager.recognize(inputs[t]);
     });
-    std::thread tb([&] {
-        start.arriveAndWait();
-        for (int i = 0; i < 20; ++i)
-            rb = manager.recognize(b);
-    });
-    ta.join();
-    tb.join();
-    EXPECT_EQ(ra, answers({true, false, true}));
-    EXPECT_EQ(rb, answers({false, false, true}));
-}
-
-TEST(RecognizerManagerSettings, DefaultManagerReadsEmbeddingsAndPrecisionFromTheSettings)
-{
-    namespace Keys = faciward::settings::Keys;
-    using faciward::prefs::Prefs;
-    using faciward::settings::FacePrecision;
-    ft::ScopedSettingsFile settings;
-    auto rectangles = std::make_shared<ft::FakeFaceRectangles>();
-    auto network = std::make_shared<ft::FakeEmbeddingModel>();
-    rectangles->boxes[1] = {cv::Rect(20, 20, 20, 20)};
-    network->embeddings[5] = {7, std::sqrt(51.0)}; // cosine 0.7 against [1, 0]
-    const std::vector<Image> frame{ft::fakeFrame(1, {{cv::Rect(20, 20, 20, 20), 5}})};
-
-    RecognizerManager manager;
-    manager.setModel(ft::fakeModels(rectangles, network));
-    EXPECT_EQ(manager.recognize(frame), answers({false})) << "nothing enrolled";
-
-    ASSERT_TRUE(Prefs::set(Keys::embeddings(), Embeddings{{1, 0}}));
-    EXPECT_EQ(manager.recognize(frame), answers({true})) << "default precision: low, 0.6";
-    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), FacePrecision::medium));
-    EXPECT_EQ(manager.recognize(frame), answers({false})) << "0.7 is not above 0.7";
-    ASSERT_TRUE(Prefs::set(Keys::facePrecision(), FacePrecision::low));
-    EXPECT_EQ(manager.recognize(frame), answers({true}));
+    EXPECT_EQ(results[0], answers({true, false, true}));
+    EXPECT_EQ(results[1], answers({false, false, true}));
 }

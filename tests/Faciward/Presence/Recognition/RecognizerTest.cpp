@@ -3,7 +3,6 @@
 #include "Platform/Vision/VisionError.h"
 #include "tests/Faciward/Presence/Recognition/FakeVision.h"
 #include "tests/Platform/Vision/VisionTestData.h"
-#include "tests/support/Guards.h"
 
 #include <gtest/gtest.h>
 
@@ -31,27 +30,6 @@ Recognizer::Error errorOf(const Recognizer &recognizer, const Image &picture)
 
 } // namespace
 
-TEST(Recognizer, EmbedsAFacePictureWithTheRealModels)
-{
-    const auto models = ft::sharedFaceModels();
-    const auto faces = FaceDetector(models->faceRectangles())
-                           .detect(ft::developmentPicture("johns/John_Shimkus/000373_03228153.jpg"));
-    ASSERT_EQ(faces.size(), 1u);
-    const auto embedding = Recognizer(models).recognize(faces[0]);
-    ASSERT_EQ(embedding.size(), 512u);
-    for (double v : embedding)
-        EXPECT_TRUE(std::isfinite(v));
-}
-
-TEST(Recognizer, AnUnusablePictureFailsWithoutRunningTheModel)
-{
-    auto network = std::make_shared<ft::FakeEmbeddingModel>();
-    const Recognizer recognizer(ft::fakeModels(std::make_shared<ft::FakeFaceRectangles>(), network));
-    EXPECT_EQ(errorOf(recognizer, Image()), Recognizer::Error::couldNotGetCGImage);
-    EXPECT_EQ(errorOf(recognizer, Image(224, 224, CV_16UC3)), Recognizer::Error::couldNotGetCGImage);
-    EXPECT_EQ(network->calls(), 0);
-}
-
 TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
 {
     auto network = std::make_shared<ft::FakeEmbeddingModel>();
@@ -66,18 +44,11 @@ TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
     EXPECT_EQ(errorOf(recognizer, face(3)), Recognizer::Error::couldNotGetCGImage);
     EXPECT_EQ(errorOf(recognizer, face(4)), Recognizer::Error::couldNotGetFaceFeatures);
     EXPECT_EQ(errorOf(Recognizer(nullptr), face(5)), Recognizer::Error::couldNotGetEmbeddings);
+    // An unusable picture fails without running the model.
+    const int calls = network->calls();
+    EXPECT_EQ(errorOf(recognizer, Image()), Recognizer::Error::couldNotGetCGImage);
+    EXPECT_EQ(errorOf(recognizer, Image(224, 224, CV_16UC3)), Recognizer::Error::couldNotGetCGImage);
+    EXPECT_EQ(network->calls(), calls);
     EXPECT_EQ(name(Recognizer::Error::couldNotGetEmbeddings), "couldNotGetEmbeddings");
     EXPECT_STREQ(Recognizer::Exception(Recognizer::Error::couldNotGetCGImage).what(), "couldNotGetCGImage");
-}
-
-TEST(Recognizer, LoadingFromAnEmptyModelFolderPassesTheVisionErrorOn)
-{
-    ft::TempDir dir;
-    ft::EnvGuard env("FACIWARD_MODEL_DIR", dir.path().string());
-    try {
-        Recognizer::loadModel();
-        ADD_FAILURE() << "loaded";
-    } catch (const platform::VisionException &e) {
-        EXPECT_EQ(e.error(), VisionError::modelMissing);
-    }
 }
