@@ -152,12 +152,12 @@ TEST_F(DepthwiseConvolutionTest, TakesOnlyPaddedThreeByThreeDepthwiseConvolution
 
 TEST_F(DepthwiseConvolutionTest, LeavesOtherConvolutionsToOpenCv)
 {
-    // An ordinary convolution asked of create() is OpenCV's and computes as it does.
+    // A grouped convolution asked of create() is OpenCV's and computes as it does.
     cv::RNG rng(11);
     cv::dnn::LayerParams params = depthwiseParams(4, 1, true, rng);
-    params.set("group", 1);
+    params.set("group", 2);
     params.set("num_output", 6);
-    cv::Mat weights(std::vector<int>{6, 4, 3, 3}, CV_32F);
+    cv::Mat weights(std::vector<int>{6, 2, 3, 3}, CV_32F);
     rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
     cv::Mat bias(6, 1, CV_32F);
     rng.fill(bias, cv::RNG::UNIFORM, -1, 1);
