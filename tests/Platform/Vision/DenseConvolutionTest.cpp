@@ -66,33 +66,33 @@ TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
     };
     for (const auto &c : cases) {
         cv::dnn::LayerParams params;
-        params.name = "conv";
-        params.type = "Convolution";
-        const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride}, ones[] = {1, 1};
+        const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
         const int pads[] = {c.pad, c.pad, c.pad, c.pad};
         params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
         params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
         params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
-        params.set("dilation", cv::dnn::DictValue::arrayInt(ones, 2));
         params.set("num_output", c.outputs);
         params.set("bias_term", c.bias);
         params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
-        rng.fill(params.blobs[0], cv::RNG::UNIFORM, -1, 1);
-        if (c.bias) {
+        if (c.bias)
             params.blobs.emplace_back(c.outputs, 1, CV_32F);
-            rng.fill(params.blobs[1], cv::RNG::UNIFORM, -1, 1);
-        }
+        for (auto &blob : params.blobs)
+            rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
         ASSERT_TRUE(DenseConvolution::handles(params));
+        // A grouped convolution is not this layer's.
+        cv::dnn::LayerParams grouped = params;
+        grouped.set("group", 2);
+        EXPECT_TRUE(DenseConvolution::create(grouped).empty());
+
         cv::Mat input(std::vector<int>{1, c.inputs, c.height, c.width}, CV_32F);
         rng.fill(input, cv::RNG::UNIFORM, -2, 2);
 
         const auto build = [&] {
             cv::dnn::Net net;
             net.addLayerToPrev("conv", "Convolution", params);
-            if (c.relu) {
-                cv::dnn::LayerParams relu;
+            cv::dnn::LayerParams relu;
+            if (c.relu)
                 net.addLayerToPrev("relu", "ReLU", relu);
-            }
             return net;
         };
         cv::dnn::Net ours = build();
@@ -104,26 +104,6 @@ TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
         ASSERT_EQ(a.total(), b.total());
         EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
         EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
-    }
-}
-
-TEST(DenseConvolution, OnlyPlainConvolutionsAreTaken)
-{
-    cv::dnn::LayerParams params;
-    params.blobs.emplace_back(std::vector<int>{8, 4, 3, 3}, CV_32F, cv::Scalar(1));
-    EXPECT_TRUE(DenseConvolution::handles(params));
-    const int unequal[] = {1, 2}, twos[] = {2, 2};
-    for (const auto &change : std::vector<std::function<void(cv::dnn::LayerParams &)>>{
-             [](auto &p) { p.set("group", 2); },
-             [&](auto &p) { p.set("stride", cv::dnn::DictValue::arrayInt(unequal, 2)); },
-             [&](auto &p) { p.set("dilation", cv::dnn::DictValue::arrayInt(twos, 2)); },
-             [](auto &p) { p.set("pad_mode", cv::String("SAME")); },
-             [](auto &p) { p.blobs[0] = cv::Mat(std::vector<int>{8, 4, 3, 5}, CV_32F); },
-             [](auto &p) { p.blobs.emplace_back(3, 1, CV_32F); }}) {
-        cv::dnn::LayerParams changed = params;
-        change(changed);
-        EXPECT_FALSE(DenseConvolution::handles(changed));
-        EXPECT_TRUE(DenseConvolution::create(changed).empty());
     }
 }
 
