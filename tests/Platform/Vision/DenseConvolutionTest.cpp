@@ -1,3 +1,4 @@
+#include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DenseConvolution.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/FaceModels.h"
@@ -10,6 +11,7 @@
 
 #include <string>
 
+using faciward::platform::CopyLayers;
 using faciward::platform::DenseConvolution;
 using faciward::platform::DepthwiseConvolution;
 namespace ft = faciward::testing;
@@ -20,13 +22,27 @@ cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
 {
     return cv::dnn::ConvolutionLayer::create(params);
 }
-
-// @p read with OpenCV's own convolutions, whatever this process registered.
-cv::dnn::Net withOpenCvConvolutions(const std::function<cv::dnn::Net()> &read)
+cv::Ptr<cv::dnn::Layer> makeOpenCvSlice(cv::dnn::LayerParams &params)
 {
-    cv::dnn::LayerFactory::registerLayer("Convolution", &makeOpenCvConvolution);
+    return cv::dnn::SliceLayer::create(params);
+}
+cv::Ptr<cv::dnn::Layer> makeOpenCvConcat(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::ConcatLayer::create(params);
+}
+
+// @p read with OpenCV's own layers, whatever this process registered.
+cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
+{
+    const std::pair<const char *, cv::dnn::LayerFactory::Constructor> own[] = {
+        {"Convolution", &makeOpenCvConvolution}, {"Slice", &makeOpenCvSlice}, {"Concat", &makeOpenCvConcat}};
+    for (const auto &[type, make] : own)
+        cv::dnn::LayerFactory::registerLayer(type, make);
     cv::dnn::Net net = read();
-    cv::dnn::LayerFactory::unregisterLayer("Convolution");
+    for (const auto &name : net.getLayerNames())
+        net.getLayer(name); // made now, while OpenCV's are the registered ones
+    for (const auto &[type, make] : own)
+        cv::dnn::LayerFactory::unregisterLayer(type);
     return net;
 }
 
@@ -96,7 +112,7 @@ TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
             return net;
         };
         cv::dnn::Net ours = build();
-        cv::dnn::Net reference = withOpenCvConvolutions(build);
+        cv::dnn::Net reference = withOpenCvLayers(build);
         const cv::Mat a = forward(ours, input, {}).front();
         const cv::Mat b = forward(reference, input, {}).front();
         SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
@@ -109,8 +125,8 @@ TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
 
 TEST(DenseConvolution, BothNetworksGiveOpenCvsOutputs)
 {
-    // The application's layers (this one and the depthwise one) against
-    // OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
+    // The application's layers (this one, the depthwise one, the copies)
+    // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
     const auto paths = faciward::platform::FaceModels::Paths::standard();
     const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
     const struct
@@ -121,15 +137,60 @@ TEST(DenseConvolution, BothNetworksGiveOpenCvsOutputs)
     } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}},
                     {paths.embeddingNetwork, {112, 112}, {"output"}}};
     DepthwiseConvolution::install();
+    CopyLayers::install();
     for (const auto &n : networks) {
         const auto read = [&] { return cv::dnn::readNetFromONNX(n.file.string()); };
         cv::dnn::Net ours = read();
-        cv::dnn::Net reference = withOpenCvConvolutions(read);
+        cv::dnn::Net reference = withOpenCvLayers(read);
         const cv::Mat blob = cv::dnn::blobFromImage(face, 1.0 / 128, n.size, cv::Scalar::all(127));
         const auto a = forward(ours, blob, n.outputs);
         const auto b = forward(reference, blob, n.outputs);
         ASSERT_EQ(a.size(), n.outputs.size());
         for (std::size_t i = 0; i < a.size(); ++i)
             EXPECT_LE(cv::norm(a[i], b[i], cv::NORM_INF), 1e-4) << n.file << " " << n.outputs[i];
+    }
+}
+
+TEST(CopyLayers, SlicesAndJoinsAsOpenCvDoes)
+{
+    // Two cuts of one tensor joined again: along the last axis (the
+    // detector's case), and along a middle one, cut with the first axis too.
+    CopyLayers::install();
+    cv::Mat input(std::vector<int>{2, 3, 4, 5}, CV_32F);
+    cv::randu(input, -1, 1);
+    const auto slice = [](const std::vector<int> &begin, const std::vector<int> &end) {
+        cv::dnn::LayerParams p;
+        p.set("begin", cv::dnn::DictValue::arrayInt(begin.data(), int(begin.size())));
+        p.set("end", cv::dnn::DictValue::arrayInt(end.data(), int(end.size())));
+        return p;
+    };
+    const struct
+    {
+        cv::dnn::LayerParams first, second;
+        int axis;
+    } cases[] = {{slice({0, 0, 0, 0}, {2, 3, 4, 2}), slice({0, 0, 0, 2}, {2, 3, 4, 5}), 3},
+                 {slice({1, 0, 0}, {2, 3, 1}), slice({1, 0, 1}, {2, 3, 4}), 2}};
+    for (const auto &c : cases) {
+        const auto build = [&] {
+            cv::dnn::Net net;
+            cv::dnn::LayerParams join;
+            join.set("axis", c.axis);
+            const int a = net.addLayer("a", "Slice", const_cast<cv::dnn::LayerParams &>(c.first));
+            const int b = net.addLayer("b", "Slice", const_cast<cv::dnn::LayerParams &>(c.second));
+            const int joined = net.addLayer("c", "Concat", join);
+            net.connect(0, 0, a, 0);
+            net.connect(0, 0, b, 0);
+            net.connect(a, 0, joined, 0);
+            net.connect(b, 0, joined, 1);
+            return net;
+        };
+        cv::dnn::Net ours = build();
+        cv::dnn::Net reference = withOpenCvLayers(build);
+        const auto x = forward(ours, input, {"a", "c"});
+        const auto y = forward(reference, input, {"a", "c"});
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            ASSERT_EQ(x[i].total(), y[i].total());
+            EXPECT_EQ(cv::norm(x[i], y[i], cv::NORM_INF), 0) << "axis " << c.axis << " output " << i;
+        }
     }
 }
