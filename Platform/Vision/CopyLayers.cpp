@@ -1,5 +1,7 @@
 #include "Platform/Vision/CopyLayers.h"
 
+#include "Platform/Vision/OpenCvLayerShell.h"
+
 #include <opencv2/dnn/all_layers.hpp>
 
 #include <algorithm>
@@ -51,28 +53,10 @@ void copyBlock(const cv::Mat &in, cv::Mat &out, const std::vector<int> &begin)
     }
 }
 
-// OpenCV's layer inside, which sizes the outputs and computes what the
-// subclass does not take.
-class CopyLayer : public cv::dnn::Layer
+class CopyLayer : public OpenCvLayerShell
 {
 public:
-    CopyLayer(const cv::dnn::LayerParams &params, cv::Ptr<cv::dnn::Layer> openCv)
-        : cv::dnn::Layer(params)
-        , m_openCv(std::move(openCv))
-    {
-    }
-
-    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
-                         std::vector<cv::dnn::MatShape> &outputs,
-                         std::vector<cv::dnn::MatShape> &internals) const override
-    {
-        return m_openCv->getMemoryShapes(inputs, requiredOutputs, outputs, internals);
-    }
-
-    void finalize(cv::InputArrayOfArrays inputs, cv::OutputArrayOfArrays outputs) override
-    {
-        m_openCv->finalize(inputs, outputs);
-    }
+    using OpenCvLayerShell::OpenCvLayerShell;
 
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
                  cv::OutputArrayOfArrays internalsArray) override
@@ -88,8 +72,6 @@ protected:
     /// @brief Computes the outputs and answers true, or answers false having
     /// written nothing.
     virtual bool copied(const std::vector<cv::Mat> &inputs, std::vector<cv::Mat> &outputs) const = 0;
-
-    cv::Ptr<cv::dnn::Layer> m_openCv;
 };
 
 class SliceCopy final : public CopyLayer

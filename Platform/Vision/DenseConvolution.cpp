@@ -1,6 +1,6 @@
 #include "Platform/Vision/DenseConvolution.h"
 
-#include "Platform/Vision/OpenCvConvolutionShell.h"
+#include "Platform/Vision/OpenCvLayerShell.h"
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/dnn/all_layers.hpp>
@@ -103,11 +103,11 @@ std::optional<int> uniformValue(const cv::dnn::LayerParams &params, const char *
     return first;
 }
 
-class DenseConvolutionLayer final : public OpenCvConvolutionShell
+class DenseConvolutionLayer final : public OpenCvLayerShell
 {
 public:
     explicit DenseConvolutionLayer(const cv::dnn::LayerParams &params)
-        : OpenCvConvolutionShell(params)
+        : OpenCvLayerShell(params, openCvConvolution(params))
     {
         const cv::Mat &weights = params.blobs[0];
         m_outputs = weights.size[0];

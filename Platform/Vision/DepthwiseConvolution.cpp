@@ -1,7 +1,7 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
 
 #include "Platform/Vision/DenseConvolution.h"
-#include "Platform/Vision/OpenCvConvolutionShell.h"
+#include "Platform/Vision/OpenCvLayerShell.h"
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/dnn/all_layers.hpp>
@@ -95,11 +95,11 @@ int strideOf(const cv::dnn::LayerParams &params)
     return params.has("stride") ? params.get("stride").get<int>(0) : 1;
 }
 
-class NarrowDepthwiseLayer final : public OpenCvConvolutionShell
+class NarrowDepthwiseLayer final : public OpenCvLayerShell
 {
 public:
     explicit NarrowDepthwiseLayer(const cv::dnn::LayerParams &params)
-        : OpenCvConvolutionShell(params)
+        : OpenCvLayerShell(params, openCvConvolution(params))
         , m_stride(strideOf(params))
     {
         const cv::Mat &weights = params.blobs[0];

@@ -8,17 +8,23 @@
 
 namespace faciward::platform {
 
-/// @brief The part our convolution layers share: OpenCV's own layer for the
-/// same parameters, kept inside, which sizes the output, decides which
-/// activation is folded in, and computes whatever case a layer leaves to it.
-class OpenCvConvolutionShell : public cv::dnn::Layer
+/// @brief The part our layers share: OpenCV's own layer for the same
+/// parameters, kept inside, which sizes the outputs, decides which activation
+/// is folded in, and computes whatever case a layer leaves to it.
+class OpenCvLayerShell : public cv::dnn::Layer
 {
 public:
-    explicit OpenCvConvolutionShell(const cv::dnn::LayerParams &params)
+    OpenCvLayerShell(const cv::dnn::LayerParams &params, cv::Ptr<cv::dnn::Layer> openCv)
         : cv::dnn::Layer(params)
+        , m_openCv(std::move(openCv))
+    {
+    }
+
+    /// @brief OpenCV's convolution layer for @p params.
+    static cv::Ptr<cv::dnn::Layer> openCvConvolution(const cv::dnn::LayerParams &params)
     {
         cv::dnn::LayerParams copy = params;
-        m_openCv = cv::dnn::ConvolutionLayer::create(copy);
+        return cv::dnn::ConvolutionLayer::create(copy);
     }
 
     bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
