@@ -1,5 +1,8 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
 
+#include "Platform/Vision/DenseConvolution.h"
+#include "Platform/Vision/OpenCvLayerShell.h"
+
 #include <opencv2/core/utility.hpp>
 #include <opencv2/dnn/all_layers.hpp>
 
@@ -92,65 +95,28 @@ int strideOf(const cv::dnn::LayerParams &params)
     return params.has("stride") ? params.get("stride").get<int>(0) : 1;
 }
 
-cv::Ptr<cv::dnn::Layer> openCvConvolution(const cv::dnn::LayerParams &params)
-{
-    cv::dnn::LayerParams copy = params;
-    return cv::dnn::ConvolutionLayer::create(copy);
-}
-
-class NarrowDepthwiseLayer final : public cv::dnn::Layer
+class NarrowDepthwiseLayer final : public OpenCvLayerShell
 {
 public:
     explicit NarrowDepthwiseLayer(const cv::dnn::LayerParams &params)
-        : cv::dnn::Layer(params)
-        , m_openCv(openCvConvolution(params))
+        : OpenCvLayerShell(params, openCvConvolution(params))
         , m_stride(strideOf(params))
     {
         const cv::Mat &weights = params.blobs[0];
         m_channels = weights.size[0];
         m_weights.assign(weights.ptr<float>(), weights.ptr<float>() + std::size_t(m_channels) * 9);
-        m_bias.assign(std::size_t(m_channels), 0.f);
-        if (params.blobs.size() > 1)
-            std::copy_n(params.blobs[1].ptr<float>(), m_channels, m_bias.begin());
-    }
-
-    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
-                         std::vector<cv::dnn::MatShape> &outputs,
-                         std::vector<cv::dnn::MatShape> &internals) const override
-    {
-        return m_openCv->getMemoryShapes(inputs, requiredOutputs, outputs, internals);
-    }
-
-    void finalize(cv::InputArrayOfArrays inputs, cv::OutputArrayOfArrays outputs) override
-    {
-        m_openCv->finalize(inputs, outputs);
-    }
-
-    // The activation that follows (PReLU, ReLU) is applied as each channel is
-    // done; both paths must agree on it, so OpenCV's layer decides.
-    bool setActivation(const cv::Ptr<cv::dnn::ActivationLayer> &activation) override
-    {
-        const bool taken = m_openCv->setActivation(activation);
-        m_activation = taken ? activation : cv::Ptr<cv::dnn::ActivationLayer>();
-        return taken;
+        m_bias = biasOf(params, m_channels, std::size_t(m_channels));
     }
 
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
                  cv::OutputArrayOfArrays internalsArray) override
     {
-        std::vector<cv::Mat> inputs, outputs;
-        inputsArray.getMatVector(inputs);
-        outputsArray.getMatVector(outputs);
-        const bool ours = inputs.size() == 1 && outputs.size() == 1 && inputs[0].dims == 4 &&
-                          inputs[0].type() == CV_32F && outputs[0].type() == CV_32F &&
-                          inputs[0].size[1] == m_channels && outputs[0].size[3] < DepthwiseConvolution::narrowRow;
-        if (!ours) {
+        cv::Mat in, out;
+        if (!tensors(inputsArray, outputsArray, m_channels, m_channels, in, out) ||
+            out.size[3] >= DepthwiseConvolution::narrowRow) {
             m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
         }
-        const cv::Mat &in = inputs[0];
-        cv::Mat &out = outputs[0];
-        CV_Assert(in.isContinuous() && out.isContinuous());
         const int height = in.size[2], width = in.size[3];
         const int outHeight = out.size[2], outWidth = out.size[3];
         CV_Assert(outHeight == (height - 1) / m_stride + 1 && outWidth == (width - 1) / m_stride + 1);
@@ -176,8 +142,6 @@ public:
     }
 
 private:
-    cv::Ptr<cv::dnn::Layer> m_openCv;
-    cv::Ptr<cv::dnn::ActivationLayer> m_activation;
     int m_stride;
     int m_channels = 0;
     std::vector<float> m_weights; // channel × 3 × 3
@@ -196,6 +160,8 @@ cv::Ptr<cv::dnn::Layer> DepthwiseConvolution::create(cv::dnn::LayerParams &param
 {
     if (handles(params))
         return cv::makePtr<NarrowDepthwiseLayer>(params);
+    if (cv::Ptr<cv::dnn::Layer> dense = DenseConvolution::create(params))
+        return dense;
     return cv::dnn::ConvolutionLayer::create(params);
 }
 

@@ -22,7 +22,8 @@ public:
 
     /// @brief The layer for @p params: this one for a 3×3 depthwise
     /// convolution (one group per channel) with stride 1 or 2, padding 1 on
-    /// every side and no dilation; OpenCV's own layer for any other.
+    /// every side and no dilation; DenseConvolution's for the ordinary ones it
+    /// takes; OpenCV's own layer for any other.
     static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams &params);
 
     /// @brief Whether create() makes this layer for @p params.

@@ -1,5 +1,6 @@
 #include "Platform/Vision/FaceLandmarks.h"
 
+#include "Platform/Vision/ShapePredictorFile.h"
 #include "Platform/Vision/VisionError.h"
 
 #include <dlib/image_processing/shape_predictor.h>
@@ -96,21 +97,13 @@ std::shared_ptr<const FaceLandmarks> FaceLandmarks::load(const std::filesystem::
         return VisionException(VisionError::modelUnreadable, path.string() + " (" + why + ")");
     };
     try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw unreadable("cannot open");
-        int version = 0;
-        dlib::matrix<float, 0, 1> mean;
-        std::vector<std::vector<dlib::impl::regression_tree>> forests;
-        std::vector<std::vector<unsigned long>> anchors;
-        std::vector<std::vector<dlib::vector<float, 2>>> deltas;
-        dlib::deserialize(version, in);
-        if (version != 1)
+        ShapePredictorFile file = ShapePredictorFile::read(path);
+        if (file.version != 1)
             throw unreadable("not a shape predictor");
-        dlib::deserialize(mean, in);
-        dlib::deserialize(forests, in);
-        dlib::deserialize(anchors, in);
-        dlib::deserialize(deltas, in);
+        const auto &mean = file.meanShape;
+        auto &forests = file.forests;
+        const auto &anchors = file.anchors;
+        const auto &deltas = file.deltas;
 
         const std::size_t shapeSize = static_cast<std::size_t>(mean.size());
         if (shapeSize != 2 * std::tuple_size_v<Points> || forests.size() != anchors.size() ||

@@ -1,6 +1,7 @@
 #include "Platform/Vision/FaceRectangles.h"
 
 #include "Platform/Vision/InferenceThreads.h"
+#include "Platform/Vision/LowLight.h"
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -66,8 +67,9 @@ std::vector<Candidate> suppressOverlaps(std::vector<Candidate> candidates)
 class OnnxFaceRectangles final : public FaceRectangles
 {
 public:
-    explicit OnnxFaceRectangles(const std::filesystem::path &path)
-        : m_network(OnnxNetwork::load(path, {"boxes", "scores"},
+    OnnxFaceRectangles(const std::filesystem::path &path, bool brightenDarkFrames)
+        : m_brightenDarkFrames(brightenDarkFrames)
+        , m_network(OnnxNetwork::load(path, {"boxes", "scores"},
                                       cv::Mat(std::vector<int>{1, 3, inputHeight, inputWidth}, CV_32F, cv::Scalar(0)),
                                       2))
     {
@@ -88,7 +90,15 @@ public:
         Image input(inputHeight, inputWidth, CV_8UC3, cv::Scalar::all(127));
         try {
             Image area = input(cv::Rect(0, 0, width, height));
-            cv::resize(*bgr, area, area.size(), 0, 0, scale < 0.5 ? cv::INTER_AREA : cv::INTER_LINEAR);
+            // The network misses many faces in a dim room's frame; brightened,
+            // it finds them as in normal light. (Brightened before it is
+            // scaled: the other way round, the dark frame's coarse steps are
+            // magnified, and fewer owners are recognised.)
+            Image frame = *bgr;
+            const double gain = m_brightenDarkFrames ? LowLight::gain(frame) : 1.0;
+            if (gain != 1.0)
+                frame.convertTo(frame, -1, gain);
+            cv::resize(frame, area, area.size(), 0, 0, scale < 0.5 ? cv::INTER_AREA : cv::INTER_LINEAR);
         } catch (const cv::Exception &e) {
             throw VisionException(VisionError::inferenceFailed, e.what());
         }
@@ -129,14 +139,16 @@ public:
     }
 
 private:
+    bool m_brightenDarkFrames;
     std::unique_ptr<OnnxNetwork> m_network;
 };
 
 } // namespace
 
-std::shared_ptr<const FaceRectangles> FaceRectangles::create(const std::filesystem::path &path)
+std::shared_ptr<const FaceRectangles> FaceRectangles::create(const std::filesystem::path &path,
+                                                            bool brightenDarkFrames)
 {
-    return std::make_shared<OnnxFaceRectangles>(path);
+    return std::make_shared<OnnxFaceRectangles>(path, brightenDarkFrames);
 }
 
 } // namespace faciward::platform

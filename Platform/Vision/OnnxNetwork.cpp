@@ -1,5 +1,6 @@
 #include "Platform/Vision/OnnxNetwork.h"
 
+#include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/ResourcePool.h"
@@ -55,6 +56,7 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
         throw VisionException(VisionError::modelUnreadable, path.string() + " (empty file)");
 
     DepthwiseConvolution::install();
+    CopyLayers::install();
     const Private *raw = d.get();
     d->pool = std::make_unique<ResourcePool<cv::dnn::Net>>([raw] {
         auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromONNX(raw->bytes.data(), raw->bytes.size()));

@@ -5,6 +5,8 @@
 // it whether or not benchmarks are built.
 
 #include <opencv2/core/types.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -46,6 +48,17 @@ inline std::vector<Person> identitySet(const std::filesystem::path &root)
     }
     std::sort(people.begin(), people.end(), [](const Person &a, const Person &b) { return a.name < b.name; });
     return people;
+}
+
+/// @brief A 640×480 webcam-like frame: the identity picture at @p picture at
+/// twice its size, in the middle of a plain background.
+inline cv::Mat webcamFrame(const std::filesystem::path &picture)
+{
+    cv::Mat face = cv::imread(picture.string());
+    cv::resize(face, face, face.size() * 2, 0, 0, cv::INTER_CUBIC);
+    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(96, 104, 112));
+    face.copyTo(frame(cv::Rect((640 - face.cols) / 2, (480 - face.rows) / 2, face.cols, face.rows)));
+    return frame;
 }
 
 /// @brief A picture with the boxes of the faces in it.

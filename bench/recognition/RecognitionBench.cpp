@@ -69,17 +69,6 @@ double cosine(const std::vector<double> &a, const std::vector<double> &b)
     return presence::Similarity().score(a, b);
 }
 
-// A 640×480 webcam-like frame: the identity picture at twice its size, in the
-// middle of a plain background.
-platform::Image webcamFrame(const std::filesystem::path &picture)
-{
-    platform::Image face = cv::imread(picture.string());
-    cv::resize(face, face, face.size() * 2, 0, 0, cv::INTER_CUBIC);
-    platform::Image frame(480, 640, CV_8UC3, cv::Scalar(96, 104, 112));
-    face.copyTo(frame(cv::Rect((640 - face.cols) / 2, (480 - face.rows) / 2, face.cols, face.rows)));
-    return frame;
-}
-
 struct Identity
 {
     std::size_t person;
@@ -149,7 +138,7 @@ int main()
     print("model_load_ms", msSince(start), "ms");
 
     // --- one frame: detection, crop, landmarks, alignment, embedding ----------
-    const platform::Image frame = webcamFrame(people.front().pictures.front());
+    const platform::Image frame = devdata::webcamFrame(people.front().pictures.front());
     const presence::FaceDetector detector(model->faceRectangles());
     const presence::Recognizer recognizer(model);
     std::vector<double> frameTimes, detectTimes;
@@ -173,7 +162,7 @@ int main()
     manager.setModel(model);
     std::vector<platform::Image> five;
     for (std::size_t i = 0; i < 5; ++i)
-        five.push_back(webcamFrame(people.front().pictures[i]));
+        five.push_back(devdata::webcamFrame(people.front().pictures[i]));
     for (int i = 0; i < 5; ++i) // warm-up: every network copy the pools will hold
         manager.recognize(five);
     int owners = 0;

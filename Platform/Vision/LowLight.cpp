@@ -1,0 +1,40 @@
+#include "Platform/Vision/LowLight.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace faciward::platform {
+
+namespace {
+
+// Every fourth pixel of every fourth row tells the brightness well enough, at
+// a sixteenth of the cost.
+constexpr int sampleStep = 4;
+
+} // namespace
+
+double LowLight::gain(const Image &bgr)
+{
+    CV_Assert(bgr.type() == CV_8UC3);
+    std::array<int, 256> histogram{};
+    int samples = 0;
+    for (int y = 0; y < bgr.rows; y += sampleStep) {
+        const std::uint8_t *row = bgr.ptr<std::uint8_t>(y);
+        for (int x = 0; x < bgr.cols; x += sampleStep, ++samples) {
+            const std::uint8_t *p = row + 3 * x;
+            ++histogram[(29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8]; // BT.601 luma
+        }
+    }
+    // The level below which 99 % of the samples lie: a few bright dots (a lamp,
+    // a hot pixel) do not make a dark frame bright.
+    const int wanted = samples - samples / 100;
+    int level = 0;
+    for (int seen = histogram[0]; level < 255 && seen < wanted; seen += histogram[++level]) {
+    }
+    if (level >= darkLevel)
+        return 1.0;
+    return std::min(double(targetLevel) / std::max(level, 1), maxGain);
+}
+
+} // namespace faciward::platform

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/dnn/all_layers.hpp>
+
+#include <algorithm>
+#include <vector>
+
+namespace faciward::platform {
+
+/// @brief The part our layers share: OpenCV's own layer for the same
+/// parameters, kept inside, which sizes the outputs, decides which activation
+/// is folded in, and computes whatever case a layer leaves to it.
+class OpenCvLayerShell : public cv::dnn::Layer
+{
+public:
+    OpenCvLayerShell(const cv::dnn::LayerParams &params, cv::Ptr<cv::dnn::Layer> openCv)
+        : cv::dnn::Layer(params)
+        , m_openCv(std::move(openCv))
+    {
+    }
+
+    /// @brief OpenCV's convolution layer for @p params.
+    static cv::Ptr<cv::dnn::Layer> openCvConvolution(const cv::dnn::LayerParams &params)
+    {
+        cv::dnn::LayerParams copy = params;
+        return cv::dnn::ConvolutionLayer::create(copy);
+    }
+
+    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
+                         std::vector<cv::dnn::MatShape> &outputs,
+                         std::vector<cv::dnn::MatShape> &internals) const override
+    {
+        return m_openCv->getMemoryShapes(inputs, requiredOutputs, outputs, internals);
+    }
+
+    void finalize(cv::InputArrayOfArrays inputs, cv::OutputArrayOfArrays outputs) override
+    {
+        m_openCv->finalize(inputs, outputs);
+    }
+
+    // The activation that follows (PReLU, ReLU) is applied as each part of the
+    // output is done; both paths must agree on it, so OpenCV's layer decides.
+    bool setActivation(const cv::Ptr<cv::dnn::ActivationLayer> &activation) override
+    {
+        const bool taken = m_openCv->setActivation(activation);
+        m_activation = taken ? activation : cv::Ptr<cv::dnn::ActivationLayer>();
+        return taken;
+    }
+
+protected:
+    /// @brief The bias of each of @p count output channels (zeros when the
+    /// layer has none), followed by zeros up to @p size values.
+    static std::vector<float> biasOf(const cv::dnn::LayerParams &params, int count, std::size_t size)
+    {
+        std::vector<float> bias(std::max(size, std::size_t(count)), 0.f);
+        if (params.blobs.size() > 1)
+            std::copy_n(params.blobs[1].ptr<float>(), count, bias.begin());
+        return bias;
+    }
+
+    /// @brief The one input and output of a forward() call, when both are
+    /// continuous 4-D float tensors of @p inputChannels and @p outputChannels
+    /// channels: the case a layer of ours computes. False otherwise.
+    static bool tensors(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray, int inputChannels,
+                       int outputChannels, cv::Mat &in, cv::Mat &out)
+    {
+        std::vector<cv::Mat> inputs, outputs;
+        inputsArray.getMatVector(inputs);
+        outputsArray.getMatVector(outputs);
+        if (inputs.size() != 1 || outputs.size() != 1)
+            return false;
+        in = inputs[0];
+        out = outputs[0];
+        return in.dims == 4 && out.dims == 4 && in.type() == CV_32F && out.type() == CV_32F && in.isContinuous() &&
+               out.isContinuous() && in.size[1] == inputChannels && out.size[1] == outputChannels;
+    }
+
+    cv::Ptr<cv::dnn::Layer> m_openCv;
+    cv::Ptr<cv::dnn::ActivationLayer> m_activation; ///< null: none folded in
+};
+
+} // namespace faciward::platform

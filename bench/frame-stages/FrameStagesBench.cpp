@@ -1,0 +1,127 @@
+// Prints one JSON object per line: {"bench":"frame-stages","metric":…,"value":…,"unit":…}.
+//
+// Where the time of one frame goes, decode aside: the detector (its network
+// alone, and the whole call with the frame's scaling and the boxes), the crop,
+// the landmarks, the alignment, the embedding network, the comparison with
+// three enrolled embeddings; medians over many frames, each stage timed in
+// every round so that a busy machine weighs on all alike. Then model loading,
+// as `faciward check` starts: the three models one after another, and
+// together as FaceModels::load does it. Pin it to the cores to measure:
+//   taskset -c 2 bench/frame-stages/frame_stages_bench [rounds]
+// bench/frame-stages/onnxruntime-reference.js times the two networks in
+// ONNX Runtime for comparison.
+
+#include "bench/recognition/DevelopmentSet.h"
+#include "Faciward/Presence/Recognition/FaceDetector.h"
+#include "Faciward/Presence/Recognition/Similarity.h"
+#include "Platform/Vision/EmbeddingModel.h"
+#include "Platform/Vision/FaceAlignment.h"
+#include "Platform/Vision/FaceCrop.h"
+#include "Platform/Vision/FaceModels.h"
+#include "Platform/Vision/OnnxNetwork.h"
+
+#include <opencv2/dnn.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+
+using namespace faciward;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void print(const std::string &metric, double value, const char *unit)
+{
+    std::printf("{\"bench\":\"frame-stages\",\"metric\":\"%s\",\"value\":%.6g,\"unit\":\"%s\"}\n", metric.c_str(),
+                value, unit);
+    std::fflush(stdout);
+}
+
+double timeMs(const std::function<void()> &work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+cv::Mat zeros(int height, int width)
+{
+    return cv::Mat(std::vector<int>{1, 3, height, width}, CV_32F, cv::Scalar(0));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const auto paths = platform::FaceModels::Paths::standard();
+
+    // --- loading -----------------------------------------------------------------
+    print("load_landmarks_ms", timeMs([&] { platform::FaceLandmarks::load(paths.landmarks); }), "ms");
+    print("load_detector_ms", timeMs([&] { platform::FaceRectangles::create(paths.faceDetector); }), "ms");
+    std::shared_ptr<const platform::FaceModels> models;
+    print("load_all_ms", timeMs([&] { models = platform::FaceModels::load(paths); }), "ms");
+    print("load_embedding_ms",
+          timeMs([&] { platform::EmbeddingModel::create(paths.embeddingNetwork, models->landmarks()); }), "ms");
+
+    // --- one frame, stage by stage ----------------------------------------------
+    const auto people = devdata::identitySet(FACIWARD_DEV_DATA_DIR);
+    const platform::Image frame = devdata::webcamFrame(people.front().pictures.front());
+    const auto detectorNetwork = platform::OnnxNetwork::load(paths.faceDetector, {"boxes", "scores"}, zeros(240, 320), 1);
+    const auto embeddingNetwork = platform::OnnxNetwork::load(
+        paths.embeddingNetwork, {"output"}, zeros(platform::FaceAlignment::size, platform::FaceAlignment::size), 1);
+    const presence::FaceDetector detector(models->faceRectangles());
+    const cv::Mat detectorBlob =
+        cv::dnn::blobFromImage(frame, 1.0 / 128, cv::Size(320, 240), cv::Scalar::all(127), false, false);
+    const cv::Size cropSize(presence::FaceDetector::cropSize, presence::FaceDetector::cropSize);
+    std::vector<std::vector<double>> enrolled(3);
+
+    std::map<std::string, std::vector<double>> times;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<platform::FaceBox> boxes;
+        platform::Image crop, aligned;
+        platform::FaceLandmarks::Points landmarks;
+        std::vector<double> embedding;
+        times["detector_network"].push_back(timeMs([&] { detectorNetwork->run(detectorBlob); }));
+        times["detect"].push_back(timeMs([&] { boxes = models->faceRectangles()->detect(frame); }));
+        times["crop"].push_back(timeMs(
+            [&] { crop = platform::FaceCrop::cut(frame, platform::FaceCrop::region(boxes.at(0).rect), cropSize); }));
+        times["landmarks"].push_back(timeMs([&] {
+            landmarks = models->landmarks()->locate(crop, platform::FaceCrop::faceBoxInCrop(crop.size()));
+        }));
+        times["alignment"].push_back(timeMs([&] {
+            aligned = platform::FaceAlignment::align(crop, platform::FaceAlignment::fivePoints(landmarks));
+        }));
+        times["embedding_network"].push_back(timeMs([&] {
+            const cv::Mat out = embeddingNetwork->run(
+                cv::dnn::blobFromImage(aligned, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false))[0];
+            embedding.assign(out.ptr<float>(), out.ptr<float>() + out.total());
+        }));
+        for (auto &e : enrolled) {
+            if (e.empty())
+                e = embedding;
+        }
+        times["comparison"].push_back(timeMs([&] {
+            for (const auto &e : enrolled)
+                presence::Similarity().score(e, embedding);
+        }));
+        times["whole_frame"].push_back(timeMs([&] {
+            for (const auto &face : detector.detect(frame))
+                models->embeddingModel()->embedding(face);
+        }));
+    }
+    for (const auto &[stage, values] : times)
+        print(stage + "_ms_median", median(values), "ms");
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The two face networks in ONNX Runtime, one thread, for comparison with
+// frame_stages_bench (run both under the same taskset, one after the other).
+// Prints one JSON object per line, as the benchmarks do. ONNX Runtime is not a
+// dependency of the application; install it in a folder of its own:
+//   npm install --prefix ~/.cache/faciward-ort --ignore-scripts onnxruntime-node
+//   NODE_PATH=~/.cache/faciward-ort/node_modules taskset -c 2 node onnxruntime-reference.js MODEL_DIR
+const ort = require('onnxruntime-node');
+
+function print(metric, value, unit) {
+    console.log(JSON.stringify({bench: 'onnxruntime', metric, value: Number(value.toPrecision(6)), unit}));
+}
+
+async function main() {
+    const dir = process.argv[2] || 'models';
+    const networks = [
+        ['detector', 'fr_detect.onnx', [1, 3, 240, 320], 200],
+        ['embedding', 'fr_feature.onnx', [1, 3, 112, 112], 100],
+    ];
+    for (const [name, file, shape, runs] of networks) {
+        let start = process.hrtime.bigint();
+        const session = await ort.InferenceSession.create(`${dir}/${file}`, {
+            intraOpNumThreads: 1, interOpNumThreads: 1, executionMode: 'sequential'});
+        print(`load_${name}_ms`, Number(process.hrtime.bigint() - start) / 1e6, 'ms');
+        const size = shape.reduce((a, b) => a * b);
+        const data = new Float32Array(size).map((_, i) => Math.sin(i) * 0.9);
+        const feeds = {[session.inputNames[0]]: new ort.Tensor('float32', data, shape)};
+        for (let i = 0; i < 10; ++i)
+            await session.run(feeds);
+        const times = [];
+        for (let i = 0; i < runs; ++i) {
+            start = process.hrtime.bigint();
+            await session.run(feeds);
+            times.push(Number(process.hrtime.bigint() - start) / 1e6);
+        }
+        times.sort((a, b) => a - b);
+        print(`${name}_network_ms_median`, times[times.length >> 1], 'ms');
+    }
+}
+
+main().catch((e) => { console.error(e.message); process.exit(1); });

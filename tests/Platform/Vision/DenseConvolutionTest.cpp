@@ -1,0 +1,196 @@
+#include "Platform/Vision/CopyLayers.h"
+#include "Platform/Vision/DenseConvolution.h"
+#include "Platform/Vision/DepthwiseConvolution.h"
+#include "Platform/Vision/FaceModels.h"
+#include "tests/Platform/Vision/VisionTestData.h"
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/dnn/all_layers.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using faciward::platform::CopyLayers;
+using faciward::platform::DenseConvolution;
+using faciward::platform::DepthwiseConvolution;
+namespace ft = faciward::testing;
+
+namespace {
+
+cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::ConvolutionLayer::create(params);
+}
+cv::Ptr<cv::dnn::Layer> makeOpenCvSlice(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::SliceLayer::create(params);
+}
+cv::Ptr<cv::dnn::Layer> makeOpenCvConcat(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::ConcatLayer::create(params);
+}
+
+// @p read with OpenCV's own layers, whatever this process registered.
+cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
+{
+    const std::pair<const char *, cv::dnn::LayerFactory::Constructor> own[] = {
+        {"Convolution", &makeOpenCvConvolution}, {"Slice", &makeOpenCvSlice}, {"Concat", &makeOpenCvConcat}};
+    for (const auto &[type, make] : own)
+        cv::dnn::LayerFactory::registerLayer(type, make);
+    cv::dnn::Net net = read();
+    for (const auto &name : net.getLayerNames())
+        net.getLayer(name); // made now, while OpenCV's are the registered ones
+    for (const auto &[type, make] : own)
+        cv::dnn::LayerFactory::unregisterLayer(type);
+    return net;
+}
+
+std::vector<cv::Mat> forward(cv::dnn::Net &net, const cv::Mat &input, const std::vector<std::string> &outputs)
+{
+    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    net.setInput(input);
+    std::vector<cv::Mat> out;
+    if (outputs.empty())
+        out.push_back(net.forward());
+    else
+        net.forward(out, outputs);
+    for (auto &o : out)
+        o = o.clone();
+    return out;
+}
+
+} // namespace
+
+TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
+{
+    DepthwiseConvolution::install();
+    cv::RNG rng(20261207);
+    const struct
+    {
+        int inputs, outputs, kernel, stride, pad, width, height;
+        bool bias, relu;
+    } cases[] = {
+        {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
+        {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
+        {3, 16, 3, 2, 1, 64, 48, true, true},   // the detector's first layer
+        {8, 12, 3, 1, 1, 20, 15, true, false},
+        {7, 4, 3, 2, 1, 21, 17, false, true},   // odd sides reach the padding
+        {4, 8, 5, 1, 2, 16, 12, true, false},
+        {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
+    };
+    for (const auto &c : cases) {
+        cv::dnn::LayerParams params;
+        const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
+        const int pads[] = {c.pad, c.pad, c.pad, c.pad};
+        params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
+        params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
+        params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
+        params.set("num_output", c.outputs);
+        params.set("bias_term", c.bias);
+        params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
+        if (c.bias)
+            params.blobs.emplace_back(c.outputs, 1, CV_32F);
+        for (auto &blob : params.blobs)
+            rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
+        ASSERT_TRUE(DenseConvolution::handles(params));
+        // A grouped convolution is not this layer's.
+        cv::dnn::LayerParams grouped = params;
+        grouped.set("group", 2);
+        EXPECT_TRUE(DenseConvolution::create(grouped).empty());
+
+        cv::Mat input(std::vector<int>{1, c.inputs, c.height, c.width}, CV_32F);
+        rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+
+        const auto build = [&] {
+            cv::dnn::Net net;
+            net.addLayerToPrev("conv", "Convolution", params);
+            cv::dnn::LayerParams relu;
+            if (c.relu)
+                net.addLayerToPrev("relu", "ReLU", relu);
+            return net;
+        };
+        cv::dnn::Net ours = build();
+        cv::dnn::Net reference = withOpenCvLayers(build);
+        const cv::Mat a = forward(ours, input, {}).front();
+        const cv::Mat b = forward(reference, input, {}).front();
+        SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
+                     ", " + std::to_string(c.width) + "x" + std::to_string(c.height));
+        ASSERT_EQ(a.total(), b.total());
+        EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
+        EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
+    }
+}
+
+TEST(DenseConvolution, BothNetworksGiveOpenCvsOutputs)
+{
+    // The application's layers (this one, the depthwise one, the copies)
+    // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
+    const auto paths = faciward::platform::FaceModels::Paths::standard();
+    const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
+    const struct
+    {
+        std::filesystem::path file;
+        cv::Size size;
+        std::vector<std::string> outputs;
+    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}},
+                    {paths.embeddingNetwork, {112, 112}, {"output"}}};
+    DepthwiseConvolution::install();
+    CopyLayers::install();
+    for (const auto &n : networks) {
+        const auto read = [&] { return cv::dnn::readNetFromONNX(n.file.string()); };
+        cv::dnn::Net ours = read();
+        cv::dnn::Net reference = withOpenCvLayers(read);
+        const cv::Mat blob = cv::dnn::blobFromImage(face, 1.0 / 128, n.size, cv::Scalar::all(127));
+        const auto a = forward(ours, blob, n.outputs);
+        const auto b = forward(reference, blob, n.outputs);
+        ASSERT_EQ(a.size(), n.outputs.size());
+        for (std::size_t i = 0; i < a.size(); ++i)
+            EXPECT_LE(cv::norm(a[i], b[i], cv::NORM_INF), 1e-4) << n.file << " " << n.outputs[i];
+    }
+}
+
+TEST(CopyLayers, SlicesAndJoinsAsOpenCvDoes)
+{
+    // Two cuts of one tensor joined again: along the last axis (the
+    // detector's case), and along a middle one, cut with the first axis too.
+    CopyLayers::install();
+    cv::Mat input(std::vector<int>{2, 3, 4, 5}, CV_32F);
+    cv::randu(input, -1, 1);
+    const auto slice = [](const std::vector<int> &begin, const std::vector<int> &end) {
+        cv::dnn::LayerParams p;
+        p.set("begin", cv::dnn::DictValue::arrayInt(begin.data(), int(begin.size())));
+        p.set("end", cv::dnn::DictValue::arrayInt(end.data(), int(end.size())));
+        return p;
+    };
+    const struct
+    {
+        cv::dnn::LayerParams first, second;
+        int axis;
+    } cases[] = {{slice({0, 0, 0, 0}, {2, 3, 4, 2}), slice({0, 0, 0, 2}, {2, 3, 4, 5}), 3},
+                 {slice({1, 0, 0}, {2, 3, 1}), slice({1, 0, 1}, {2, 3, 4}), 2}};
+    for (const auto &c : cases) {
+        const auto build = [&] {
+            cv::dnn::Net net;
+            cv::dnn::LayerParams join;
+            join.set("axis", c.axis);
+            const int a = net.addLayer("a", "Slice", const_cast<cv::dnn::LayerParams &>(c.first));
+            const int b = net.addLayer("b", "Slice", const_cast<cv::dnn::LayerParams &>(c.second));
+            const int joined = net.addLayer("c", "Concat", join);
+            net.connect(0, 0, a, 0);
+            net.connect(0, 0, b, 0);
+            net.connect(a, 0, joined, 0);
+            net.connect(b, 0, joined, 1);
+            return net;
+        };
+        cv::dnn::Net ours = build();
+        cv::dnn::Net reference = withOpenCvLayers(build);
+        const auto x = forward(ours, input, {"a", "c"});
+        const auto y = forward(reference, input, {"a", "c"});
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            ASSERT_EQ(x[i].total(), y[i].total());
+            EXPECT_EQ(cv::norm(x[i], y[i], cv::NORM_INF), 0) << "axis " << c.axis << " output " << i;
+        }
+    }
+}
