@@ -32,7 +32,6 @@
 #include "Faciward/Shell/Engine.h"
 #include "Platform/Capture/CaptureSession.h"
 #include "Platform/Idle/IdleTimeSourceChooser.h"
-#include "Platform/Idle/NullIdleTimeSource.h"
 #include "Platform/Runtime/QtScheduler.h"
 #include "Platform/ScreenLock/DBusScreenLockSignals.h"
 #include "Platform/Settings/SettingsFileWatcher.h"
@@ -46,6 +45,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -104,6 +104,21 @@ void onQuitSignal(int)
     errno = saved;
 }
 
+// How long the teardown after a signal may take. A thread stuck in a device
+// (a driver that never answers a read) would otherwise keep the process alive
+// for ever. Leaving without waiting loses nothing: every file the runner
+// writes is replaced atomically.
+constexpr auto teardownLimit = std::chrono::milliseconds(1500);
+
+void leaveIfTeardownHangs()
+{
+    std::thread([] {
+        std::this_thread::sleep_for(teardownLimit);
+        complain("the devices did not let go within 1.5 s of the signal; leaving without waiting for them");
+        std::_Exit(exitSuccess);
+    }).detach();
+}
+
 // SIGINT and SIGTERM end the event loop rather than the process, whichever
 // thread the system hands them to: the handler only writes to a pipe, which
 // the loop watches.
@@ -140,7 +155,9 @@ public:
 
     const std::string &problem() const { return m_problem; }
 
-    /// Quits the application's event loop on the first signal. Call after making the application.
+    /// Quits the application's event loop on the first signal, and bounds the
+    /// teardown that follows; a second signal ends the process at once. Call
+    /// after making the application.
     void watch()
     {
         m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
@@ -148,6 +165,12 @@ public:
             char bytes[16];
             while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
             }
+            if (m_quitting)
+                return;
+            m_quitting = true;
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+            leaveIfTeardownHangs();
             QCoreApplication::quit();
         });
     }
@@ -156,17 +179,15 @@ private:
     int m_pipe[2] = {-1, -1};
     std::string m_problem;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_quitting = false;
 };
 
 std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const reactive::Scheduler &main)
 {
     if (options.assumeIdle)
         return std::make_unique<AssumedIdleTimeSource>(main);
-    auto source = platform::IdleTimeSourceChooser::system();
-    if (dynamic_cast<platform::NullIdleTimeSource *>(source.get()))
-        complain("the idle time of the input devices is unknown, so no check will switch the camera on "
-                 "(--assume-idle treats them as idle)");
-    return source;
+    return platform::IdleTimeSourceChooser::system(
+        "no check will switch the camera on (--assume-idle treats the input devices as idle)");
 }
 
 platform::CaptureSession::DeviceList deviceList(const Options &options)
@@ -194,6 +215,14 @@ int run(const std::vector<std::string> &arguments)
     const auto options = parse(arguments);
     if (!options)
         return exitUsage;
+    if (options->camera) {
+        try {
+            platform::CaptureDevice::checkKind(*options->camera);
+        } catch (const platform::CaptureException &e) {
+            complain(std::string("--camera ") + e.what());
+            return exitFailure;
+        }
+    }
 
     QuitSignals quitSignals;
     if (!quitSignals.problem().empty()) {
@@ -243,12 +272,14 @@ int run(const std::vector<std::string> &arguments)
         })
         .store(subscriptions);
     engine.storedPictures()
-        .sink([](const std::filesystem::path &file) { emit("picture: " + file.string()); })
+        .sink([](const std::filesystem::path &file) { emit("picture: " + printable(file.string())); })
         .store(subscriptions);
     engine.problems().sink([](const std::string &line) { complain(line); }).store(subscriptions);
     engine.camera()
         .cameraErrorSubject()
-        .sink([](const presence::CameraException &error) { complain(std::string("camera: ") + error.what()); })
+        .sink([](const presence::CameraException &error) {
+            complain(std::string("camera: ") + error.what() + (error.cause().empty() ? "" : " (" + error.cause() + ")"));
+        })
         .store(subscriptions);
 
     engine.loadModels();

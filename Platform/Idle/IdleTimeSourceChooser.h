@@ -28,8 +28,10 @@ public:
     };
 
     /// @brief The first available source of @p candidates, in their order, or
-    /// the null source.
-    static std::unique_ptr<IdleTimeSource> choose(const std::vector<Candidate> &candidates);
+    /// the null source. @p consequence, when given, ends the line that says the
+    /// idle time is unknown: what the caller will not do for want of it.
+    static std::unique_ptr<IdleTimeSource> choose(const std::vector<Candidate> &candidates,
+                                                  const std::string &consequence = {});
 
     /// @brief The candidates of this session, in order: X11 MIT-SCREEN-SAVER
     /// when a display is set, then the session's D-Bus idle monitor. In a Wayland
@@ -37,8 +39,8 @@ public:
     /// sees input that goes to X clients.
     static std::vector<Candidate> systemCandidates();
 
-    /// @brief `choose(systemCandidates())`.
-    static std::unique_ptr<IdleTimeSource> system();
+    /// @brief `choose(systemCandidates(), consequence)`.
+    static std::unique_ptr<IdleTimeSource> system(const std::string &consequence = {});
 };
 
 } // namespace faciward::platform

@@ -20,6 +20,17 @@ public:
     CameraError error() const { return m_error; }
     const std::string &underlying() const { return m_underlying; }
 
+    /// @brief The failure of the device beneath, with its path, e.g.
+    /// "/dev/video4: No such file or directory"; empty when there was none.
+    /// What a person needs beyond the fixed description; not part of equality.
+    const std::string &cause() const { return m_cause; }
+    CameraException withCause(std::string cause) const
+    {
+        CameraException copy = *this;
+        copy.m_cause = std::move(cause);
+        return copy;
+    }
+
     /// @brief The description text: "Creating capture input for camera: " followed
     /// by the underlying text, "Camera unavailable", "Cannot add capture input to
     /// session", "Cannot add video output to session", "Camera access denied",
@@ -35,6 +46,7 @@ public:
 private:
     CameraError m_error;
     std::string m_underlying;
+    std::string m_cause;
 };
 
 } // namespace faciward::presence

@@ -127,7 +127,10 @@ void CameraSetup::frameArrived()
 
 void CameraSetup::failed(const platform::CaptureException &failure)
 {
-    const CameraException error = cameraError(failure);
+    // The description of some cases is fixed ("Camera unavailable"): the
+    // failure beneath, with its path, says which camera and why.
+    const CameraException plain = cameraError(failure);
+    const CameraException error = plain.withCause(plain.underlying().empty() ? failure.what() : failure.path().string());
     report(error);
     switch (error.error()) {
     case CameraError::deniedAuthorization:

@@ -41,7 +41,7 @@ Lines problems(const std::string &err)
 {
     Lines out;
     for (const auto &line : ft::lines(err))
-        if (line.rfind("screen lock: ", 0) != 0)
+        if (line.rfind("faciward: screen lock: ", 0) != 0)
             out.push_back(line);
     return out;
 }

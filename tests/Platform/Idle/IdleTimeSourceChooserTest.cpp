@@ -39,7 +39,7 @@ std::vector<std::string> descriptions(const std::vector<IdleTimeSourceChooser::C
 
 TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 {
-    ExpectStderr guard("^idle time: using second$");
+    ExpectStderr guard("^faciward: idle time: using second$");
     int madeThird = 0;
     auto source = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", true, 2.0), fake("third", true, 3.0, &madeThird)});
@@ -52,14 +52,14 @@ TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 
 TEST(IdleTimeSourceChooser, theOrderOfTheListDecidesBetweenAvailableCandidates)
 {
-    ExpectStderr guard("^idle time: using ");
+    ExpectStderr guard("^faciward: idle time: using ");
     EXPECT_EQ(IdleTimeSourceChooser::choose({fake("b", true, 0), fake("a", true, 0)})->name(), "b");
     EXPECT_EQ(IdleTimeSourceChooser::choose({fake("a", true, 0), fake("b", true, 0)})->name(), "a");
 }
 
 TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorSaysWhy)
 {
-    ExpectStderr guard(R"(^idle time: unknown, no source answers \(no first; no second; nothing\)$)");
+    ExpectStderr guard(R"(^faciward: idle time: unknown, no source answers \(no first; no second; nothing\)$)");
     auto source = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", false, 1.0), {"nothing", [] { return nullptr; }}});
     ASSERT_TRUE(source);
@@ -70,7 +70,7 @@ TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorS
 
 TEST(IdleTimeSourceChooser, anEmptyListGivesTheNullSource)
 {
-    ExpectStderr guard(R"(^idle time: unknown, no source answers \(no source to try\)$)");
+    ExpectStderr guard(R"(^faciward: idle time: unknown, no source answers \(no source to try\)$)");
     EXPECT_EQ(IdleTimeSourceChooser::choose({})->idleTime(), std::nullopt);
 }
 

@@ -57,7 +57,7 @@ TEST_F(DBusScreenLockSignalsTest, otherSignalsAreNotTakenForScreenLocks)
 TEST(DBusScreenLockSignals, withoutABusItIsInertAndSaysSoInOneLine)
 {
     faciward::testing::coreApplication();
-    ExpectStderr guard("^screen lock: no session bus.*; screen lock and unlock will not be seen$");
+    ExpectStderr guard("^faciward: screen lock: no session bus.*; screen lock and unlock will not be seen$");
     DBusScreenLockSignals signals(std::string("unix:path=/nonexistent/faciward-bus"));
     EXPECT_FALSE(signals.isListening());
     bool received = false;

@@ -122,7 +122,7 @@ TEST_F(PoseFaceDetectorTest, WithTwoFacesThePoseIsTheLargestFaces)
 
 TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
 {
-    ft::ExpectStderr expected("^Failed to perform FaceRectangleRequest: model failed: scripted$");
+    ft::ExpectStderr expected("^faciward: Failed to perform FaceRectangleRequest: model failed: scripted$");
     auto rectangles = std::make_shared<ft::FakeFaceRectangles>();
     rectangles->failures[1] = platform::VisionError::inferenceFailed;
     ManualExecutor own;
