@@ -1,11 +1,12 @@
 #include "SettingsFile.h"
 
+#include "Platform/Files/AtomicFile.h"
+#include "Platform/Files/FileReader.h"
 #include "Platform/Settings/Json.h"
 #include "Platform/Settings/PlistJson.h"
 
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -123,52 +124,22 @@ SettingsFile::ReadResult SettingsFile::read()
 {
     ReadResult result;
     std::string problem;
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        m_stamp = Stamp{};
+    try {
+        const auto contents = FileReader::read(m_path);
+        result.values = parse(contents.bytes);
+        result.status = ReadResult::Status::loaded;
+        m_stamp = stampOf(contents.info);
         m_blocked = false;
         return result;
-    }
-    if (fd < 0) {
-        problem = errnoText(errno);
-    } else {
-        struct stat info;
-        std::string text;
-        if (::fstat(fd, &info) != 0) {
-            problem = errnoText(errno);
-        } else if (!S_ISREG(info.st_mode)) {
-            problem = "it is not a regular file";
-        } else {
-            text.resize(static_cast<std::size_t>(info.st_size));
-            std::size_t done = 0;
-            for (;;) {
-                if (done == text.size())
-                    text.resize(text.size() + 4096);
-                const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0) {
-                    problem = errnoText(errno);
-                    break;
-                }
-                if (n == 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
-            text.resize(done);
+    } catch (const FileException &e) {
+        if (e.error() == FileError::missing) {
+            m_stamp = Stamp{};
+            m_blocked = false;
+            return result;
         }
-        ::close(fd);
-        if (problem.empty()) {
-            try {
-                result.values = parse(text);
-                result.status = ReadResult::Status::loaded;
-                m_stamp = stampOf(info);
-                m_blocked = false;
-                return result;
-            } catch (const JsonException &e) {
-                problem = e.what();
-            }
-        }
+        problem = e.what();
+    } catch (const JsonException &e) {
+        problem = e.what();
     }
 
     result.problem = problem;
@@ -216,36 +187,11 @@ bool SettingsFile::write(const Values &values, std::string &problem)
     if (!prepareDirectory(problem))
         return false;
 
-    QSaveFile file(qtPath(m_path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        problem = file.errorString().toStdString();
+    try {
+        AtomicFile::write(m_path, text, [] { return interrupted(WriteStep::temporaryWritten); });
+    } catch (const FileException &e) {
+        problem = e.what();
         return false;
-    }
-    // Biometric data lives here: owner only, whatever the umask or an older file's mode.
-    if (::fchmod(file.handle(), 0600) != 0) {
-        problem = "cannot restrict the file's permissions: " + errnoText(errno);
-        file.cancelWriting();
-        return false;
-    }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        problem = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    if (interrupted(WriteStep::temporaryWritten)) {
-        problem = "the write was interrupted before the file was replaced";
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        problem = file.errorString().toStdString();
-        return false;
-    }
-    // Make the rename itself durable.
-    const auto folder = m_path.parent_path().empty() ? std::filesystem::path(".") : m_path.parent_path();
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     m_stamp = stampOf(m_path);
     return true;

@@ -1,13 +1,11 @@
 #include "SettingsStore.h"
 
+#include "Platform/Files/XdgFolders.h"
 #include "Platform/Settings/SettingsFile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace faciward::platform {
 
@@ -19,15 +17,6 @@ thread_local const SettingsStore *t_updating = nullptr;
 void printLine(const std::string &line)
 {
     std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-std::filesystem::path homeFolder()
-{
-    if (const char *home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return std::filesystem::current_path();
 }
 
 bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &b)
@@ -90,12 +79,8 @@ std::filesystem::path SettingsStore::standardFilePath()
 {
     if (const char *file = std::getenv("FACIWARD_SETTINGS_FILE"); file && *file)
         return std::filesystem::absolute(file);
-    std::filesystem::path config;
-    // Relative values are to be ignored, as the XDG base directories say.
-    if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else
-        config = homeFolder() / ".config";
+    // Without a home folder, the working folder stands in for it.
+    const auto config = XdgFolders::configHome().value_or(std::filesystem::current_path() / ".config");
     return config / "faciward" / "settings.json";
 }
 
