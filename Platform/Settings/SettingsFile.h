@@ -11,22 +11,15 @@
 #include <string_view>
 
 class QLockFile;
+struct stat;
 
 namespace faciward::platform {
 
 /// @brief The file behind a SettingsStore's application domain. Internal to the
 /// settings store; not thread-safe on its own (the store serialises its use).
 ///
-/// On disk: UTF-8 JSON, {"formatVersion":1,"values":{ name: value, … }}. A value
-/// keeps its exact PlistValue type: booleans, int64 integers, finite doubles
-/// (always with a fraction or exponent, "6.0"), text, arrays and objects are
-/// plain JSON; what JSON cannot carry is a one-member tagged object:
-///     {"$uint64":N}        an unsigned integer
-///     {"$double":"nan"}    "nan", "-nan", "inf", "-inf", or "nan:<16 hex digits>" for other NaN bits
-///     {"$data":"<Base64>"} bytes
-///     {"$date":<seconds since 2001, a double or a $double object>}
-///     {"$dict":{…}}        a dictionary that would otherwise look like a tag
-///                          (exactly one member whose name starts with "$")
+/// On disk: UTF-8 JSON, {"formatVersion":1,"values":{ name: value, … }}, each value
+/// in the tagged form of PlistJson.
 class SettingsFile
 {
 public:
@@ -113,6 +106,7 @@ private:
         std::int64_t modifiedNs = 0;
         bool operator==(const Stamp &) const = default;
     };
+    static Stamp stampOf(const struct stat &info);
     static Stamp stampOf(const std::filesystem::path &path);
 
     std::filesystem::path m_path;

@@ -1,14 +1,11 @@
 #include "SettingsStore.h"
 
+#include "Platform/Files/XdgFolders.h"
 #include "Platform/Settings/SettingsFile.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace faciward::platform {
 
@@ -22,15 +19,6 @@ void printLine(const std::string &line)
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-std::filesystem::path homeFolder()
-{
-    if (const char *home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return std::filesystem::current_path();
-}
-
 bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &b)
 {
     if (a == b)
@@ -38,27 +26,41 @@ bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &
     return a && b && a->isIdentical(*b);
 }
 
-} // namespace
-
-struct SettingsStore::ObserverEntry
+// Takes the lock file of @p file into @p fileLock, creating its folder first.
+bool lockFile(SettingsFile &file, std::optional<SettingsFile::Lock> &fileLock, std::string &problem)
 {
-    ObserverEntry(ObserverToken token, KeyValueObservingOptions options, Observer observer)
-        : token(token)
-        , options(options)
-        , observer(std::move(observer))
-    {
-    }
-    const ObserverToken token;
-    const KeyValueObservingOptions options;
-    const Observer observer;
-    std::atomic<bool> active{true};
+    if (!file.prepareDirectory(problem))
+        return false;
+    fileLock.emplace(file);
+    if (fileLock->acquired())
+        return true;
+    problem = fileLock->problem();
+    return false;
+}
 
-    void deliver(const KeyValueChange &change) const
-    {
-        if (active.load(std::memory_order_acquire) && observer)
-            observer(change);
-    }
-};
+// What the store holds instead of a file it could not read.
+enum class Fallback { defaults, memory };
+
+// Says in one line that @p file could not be read, when @p result says so.
+// @return true when it could not be read.
+bool reportUnreadable(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+{
+    using Status = SettingsFile::ReadResult::Status;
+    if (result.status != Status::setAside && result.status != Status::blocked)
+        return false;
+    const std::string instead =
+        fallback == Fallback::defaults ? "the settings start from their defaults" : "the settings in memory are kept";
+    std::string line = "faciward: the settings file " + file.path().string() + " could not be read (" + result.problem;
+    if (result.status == Status::setAside)
+        line += "); it was moved to " + result.setAsidePath.string() + " and " + instead;
+    else
+        line += ") nor moved aside (" + result.moveProblem + "); " + instead +
+                (fallback == Fallback::defaults ? " and the file is left untouched" : "");
+    printLine(line);
+    return true;
+}
+
+} // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path file)
     : m_file(std::make_unique<SettingsFile>(std::move(file)))
@@ -77,12 +79,8 @@ std::filesystem::path SettingsStore::standardFilePath()
 {
     if (const char *file = std::getenv("FACIWARD_SETTINGS_FILE"); file && *file)
         return std::filesystem::absolute(file);
-    std::filesystem::path config;
-    // Relative values are to be ignored, as the XDG base directories say.
-    if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else
-        config = homeFolder() / ".config";
+    // Without a home folder, the working folder stands in for it.
+    const auto config = XdgFolders::configHome().value_or(std::filesystem::current_path() / ".config");
     return config / "faciward" / "settings.json";
 }
 
@@ -105,15 +103,7 @@ void SettingsStore::loadLocked() const
     if (m_loaded.load(std::memory_order_relaxed))
         return;
     auto result = m_file->read();
-    using Status = SettingsFile::ReadResult::Status;
-    const std::string path = m_file->path().string();
-    if (result.status == Status::setAside)
-        printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                  "); it was moved to " + result.setAsidePath.string() + " and the settings start from their defaults");
-    else if (result.status == Status::blocked)
-        printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                  ") nor moved aside (" + result.moveProblem +
-                  "); the settings start from their defaults and the file is left untouched");
+    reportUnreadable(*m_file, result, Fallback::defaults);
     {
         std::unique_lock lock(m_dataMutex);
         m_values = std::move(result.values);
@@ -214,18 +204,9 @@ bool SettingsStore::refreshLocked(std::vector<Change> &changes)
     if (!m_file->changedOnDisk())
         return true;
     auto result = m_file->read();
-    using Status = SettingsFile::ReadResult::Status;
-    const std::string path = m_file->path().string();
-    if (result.status == Status::setAside || result.status == Status::blocked) {
-        // What is in memory is the last good state: keep it; the next write saves it anew.
-        if (result.status == Status::setAside)
-            printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                      "); it was moved to " + result.setAsidePath.string() + " and the settings in memory are kept");
-        else
-            printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                      ") nor moved aside (" + result.moveProblem + "); the settings in memory are kept");
+    // What is in memory is the last good state: keep it; the next write saves it anew.
+    if (reportUnreadable(*m_file, result, Fallback::memory))
         return false;
-    }
     std::unique_lock lock(m_dataMutex);
     auto &incoming = result.values;
     const auto fallback = [this](const std::string &key) -> ValuePtr {
@@ -276,87 +257,90 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Ann
                   "\"); this would deadlock");
         std::abort();
     }
-    // Prior records go out before the write, with no lock held: an observer may
-    // read or even write the store from there.
-    if (!observersOf(key, observingPrior).empty()) {
-        ensureLoaded();
-        ValuePtr current;
-        bool announces = true;
-        {
-            std::shared_lock data(m_dataMutex);
-            if (announce == Announce::ifStored && !m_values.contains(key))
-                announces = false;
-            current = effectiveLocked(key);
-        }
-        if (announces)
-            willChange(key, current);
-    }
+    announcePrior(key, announce);
     std::vector<Change> changes;
-    std::exception_ptr failure;
-    bool ok = false;
+    Outcome outcome;
     {
         std::lock_guard lock(m_commitMutex);
         loadLocked();
-        std::string problem;
         std::optional<SettingsFile::Lock> fileLock;
-        if (m_file->prepareDirectory(problem)) {
-            fileLock.emplace(*m_file);
-            if (!fileLock->acquired())
-                problem = fileLock->problem();
-        }
-        if (fileLock && fileLock->acquired()) {
+        if (lockFile(*m_file, fileLock, outcome.problem)) {
             refreshLocked(changes);
-            ValuePtr stored;
-            ValuePtr effective;
-            {
-                std::shared_lock data(m_dataMutex);
-                if (auto found = m_values.find(key); found != m_values.end())
-                    stored = found->second;
-                effective = effectiveLocked(key);
-            }
-            std::optional<ValuePtr> outcome;
-            try {
-                t_updating = this;
-                outcome = mutation(stored, effective);
-                t_updating = nullptr;
-            } catch (...) {
-                t_updating = nullptr;
-                failure = std::current_exception();
-            }
-            if (failure) {
-                ok = false;
-            } else if (!outcome) {
-                ok = true;
-            } else {
-                Values candidate = m_values;
-                if (*outcome)
-                    candidate.insert_or_assign(key, *outcome);
-                else
-                    candidate.erase(key);
-                ok = m_file->write(candidate, problem);
-                if (ok) {
-                    std::unique_lock data(m_dataMutex);
-                    m_values = std::move(candidate);
-                    changes.push_back({key, effective, effectiveLocked(key), true});
-                }
-            }
+            outcome = writeLocked(key, mutation, changes);
         }
-        if (!ok && !failure)
+        if (!outcome.ok && !outcome.failure)
             printLine("faciward: the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
-                      ": " + problem);
+                      ": " + outcome.problem);
     }
     notify(changes);
-    if (failure)
-        std::rethrow_exception(failure);
-    return ok;
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
+    return outcome.ok;
+}
+
+void SettingsStore::announcePrior(const std::string &key, Announce announce)
+{
+    // Prior records go out before the write, with no lock held: an observer may
+    // read or even write the store from there.
+    if (!m_observers.wantsPrior(key))
+        return;
+    ensureLoaded();
+    ValuePtr current;
+    {
+        std::shared_lock data(m_dataMutex);
+        if (announce == Announce::ifStored && !m_values.contains(key))
+            return;
+        current = effectiveLocked(key);
+    }
+    m_observers.willChange(key, current);
+}
+
+SettingsStore::Outcome SettingsStore::writeLocked(const std::string &key, const Mutation &mutation,
+                                                  std::vector<Change> &changes)
+{
+    ValuePtr stored;
+    ValuePtr effective;
+    {
+        std::shared_lock data(m_dataMutex);
+        if (auto found = m_values.find(key); found != m_values.end())
+            stored = found->second;
+        effective = effectiveLocked(key);
+    }
+    Outcome outcome;
+    std::optional<ValuePtr> wanted;
+    try {
+        t_updating = this;
+        wanted = mutation(stored, effective);
+        t_updating = nullptr;
+    } catch (...) {
+        t_updating = nullptr;
+        outcome.failure = std::current_exception();
+        return outcome;
+    }
+    if (!wanted) {
+        outcome.ok = true;
+        return outcome;
+    }
+    Values candidate = m_values;
+    if (*wanted)
+        candidate.insert_or_assign(key, *wanted);
+    else
+        candidate.erase(key);
+    outcome.ok = m_file->write(candidate, outcome.problem);
+    if (outcome.ok) {
+        std::unique_lock data(m_dataMutex);
+        m_values = std::move(candidate);
+        changes.push_back({key, effective, effectiveLocked(key), true});
+    }
+    return outcome;
 }
 
 void SettingsStore::notify(const std::vector<Change> &changes)
 {
     for (const auto &change : changes) {
         if (!change.announced)
-            willChange(change.key, change.oldValue);
-        didChange(change.key, change.oldValue, change.newValue);
+            m_observers.willChange(change.key, change.oldValue);
+        m_observers.didChange(change.key, change.oldValue, change.newValue);
     }
 }
 
@@ -366,90 +350,17 @@ SettingsStore::ObserverToken SettingsStore::addObserver(const std::string &key, 
     // Loaded now, so that what the file holds at registration is the state later
     // changes are reported against, including the first reload's.
     ensureLoaded();
-    std::shared_ptr<ObserverEntry> entry;
-    {
-        std::lock_guard lock(m_observerMutex);
-        entry = std::make_shared<ObserverEntry>(++m_lastToken, options, std::move(observer));
-        m_observers[key].push_back(entry);
-        m_observerKeys.emplace(entry->token, key);
-    }
-    // Registered first, so that no change made meanwhile goes unreported.
-    if (options & observingInitial) {
-        KeyValueChange change;
-        if (options & observingNew)
-            change.newValue = objectSnapshot(key);
-        entry->deliver(change);
-    }
-    return entry->token;
+    return m_observers.add(key, options, std::move(observer), [this, &key] { return objectSnapshot(key); });
 }
 
 bool SettingsStore::removeObserver(ObserverToken token)
 {
-    std::shared_ptr<ObserverEntry> removed;
-    {
-        std::lock_guard lock(m_observerMutex);
-        auto name = m_observerKeys.find(token);
-        if (name == m_observerKeys.end())
-            return false;
-        if (auto list = m_observers.find(name->second); list != m_observers.end()) {
-            auto &entries = list->second;
-            auto found = std::find_if(entries.begin(), entries.end(),
-                                      [token](const auto &entry) { return entry->token == token; });
-            if (found != entries.end()) {
-                removed = *found;
-                entries.erase(found);
-            }
-            if (entries.empty())
-                m_observers.erase(list);
-        }
-        m_observerKeys.erase(name);
-    }
-    if (removed)
-        removed->active.store(false, std::memory_order_release);
-    // The entry (and the function it holds) goes outside the lock: destroying a
-    // function may release objects whose destructors use the store.
-    return removed != nullptr;
+    return m_observers.remove(token);
 }
 
 std::size_t SettingsStore::observerCount(std::string_view key) const
 {
-    std::lock_guard lock(m_observerMutex);
-    auto found = m_observers.find(key);
-    return found == m_observers.end() ? 0 : found->second.size();
-}
-
-SettingsStore::ObserverList SettingsStore::observersOf(std::string_view key, KeyValueObservingOptions required) const
-{
-    ObserverList result;
-    std::lock_guard lock(m_observerMutex);
-    if (auto found = m_observers.find(key); found != m_observers.end())
-        for (const auto &entry : found->second)
-            if ((entry->options & required) == required)
-                result.push_back(entry);
-    return result;
-}
-
-void SettingsStore::willChange(const std::string &key, const ValuePtr &oldValue)
-{
-    for (const auto &entry : observersOf(key, observingPrior)) {
-        KeyValueChange change;
-        change.isPrior = true;
-        if (entry->options & observingOld)
-            change.oldValue = oldValue;
-        entry->deliver(change);
-    }
-}
-
-void SettingsStore::didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue)
-{
-    for (const auto &entry : observersOf(key, 0)) {
-        KeyValueChange change;
-        if (entry->options & observingOld)
-            change.oldValue = oldValue;
-        if (entry->options & observingNew)
-            change.newValue = newValue;
-        entry->deliver(change);
-    }
+    return m_observers.count(key);
 }
 
 } // namespace faciward::platform

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Platform/Settings/KeyValueChange.h"
+#include "Platform/Settings/KeyValueObserverRegistry.h"
 #include "Platform/Settings/PlistValue.h"
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -111,9 +113,9 @@ public:
     bool reload();
 
     /// @brief Receives the change records of one key.
-    using Observer = std::function<void(const KeyValueChange &)>;
+    using Observer = KeyValueObserverRegistry::Observer;
     /// @brief Names one registration of an observer; never 0.
-    using ObserverToken = std::uint64_t;
+    using ObserverToken = KeyValueObserverRegistry::Token;
 
     /// @brief Registers @p observer for the changes of @p key, as @p options ask
     /// (observingNew, observingOld, observingInitial, observingPrior). With
@@ -147,8 +149,6 @@ private:
         ValuePtr newValue;
         bool announced = false; // its prior record went out before it was made
     };
-    struct ObserverEntry;
-    using ObserverList = std::vector<std::shared_ptr<ObserverEntry>>;
     // How a write of one key announces itself to prior observers.
     enum class Announce { always, ifStored };
     // Given the stored and the effective value, the value to write (null removes),
@@ -158,20 +158,24 @@ private:
     void ensureLoaded() const;
     void loadLocked() const;
     bool refreshLocked(std::vector<Change> &changes);
+    // What a write came to: stored (or nothing to store), refused with a problem,
+    // or stopped by an exception of the mutation.
+    struct Outcome
+    {
+        bool ok = false;
+        std::string problem;
+        std::exception_ptr failure;
+    };
+
+    // A write of one key: prior records, then under the commit mutex the lock file
+    // (lockFile in the unit),
+    // the changes of other processes, the mutation and the file write, then the
+    // after records.
     bool commit(const std::string &key, const Mutation &mutation, Announce announce);
+    void announcePrior(const std::string &key, Announce announce);
+    Outcome writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
     ValuePtr effectiveLocked(std::string_view key) const;
     void notify(const std::vector<Change> &changes);
-
-    ObserverList observersOf(std::string_view key, KeyValueObservingOptions required) const;
-
-    /// @brief Called on the writing thread before a change of @p key is made or
-    /// reported, with no lock held: the prior records.
-    void willChange(const std::string &key, const ValuePtr &oldValue);
-
-    /// @brief Called on the writing thread after every committed change of the
-    /// effective value of @p key (own writes, registered defaults, and changes of
-    /// other processes taken in), with no lock held: the after records.
-    void didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue);
 
     mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
     std::unique_ptr<SettingsFile> m_file;
@@ -181,10 +185,7 @@ private:
     mutable Values m_values;
     Values m_defaults;
 
-    mutable std::mutex m_observerMutex; // guards the observer registry
-    std::map<std::string, ObserverList, std::less<>> m_observers;
-    std::map<ObserverToken, std::string> m_observerKeys;
-    ObserverToken m_lastToken = 0;
+    KeyValueObserverRegistry m_observers;
 };
 
 } // namespace faciward::platform

@@ -59,7 +59,7 @@ FileStorage::Error storageError(F &&f)
     try {
         f();
     } catch (const FileStorageError &e) {
-        EXPECT_EQ(std::string(e.what()), std::string(toString(e.error())));
+        EXPECT_EQ(std::string(e.what()), std::string(name(e.error())));
         return e.error();
     }
     ADD_FAILURE() << "no FileStorageError thrown";
@@ -114,9 +114,9 @@ TEST_F(FileStorageTest, loadReportsMissingFilesAndUndecodableContents)
     const DefaultStorageKey key("value");
     EXPECT_THROW(storage.load<int>(key), fs::filesystem_error);
     std::ofstream(storage.folderPath(key) / "value") << "{not json";
-    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
+    EXPECT_THROW(storage.load<int>(key), FileStorageError);
     storage.save(std::string("text"), key);
-    EXPECT_THROW(storage.load<int>(key), nlohmann::json::exception);
+    EXPECT_THROW(storage.load<int>(key), FileStorageError);
 }
 
 TEST_F(FileStorageTest, failedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
