@@ -70,7 +70,10 @@ struct Prefs
         const auto object = store.objectSnapshot(name);
         if (!object)
             return std::nullopt;
-        return toValue<V>(*object);
+        auto value = toValue<V>(*object);
+        if (!value)
+            store.reportUndecodable(name);
+        return value;
     }
 
     /// @brief Stores @p value under @p name; the empty optional removes the entry.

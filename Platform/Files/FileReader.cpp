@@ -20,7 +20,8 @@ namespace {
 
 FileReader::Contents FileReader::read(const std::filesystem::path &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never blocking: a FIFO or a device at the path is refused below, not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         fail(errno == ENOENT ? FileError::missing : FileError::readFailed, path, errno);
     Contents contents;

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -66,29 +68,86 @@ std::string utcStamp()
     return text;
 }
 
-// Moves @p path to a fresh "<name>.corrupt-<stamp>[-n]" beside it, never over an existing file.
-bool setAside(const std::filesystem::path &path, std::filesystem::path &target, std::string &problem)
+// Copies @p bytes to a fresh "<name>.corrupt-<stamp>[-n]" beside @p path, never over an existing file.
+bool copyTo(const std::filesystem::path &path, const std::string &bytes, std::filesystem::path &target,
+            std::string &problem)
 {
     const std::string base = path.string() + ".corrupt-" + utcStamp();
     for (int attempt = 1; attempt < 1000; ++attempt) {
         target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-            return true;
-        if (errno == EEXIST)
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno == EEXIST)
             continue;
-        if (errno == EINVAL || errno == ENOSYS) {
-            // The file system cannot refuse to replace: look first.
-            struct stat info;
-            if (::lstat(target.c_str(), &info) == 0)
-                continue;
-            if (::rename(path.c_str(), target.c_str()) == 0)
-                return true;
+        if (fd < 0) {
+            problem = errnoText(errno);
+            return false;
         }
-        problem = errnoText(errno);
-        return false;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                problem = errnoText(errno);
+                ::close(fd);
+                ::unlink(target.c_str());
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        ::fsync(fd);
+        ::close(fd);
+        return true;
     }
-    problem = "no free name to move it to";
+    problem = "no free name to copy it to";
     return false;
+}
+
+// The format version of a file's text when it is a newer one than this program writes.
+std::optional<std::int64_t> newerFormatVersion(std::string_view text)
+{
+    try {
+        const Json::Value document = Json::decode(text);
+        const auto version = document.is_object() ? document.find("formatVersion") : document.end();
+        if (version != document.end() && version->is_number_integer() && version->get<std::int64_t>() > formatVersion)
+            return version->get<std::int64_t>();
+    } catch (const JsonException &) {
+    }
+    return std::nullopt;
+}
+
+std::string octal(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// Why other users could have written what the file says, with how to fix it;
+// empty when only this user can. The file's mode is tightened when it is this
+// user's own, but what it holds now stays untrusted for this reading.
+std::string unsafeBecause(const std::filesystem::path &path, const struct stat &file)
+{
+    const uid_t me = ::geteuid();
+    if (file.st_uid != me)
+        return "it belongs to another user (uid " + std::to_string(file.st_uid) +
+               "); remove it, or make it yours with chown, then enrol again";
+    if (file.st_mode & (S_IWGRP | S_IWOTH)) {
+        const bool tightened = ::chmod(path.c_str(), 0600) == 0;
+        return "other users could write it (mode " + octal(file.st_mode) + ")" +
+               (tightened ? "; its mode is now 0600: enrol again to trust it" : "; run chmod 600 on it, then enrol again");
+    }
+    const auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    struct stat info{};
+    if (::stat(folder.c_str(), &info) != 0)
+        return {};
+    if (info.st_uid != me && info.st_uid != 0)
+        return "its folder " + folder.string() + " belongs to another user; keep the file in a folder of your own";
+    // A sticky folder (/tmp) lets nobody else replace the file.
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
+        return "other users can write its folder " + folder.string() + " (mode " + octal(info.st_mode) +
+               "); run chmod 700 on the folder, then enrol again";
+    return {};
 }
 
 } // namespace
@@ -120,39 +179,95 @@ bool SettingsFile::changedOnDisk() const
     return stampOf(m_path) != m_stamp;
 }
 
-SettingsFile::ReadResult SettingsFile::read()
+SettingsFile::ReadResult SettingsFile::leaveAlone(std::string problem)
 {
     ReadResult result;
-    std::string problem;
-    try {
-        const auto contents = FileReader::read(m_path);
-        result.values = parse(contents.bytes);
-        result.status = ReadResult::Status::loaded;
-        m_stamp = stampOf(contents.info);
-        m_blocked = false;
-        return result;
-    } catch (const FileException &e) {
-        if (e.error() == FileError::missing) {
-            m_stamp = Stamp{};
-            m_blocked = false;
-            return result;
-        }
-        problem = e.what();
-    } catch (const JsonException &e) {
-        problem = e.what();
-    }
-
+    result.status = ReadResult::Status::leftAlone;
     result.problem = problem;
-    if (setAside(m_path, result.setAsidePath, result.moveProblem)) {
-        result.status = ReadResult::Status::setAside;
-        m_blocked = false;
-    } else {
-        result.status = ReadResult::Status::blocked;
-        m_blocked = true;
-        m_blockedProblem = problem;
-    }
+    m_blocked = true;
+    m_blockedProblem = std::move(problem);
     m_stamp = stampOf(m_path);
     return result;
+}
+
+SettingsFile::ReadResult SettingsFile::read()
+{
+    FileReader::Contents contents;
+    try {
+        contents = FileReader::read(m_path);
+    } catch (const FileException &e) {
+        struct stat link{};
+        if (e.error() != FileError::missing)
+            return leaveAlone(e.what());
+        if (::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return leaveAlone("it is a symbolic link to a file that does not exist");
+        m_stamp = Stamp{};
+        m_blocked = false;
+        return {};
+    }
+    ReadResult result;
+    try {
+        result.values = parse(contents.bytes);
+    } catch (const JsonException &e) {
+        if (const auto version = newerFormatVersion(contents.bytes))
+            return leaveAlone("it has the format version " + std::to_string(*version) +
+                              ", newer than this program knows");
+        result.status = ReadResult::Status::corrupt;
+        result.problem = e.what();
+        m_stamp = stampOf(contents.info);
+        if (m_stamp != m_corruptStamp) {
+            m_corruptStamp = m_stamp;
+            m_corruptCopied = false;
+        }
+        // Replaced only once a copy of it is kept.
+        m_blocked = !m_corruptCopied;
+        m_blockedProblem = result.problem;
+        return result;
+    }
+    result.status = ReadResult::Status::loaded;
+    result.unsafe = unsafeBecause(m_path, contents.info);
+    m_stamp = stampOf(contents.info);
+    m_blocked = false;
+    return result;
+}
+
+SettingsFile::ReadResult SettingsFile::readSettled()
+{
+    using namespace std::chrono_literals;
+    constexpr auto limit = 1500ms, settled = 300ms;
+    auto result = read();
+    auto pause = 10ms, waited = 0ms, quiet = 0ms;
+    while (result.status == ReadResult::Status::corrupt && waited < limit && quiet < settled) {
+        std::this_thread::sleep_for(pause);
+        waited += pause;
+        if (stampOf(m_path) == m_stamp) {
+            quiet += pause;
+        } else {
+            quiet = 0ms;
+            result = read();
+        }
+        pause = std::min(pause * 2, 160ms);
+    }
+    return result;
+}
+
+std::optional<std::filesystem::path> SettingsFile::copyAside(std::string &problem)
+{
+    FileReader::Contents contents;
+    try {
+        contents = FileReader::read(m_path);
+    } catch (const FileException &e) {
+        problem = e.what();
+        return std::nullopt;
+    }
+    std::filesystem::path target;
+    if (!copyTo(m_path, contents.bytes, target, problem))
+        return std::nullopt;
+    if (stampOf(contents.info) == m_corruptStamp) {
+        m_corruptCopied = true;
+        m_blocked = false;
+    }
+    return target;
 }
 
 bool SettingsFile::prepareDirectory(std::string &problem)

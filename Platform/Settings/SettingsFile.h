@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,16 +34,18 @@ public:
     struct ReadResult
     {
         enum class Status {
-            missing,  ///< there is no file: no values
-            loaded,   ///< values read
-            setAside, ///< the file was corrupt or unreadable and now lies at setAsidePath
-            blocked,  ///< corrupt or unreadable, and it could not be moved: writes refuse to replace it
+            missing,   ///< there is no file: no values
+            loaded,    ///< values read
+            corrupt,   ///< the file does not parse; it is left where it is
+            leftAlone, ///< not a regular file, a dangling link, unreadable, or of a newer format:
+                       ///< left untouched, and writes refuse to replace it
         };
         Status status = Status::missing;
         Values values;
-        std::string problem; ///< why the file was not read (setAside, blocked)
-        std::filesystem::path setAsidePath;
-        std::string moveProblem; ///< why it could not be moved (blocked)
+        std::string problem; ///< why the file was not read (corrupt, leftAlone)
+        /// loaded: why other users could change the file, when they can (its
+        /// values may then have been written by someone else); empty when safe.
+        std::string unsafe;
     };
 
     explicit SettingsFile(std::filesystem::path path);
@@ -52,13 +55,28 @@ public:
 
     const std::filesystem::path &path() const { return m_path; }
 
-    /// @brief Reads the file. A corrupt or unreadable file is renamed to
-    /// "<name>.corrupt-<UTC time stamp>" (never over an existing file).
+    /// @brief Reads the file, once, without blocking and without changing it,
+    /// except that a file of this user's that others may write is made 0600.
     ReadResult read();
+
+    /// @brief As read(), but a file that does not parse is read again with a
+    /// short back-off while it keeps changing (another program writing it in
+    /// place), for at most about 1.5 s.
+    ReadResult readSettled();
+
+    /// @brief Copies a corrupt file to "<name>.corrupt-<UTC time stamp>" (never
+    /// over an existing file), once for each version of it; it stays where it
+    /// is, so that a program still writing it is not cut off. After the copy, a
+    /// write may replace it. Returns the copy, or nothing with @p problem.
+    std::optional<std::filesystem::path> copyAside(std::string &problem);
 
     /// @brief True when the file was replaced, changed or removed since it was last
     /// read or written through this object.
     bool changedOnDisk() const;
+
+    /// @brief True when the file last read does not parse and no copy of it is
+    /// kept yet: a write must copy it aside first.
+    bool awaitsCopy() const { return m_stamp.exists && m_stamp == m_corruptStamp && !m_corruptCopied; }
 
     /// @brief Creates the missing folders of the path with mode 0700.
     bool prepareDirectory(std::string &problem);
@@ -107,12 +125,17 @@ private:
         bool operator==(const Stamp &) const = default;
     };
     static Stamp stampOf(const struct stat &info);
+    // Marks the file as one writes must not replace, for @p problem.
+    ReadResult leaveAlone(std::string problem);
     static Stamp stampOf(const std::filesystem::path &path);
 
     std::filesystem::path m_path;
     Stamp m_stamp;
     bool m_blocked = false;
     std::string m_blockedProblem;
+    // The version of a corrupt file that was read last, and whether it was copied aside.
+    Stamp m_corruptStamp;
+    bool m_corruptCopied = false;
 };
 
 } // namespace faciward::platform

@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "Platform/Files/XdgFolders.h"
+#include "Platform/Runtime/Diagnostics.h"
 #include "Platform/Settings/SettingsFile.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ thread_local const SettingsStore *t_updating = nullptr;
 
 void printLine(const std::string &line)
 {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    Diagnostics::print(line);
 }
 
 bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &b)
@@ -41,23 +42,32 @@ bool lockFile(SettingsFile &file, std::optional<SettingsFile::Lock> &fileLock, s
 // What the store holds instead of a file it could not read.
 enum class Fallback { defaults, memory };
 
-// Says in one line that @p file could not be read, when @p result says so.
-// @return true when it could not be read.
-bool reportUnreadable(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+std::string insteadText(Fallback fallback)
 {
-    using Status = SettingsFile::ReadResult::Status;
-    if (result.status != Status::setAside && result.status != Status::blocked)
+    return fallback == Fallback::defaults ? "the settings start from their defaults" : "the settings in memory are kept";
+}
+
+// Says in one line that @p file is left alone, when @p result says so.
+// @return true when it was.
+bool reportLeftAlone(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+{
+    if (result.status != SettingsFile::ReadResult::Status::leftAlone)
         return false;
-    const std::string instead =
-        fallback == Fallback::defaults ? "the settings start from their defaults" : "the settings in memory are kept";
-    std::string line = "faciward: the settings file " + file.path().string() + " could not be read (" + result.problem;
-    if (result.status == Status::setAside)
-        line += "); it was moved to " + result.setAsidePath.string() + " and " + instead;
-    else
-        line += ") nor moved aside (" + result.moveProblem + "); " + instead +
-                (fallback == Fallback::defaults ? " and the file is left untouched" : "");
-    printLine(line);
+    printLine("the settings file " + file.path().string() + " is left untouched (" + result.problem + "); " +
+              insteadText(fallback) + " and are not saved to it");
     return true;
+}
+
+// A file that does not parse, once it has settled, is copied aside and left
+// in place; writes may replace it after that.
+void copyCorruptAside(SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+{
+    std::string problem;
+    const auto copy = file.copyAside(problem);
+    printLine("the settings file " + file.path().string() + " does not parse (" + result.problem + "); " +
+              (copy ? "a copy of it is at " + copy->string() + ", and "
+                    : "it could not be copied aside (" + problem + ") and is left untouched, and ") +
+              insteadText(fallback));
 }
 
 } // namespace
@@ -102,18 +112,73 @@ void SettingsStore::loadLocked() const
 {
     if (m_loaded.load(std::memory_order_relaxed))
         return;
-    auto result = m_file->read();
-    reportUnreadable(*m_file, result, Fallback::defaults);
+    auto result = m_file->readSettled();
+    if (result.status == SettingsFile::ReadResult::Status::corrupt)
+        copyCorruptAside(*m_file, result, Fallback::defaults);
+    reportLeftAlone(*m_file, result, Fallback::defaults);
     {
         std::unique_lock lock(m_dataMutex);
         m_values = std::move(result.values);
+        takeSafetyLocked(result.unsafe);
     }
     m_loaded.store(true, std::memory_order_release);
 }
 
+void SettingsStore::takeSafetyLocked(const std::string &unsafe) const
+{
+    m_unsafe = unsafe;
+    {
+        std::lock_guard report(m_reportMutex);
+        m_reportedUndecodable.clear();
+        m_reportPath = m_file->path().string();
+    }
+    if (unsafe.empty())
+        return;
+    std::string names;
+    for (const auto &key : m_safeFileKeys)
+        names += (names.empty() ? "\"" : ", \"") + key + "\"";
+    if (!names.empty())
+        printUnsafe(names);
+}
+
+void SettingsStore::printUnsafe(const std::string &names) const
+{
+    printLine("the settings file " + m_file->path().string() + " is not safe, so " + names +
+              " is not taken from it: " + m_unsafe);
+}
+
+void SettingsStore::requireSafeFile(const std::string &key)
+{
+    ensureLoaded();
+    std::lock_guard commit(m_commitMutex);
+    std::unique_lock lock(m_dataMutex);
+    if (!m_safeFileKeys.insert(key).second || m_unsafe.empty())
+        return;
+    printUnsafe("\"" + key + "\"");
+}
+
+void SettingsStore::reportUndecodable(std::string_view key) const
+{
+    std::string path;
+    {
+        std::lock_guard lock(m_reportMutex);
+        if (!m_reportedUndecodable.emplace(key).second)
+            return;
+        path = m_reportPath;
+    }
+    printLine("the setting \"" + std::string(key) + "\" in " + path +
+              " does not hold a value of its type; its default is used");
+}
+
+bool SettingsStore::hiddenLocked(std::string_view key) const
+{
+    // Kept, and written back as it was, but not believed: whoever wrote it.
+    return !m_unsafe.empty() && m_safeFileKeys.contains(key);
+}
+
 SettingsStore::ValuePtr SettingsStore::effectiveLocked(std::string_view key) const
 {
-    if (auto found = m_values.find(key); found != m_values.end())
+    if (auto found = m_values.find(key); found != m_values.end() && !hiddenLocked(key))
         return found->second;
     if (auto found = m_defaults.find(key); found != m_defaults.end())
         return found->second;
@@ -142,7 +207,8 @@ PlistDictionary SettingsStore::dictionaryRepresentation() const
     for (const auto &[key, value] : m_defaults)
         result.insert_or_assign(key, *value);
     for (const auto &[key, value] : m_values)
-        result.insert_or_assign(key, *value);
+        if (!hiddenLocked(key))
+            result.insert_or_assign(key, *value);
     return result;
 }
 
@@ -199,14 +265,29 @@ void SettingsStore::registerDefaults(const PlistDictionary &defaults)
     notify(changes);
 }
 
-bool SettingsStore::refreshLocked(std::vector<Change> &changes)
+bool SettingsStore::refreshLocked(std::vector<Change> &changes, Refresh refresh, bool report)
 {
-    if (!m_file->changedOnDisk())
+    if (!m_file->changedOnDisk() && !(refresh == Refresh::beforeWrite && m_file->awaitsCopy()))
         return true;
-    auto result = m_file->read();
-    // What is in memory is the last good state: keep it; the next write saves it anew.
-    if (reportUnreadable(*m_file, result, Fallback::memory))
+    using Status = SettingsFile::ReadResult::Status;
+    // Before a write, a file another program is writing in place is given time
+    // to settle, so that the write takes in what it wrote rather than replace it.
+    auto result = refresh == Refresh::beforeWrite ? m_file->readSettled() : m_file->read();
+    // What is in memory is the last good state: keep it. A reload leaves the
+    // file where it is, for a later reload to read once it settles.
+    if (result.status == Status::corrupt) {
+        if (refresh == Refresh::beforeWrite)
+            copyCorruptAside(*m_file, result, Fallback::memory);
+        else if (report)
+            printLine("the settings file " + m_file->path().string() + " does not parse (" + result.problem +
+                      "); the settings in memory are kept");
         return false;
+    }
+    if (result.status == Status::leftAlone) {
+        if (report)
+            reportLeftAlone(*m_file, result, Fallback::memory);
+        return false;
+    }
     std::unique_lock lock(m_dataMutex);
     auto &incoming = result.values;
     const auto fallback = [this](const std::string &key) -> ValuePtr {
@@ -223,10 +304,11 @@ bool SettingsStore::refreshLocked(std::vector<Change> &changes)
         if (!m_values.contains(key) && !identical(fallback(key), value))
             changes.push_back({key, fallback(key), value});
     m_values = std::move(incoming);
+    takeSafetyLocked(result.unsafe);
     return true;
 }
 
-bool SettingsStore::reload()
+bool SettingsStore::reload(bool reportProblems)
 {
     std::vector<Change> changes;
     bool ok = true;
@@ -235,7 +317,7 @@ bool SettingsStore::reload()
         if (!m_loaded.load(std::memory_order_relaxed))
             loadLocked();
         else
-            ok = refreshLocked(changes);
+            ok = refreshLocked(changes, Refresh::reload, reportProblems);
     }
     notify(changes);
     return ok;
@@ -253,7 +335,7 @@ void SettingsStore::relocate(const std::filesystem::path &file)
 bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Announce announce)
 {
     if (t_updating == this) {
-        printLine("faciward: a settings update function wrote to the store it updates (key \"" + key +
+        printLine("a settings update function wrote to the store it updates (key \"" + key +
                   "\"); this would deadlock");
         std::abort();
     }
@@ -265,11 +347,11 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Ann
         loadLocked();
         std::optional<SettingsFile::Lock> fileLock;
         if (lockFile(*m_file, fileLock, outcome.problem)) {
-            refreshLocked(changes);
+            refreshLocked(changes, Refresh::beforeWrite, true);
             outcome = writeLocked(key, mutation, changes);
         }
         if (!outcome.ok && !outcome.failure)
-            printLine("faciward: the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
+            printLine("the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
                       ": " + outcome.problem);
     }
     notify(changes);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -35,9 +36,13 @@ class SettingsFile;
 /// the meantime are merged in first, key by key. A change that cannot be
 /// persisted is not applied at all, and the call returns false.
 ///
-/// A file that cannot be read or parsed is moved aside to
-/// "<name>.corrupt-<UTC time stamp>" and the store starts from its defaults,
-/// saying so in one line on standard error; it is never overwritten.
+/// A file that does not parse when the store first reads it (after giving a
+/// program that writes it in place a moment to finish) is copied to
+/// "<name>.corrupt-<UTC time stamp>" and left where it is; the store starts from
+/// its defaults, saying so in one line on standard error. A file that cannot be
+/// read (not a regular file, a dangling link, no permission) or is of a newer
+/// format is left untouched: the store runs on its defaults and never writes
+/// over it.
 ///
 /// Safe to use from any thread. Reads take a shared lock for a moment; writes
 /// are serialised, and update() runs a read-modify-write of one key atomically.
@@ -108,9 +113,21 @@ public:
 
     /// @brief Takes in what other processes wrote to the file since this store last
     /// read or wrote it.
-    /// @return false when the file could not be read (it is then set aside, and the
-    /// values in memory are kept).
-    bool reload();
+    /// @return false when the file could not be read: it does not parse (another
+    /// program may be writing it) or is left alone. The values in memory are then
+    /// kept and the file is neither moved nor copied; call again a little later.
+    /// With @p reportProblems, the reason is one line on standard error.
+    bool reload(bool reportProblems = true);
+
+    /// @brief Takes @p key only from a file that no other user can have written:
+    /// from a file or folder that others may write, or that belongs to someone
+    /// else, the key reads as its default (and is not written back), and one line
+    /// says how to fix it. A file of this user's own that others may write is made 0600.
+    void requireSafeFile(const std::string &key);
+
+    /// @brief Says in one line, once per key and load of the file, that the
+    /// stored value of @p key does not decode to its type. For typed readers.
+    void reportUndecodable(std::string_view key) const;
 
     /// @brief Receives the change records of one key.
     using Observer = KeyValueObserverRegistry::Observer;
@@ -157,7 +174,13 @@ private:
 
     void ensureLoaded() const;
     void loadLocked() const;
-    bool refreshLocked(std::vector<Change> &changes);
+    // Whether a refresh is a reload (no waiting, the file left where it is) or precedes a write.
+    enum class Refresh { reload, beforeWrite };
+    bool refreshLocked(std::vector<Change> &changes, Refresh refresh, bool report);
+    // Takes the safety of the file just read; drops the keys that need a safe file when it is not.
+    void takeSafetyLocked(const std::string &unsafe) const;
+    void printUnsafe(const std::string &names) const;
+    bool hiddenLocked(std::string_view key) const;
     // What a write came to: stored (or nothing to store), refused with a problem,
     // or stopped by an exception of the mutation.
     struct Outcome
@@ -186,6 +209,14 @@ private:
     Values m_defaults;
 
     KeyValueObserverRegistry m_observers;
+
+    // Guarded by m_dataMutex.
+    std::set<std::string, std::less<>> m_safeFileKeys;
+    mutable std::string m_unsafe; // why the file last read is not safe; empty when it is
+
+    mutable std::mutex m_reportMutex; // guards the two below
+    mutable std::set<std::string, std::less<>> m_reportedUndecodable;
+    mutable std::string m_reportPath;
 };
 
 } // namespace faciward::platform

@@ -79,6 +79,7 @@ TEST_F(KeyTest, getOnAnotherStoreReadsThatStore)
 
 TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
 {
+    faciward::testing::ExpectStderr undecodable("^faciward: the setting \".*\" in .* does not hold a value of its type; its default is used$");
     const Key<std::int64_t> key("n", 6, store);
     ASSERT_TRUE(store->setObject("n", PlistValue(PlistArray{PlistValue(1)})));
     EXPECT_EQ(Prefs::get(key), 6);

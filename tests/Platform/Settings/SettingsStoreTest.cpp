@@ -119,56 +119,34 @@ TEST_F(SettingsStoreTest, keepsTheFolderAndTheFileToTheOwner)
     EXPECT_EQ(modeOf(file), 0600u);
 }
 
-TEST_F(SettingsStoreTest, aCorruptFileIsSetAsideNeverOverwrittenAndTheStoreStartsFromDefaults)
+TEST_F(SettingsStoreTest, aCorruptFileIsCopiedAsideLeftInPlaceAndTheStoreStartsFromDefaults)
 {
     const std::string garbage = "{\"formatVersion\":1,\"values\":{\"embeddings\":[[0.1,";
     writeText(file, garbage);
-    ExpectStderr expected("^faciward: the settings file .*settings\\.json could not be read \\(.*\\); it was moved "
-                          "to .*settings\\.json\\.corrupt-[0-9]{8}T[0-9]{6}Z and the settings start from their defaults$");
+    ExpectStderr expected("^faciward: the settings file .*settings\\.json does not parse \\(.*\\); a copy of it is at "
+                          ".*settings\\.json\\.corrupt-[0-9]{8}T[0-9]{6}Z(-[0-9]+)?, and the settings start from their defaults$");
     auto store = open();
     store->registerDefaults({{"k", PlistValue(1)}});
     EXPECT_EQ(store->object("k"), PlistValue(1));
     EXPECT_FALSE(store->object("embeddings"));
     EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(readText(file), garbage) << "a writer still at work is not cut off";
 
     const auto names = entriesOf(file.parent_path());
-    ASSERT_EQ(names.size(), 1u);
-    const auto setAside = file.parent_path() / names[0];
-    EXPECT_EQ(readText(setAside), garbage);
+    ASSERT_EQ(names.size(), 2u);
+    const auto copy = file.parent_path() / names[1]; // after "settings.json"
+    EXPECT_EQ(readText(copy), garbage);
 
     ASSERT_TRUE(store->setObject("k", PlistValue(2)));
-    EXPECT_EQ(readText(setAside), garbage) << "the set-aside file must stay as it was";
+    EXPECT_EQ(readText(copy), garbage) << "the copy must stay as it was";
     EXPECT_EQ(open()->object("k"), PlistValue(2));
     EXPECT_EQ(expected.matched(), 1) << "one line, once";
-}
 
-TEST_F(SettingsStoreTest, setAsideNamesNeverCollide)
-{
-    ExpectStderr expected("could not be read");
-    for (int i = 0; i < 3; ++i) {
-        writeText(file, "not json " + std::to_string(i));
-        EXPECT_FALSE(open()->object("k"));
-    }
-    EXPECT_EQ(expected.matched(), 3);
-    const auto names = entriesOf(file.parent_path());
-    ASSERT_EQ(names.size(), 3u);
-    std::set<std::string> contents;
-    for (const auto &name : names)
-        contents.insert(readText(file.parent_path() / name));
-    EXPECT_EQ(contents, (std::set<std::string>{"not json 0", "not json 1", "not json 2"}));
-}
-
-TEST_F(SettingsStoreTest, anUnreadableFileIsSetAsideToo)
-{
-    std::filesystem::create_directories(file);
-    writeText(file / "inside", "x");
-    ExpectStderr expected("could not be read \\(it is not a regular file\\); it was moved to");
-    auto store = open();
-    EXPECT_FALSE(store->object("k"));
-    EXPECT_EQ(expected.matched(), 1);
-    EXPECT_TRUE(store->setObject("k", PlistValue(1)));
-    EXPECT_TRUE(std::filesystem::is_regular_file(file));
-    EXPECT_EQ(entriesOf(file.parent_path()).size(), 2u);
+    // Copies never take each other's names.
+    writeText(file, "not json");
+    EXPECT_FALSE(open()->object("k"));
+    EXPECT_EQ(expected.matched(), 2);
+    EXPECT_EQ(entriesOf(file.parent_path()).size(), 3u);
 }
 
 TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
@@ -287,12 +265,15 @@ TEST_F(SettingsStoreTest, reloadTakesInARemovedFileAndKeepsMemoryWhenTheFileTurn
     ASSERT_TRUE(store->setObject("k", PlistValue(1)));
     writeText(file, "garbage");
     {
-        ExpectStderr expected("could not be read .* and the settings in memory are kept$");
+        ExpectStderr expected("does not parse .*the settings in memory are kept$");
         EXPECT_FALSE(store->reload());
         EXPECT_EQ(expected.matched(), 1);
+        EXPECT_EQ(readText(file), "garbage") << "a reload neither moves nor copies";
+        EXPECT_EQ(store->object("k"), PlistValue(1));
+        // A write copies the settled file aside first, then replaces it.
+        ASSERT_TRUE(store->setObject("j", PlistValue(2)));
+        EXPECT_EQ(expected.matched(), 2);
     }
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-    ASSERT_TRUE(store->setObject("j", PlistValue(2)));
     EXPECT_EQ(open()->dictionaryRepresentation(), (PlistDictionary{{"j", PlistValue(2)}, {"k", PlistValue(1)}}));
 
     std::filesystem::remove(file);
