@@ -3,14 +3,11 @@
 #include "Platform/Vision/PictureDecoder.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 #include "tests/support/CaptureSamples.h"
-#include "tests/support/Guards.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
-
-#include <sys/stat.h>
 
 namespace ft = faciward::testing;
 using faciward::platform::PictureDecoder;
@@ -77,15 +74,4 @@ TEST(PictureDecoder, hostilePicturesAreRefusedWithTheirReason)
             EXPECT_LE(cv::norm(decoded.image, reference, cv::NORM_INF), 2.0) << c.name;
         }
     }
-}
-
-TEST(PictureDecoder, onlyRegularFilesAreReadAndNothingBlocks)
-{
-    ft::TempDir dir;
-    const auto fifo = dir / "fifo.jpg";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(PictureDecoder::load(fifo).error, "not a file"); // would block for a writer if opened plainly
-    EXPECT_EQ(PictureDecoder::load(dir.path()).error, "not a file");
-    EXPECT_EQ(PictureDecoder::load(dir / "missing.png").error, "no such file");
-    EXPECT_FALSE(PictureDecoder::looksLikePicture(fifo));
 }
