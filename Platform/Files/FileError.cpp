@@ -21,6 +21,14 @@ std::string_view name(FileError error)
         return "interrupted";
     case FileError::replaceFailed:
         return "replaceFailed";
+    case FileError::folderNotCreated:
+        return "folderNotCreated";
+    case FileError::notMovedAside:
+        return "notMovedAside";
+    case FileError::leftUntouched:
+        return "leftUntouched";
+    case FileError::lockNotTaken:
+        return "lockNotTaken";
     }
     return "unknown";
 }

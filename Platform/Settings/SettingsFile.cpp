@@ -56,6 +56,11 @@ std::string errnoText(int error)
     return std::strerror(error);
 }
 
+[[noreturn]] void fail(FileError error, const std::filesystem::path &path, const std::string &problem)
+{
+    throw FileException(error, path, 0, problem);
+}
+
 std::string utcStamp()
 {
     const std::time_t now = std::time(nullptr);
@@ -66,14 +71,16 @@ std::string utcStamp()
     return text;
 }
 
-// Moves @p path to a fresh "<name>.corrupt-<stamp>[-n]" beside it, never over an existing file.
-bool setAside(const std::filesystem::path &path, std::filesystem::path &target, std::string &problem)
+// Moves @p path to a fresh "<name>.corrupt-<stamp>[-n]" beside it, never over an
+// existing file, and returns where it went.
+// @throws FileException (notMovedAside) when it could not be moved.
+std::filesystem::path setAside(const std::filesystem::path &path)
 {
     const std::string base = path.string() + ".corrupt-" + utcStamp();
     for (int attempt = 1; attempt < 1000; ++attempt) {
-        target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        std::filesystem::path target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-            return true;
+            return target;
         if (errno == EEXIST)
             continue;
         if (errno == EINVAL || errno == ENOSYS) {
@@ -82,13 +89,11 @@ bool setAside(const std::filesystem::path &path, std::filesystem::path &target, 
             if (::lstat(target.c_str(), &info) == 0)
                 continue;
             if (::rename(path.c_str(), target.c_str()) == 0)
-                return true;
+                return target;
         }
-        problem = errnoText(errno);
-        return false;
+        fail(FileError::notMovedAside, path, errnoText(errno));
     }
-    problem = "no free name to move it to";
-    return false;
+    fail(FileError::notMovedAside, path, "no free name to move it to");
 }
 
 } // namespace
@@ -143,10 +148,12 @@ SettingsFile::ReadResult SettingsFile::read()
     }
 
     result.problem = problem;
-    if (setAside(m_path, result.setAsidePath, result.moveProblem)) {
+    try {
+        result.setAsidePath = setAside(m_path);
         result.status = ReadResult::Status::setAside;
         m_blocked = false;
-    } else {
+    } catch (const FileException &e) {
+        result.moveProblem = e.what();
         result.status = ReadResult::Status::blocked;
         m_blocked = true;
         m_blockedProblem = problem;
@@ -155,70 +162,47 @@ SettingsFile::ReadResult SettingsFile::read()
     return result;
 }
 
-bool SettingsFile::prepareDirectory(std::string &problem)
+void SettingsFile::prepareDirectory() const
 {
-    const auto folder = m_path.parent_path();
-    if (folder.empty())
-        return true;
     std::filesystem::path partial;
-    for (const auto &component : folder) {
+    for (const auto &component : m_path.parent_path()) {
         partial /= component;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            problem = "cannot create the folder " + partial.string() + ": " + errnoText(errno);
-            return false;
-        }
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            fail(FileError::folderNotCreated, partial,
+                 "cannot create the folder " + partial.string() + ": " + errnoText(errno));
     }
-    return true;
 }
 
-bool SettingsFile::write(const Values &values, std::string &problem)
+void SettingsFile::write(const Values &values)
 {
-    if (m_blocked) {
-        problem = "the file could not be read (" + m_blockedProblem + ") and is left untouched";
-        return false;
-    }
-    std::string text;
-    try {
-        text = serialize(values);
-    } catch (const JsonException &e) {
-        problem = e.what();
-        return false;
-    }
-    if (!prepareDirectory(problem))
-        return false;
-
-    try {
-        AtomicFile::write(m_path, text, [] { return interrupted(WriteStep::temporaryWritten); });
-    } catch (const FileException &e) {
-        problem = e.what();
-        return false;
-    }
+    if (m_blocked)
+        fail(FileError::leftUntouched, m_path,
+             "the file could not be read (" + m_blockedProblem + ") and is left untouched");
+    const std::string text = serialize(values);
+    prepareDirectory();
+    AtomicFile::write(m_path, text, [] { return interrupted(WriteStep::temporaryWritten); });
     m_stamp = stampOf(m_path);
-    return true;
 }
 
 SettingsFile::Lock::Lock(const SettingsFile &file, std::chrono::milliseconds timeout)
     : m_lock(std::make_unique<QLockFile>(qtPath(file.path().string() + ".lock")))
 {
-    m_acquired = m_lock->tryLock(static_cast<int>(timeout.count()));
-    if (!m_acquired) {
-        switch (m_lock->error()) {
-        case QLockFile::LockFailedError:
-            m_problem = "another process holds the lock file " + file.path().string() + ".lock";
-            break;
-        case QLockFile::PermissionError:
-            m_problem = "no permission to create the lock file " + file.path().string() + ".lock";
-            break;
-        default:
-            m_problem = "cannot create the lock file " + file.path().string() + ".lock";
-        }
+    if (m_lock->tryLock(static_cast<int>(timeout.count())))
+        return;
+    const std::string lockPath = file.path().string() + ".lock";
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        fail(FileError::lockNotTaken, lockPath, "another process holds the lock file " + lockPath);
+    case QLockFile::PermissionError:
+        fail(FileError::lockNotTaken, lockPath, "no permission to create the lock file " + lockPath);
+    default:
+        fail(FileError::lockNotTaken, lockPath, "cannot create the lock file " + lockPath);
     }
 }
 
 SettingsFile::Lock::~Lock()
 {
-    if (m_acquired)
-        m_lock->unlock();
+    m_lock->unlock();
 }
 
 std::string SettingsFile::serialize(const Values &values)

@@ -61,29 +61,28 @@ public:
     bool changedOnDisk() const;
 
     /// @brief Creates the missing folders of the path with mode 0700.
-    bool prepareDirectory(std::string &problem);
+    /// @throws FileException (folderNotCreated).
+    void prepareDirectory() const;
 
-    /// @brief Replaces the file with @p values atomically (a temporary file in the
-    /// same folder, synced, then renamed over it; mode 0600). On failure the old
-    /// file is left as it was and @p problem says why.
-    bool write(const Values &values, std::string &problem);
+    /// @brief Replaces the file with @p values atomically (AtomicFile). On failure
+    /// the old file is left as it was.
+    /// @throws FileException (leftUntouched for a file that could not be read, or
+    /// the failed step) or JsonException (invalidValue); what() says why.
+    void write(const Values &values);
 
     /// @brief Holds the lock file "<name>.lock" that serialises writers across
-    /// processes, for at most @p timeout waiting.
+    /// processes, waiting for it at most @p timeout.
     class Lock
     {
     public:
+        /// @throws FileException (lockNotTaken) when it could not be taken.
         explicit Lock(const SettingsFile &file, std::chrono::milliseconds timeout = std::chrono::seconds(10));
         ~Lock();
         Lock(const Lock &) = delete;
         Lock &operator=(const Lock &) = delete;
-        bool acquired() const { return m_acquired; }
-        const std::string &problem() const { return m_problem; }
 
     private:
         std::unique_ptr<QLockFile> m_lock;
-        bool m_acquired = false;
-        std::string m_problem;
     };
 
     /// @brief The text written for @p values.

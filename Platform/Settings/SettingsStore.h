@@ -158,22 +158,14 @@ private:
     void ensureLoaded() const;
     void loadLocked() const;
     bool refreshLocked(std::vector<Change> &changes);
-    // What a write came to: stored (or nothing to store), refused with a problem,
-    // or stopped by an exception of the mutation.
-    struct Outcome
-    {
-        bool ok = false;
-        std::string problem;
-        std::exception_ptr failure;
-    };
-
-    // A write of one key: prior records, then under the commit mutex the lock file
-    // (lockFile in the unit),
+    // A write of one key: prior records, then under the commit mutex the lock file,
     // the changes of other processes, the mutation and the file write, then the
     // after records.
     bool commit(const std::string &key, const Mutation &mutation, Announce announce);
     void announcePrior(const std::string &key, Announce announce);
-    Outcome writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
+    // Runs the mutation and writes its result. Returns the mutation's exception;
+    // throws the file's failures.
+    std::exception_ptr writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
     ValuePtr effectiveLocked(std::string_view key) const;
     void notify(const std::vector<Change> &changes);
 
