@@ -9,6 +9,7 @@
 #include "Faciward/Shell/ReportingRecognizer.h"
 #include "Faciward/Shell/ServiceFactory.h"
 #include "Platform/Idle/IdleTimeSource.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/PassthroughSubject.h"
 #include "Platform/Runtime/SerialQueue.h"
 #include "Platform/ScreenLock/ScreenLockSignals.h"
@@ -68,8 +69,8 @@ private:
     presence::RecognizerManager m_recognizerManager;
     ReportingRecognizer m_recognizer;
     const std::shared_ptr<presence::ImageStoreService> m_pictureStore;
-    // Lines posted from the recognition thread check this before they are sent.
-    const std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Lines from the recognition thread are sent on the main loop while this lives.
+    reactive::OwnedPost m_post{m_main};
     // Destroyed after the manager and before everything its queued work uses.
     runtime::SerialQueue m_recognitionQueue;
     std::unique_ptr<presence::LockingManager> m_manager;

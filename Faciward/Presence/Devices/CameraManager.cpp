@@ -36,11 +36,7 @@ bool CameraManager::isRunning() const
 
 void CameraManager::setError(const CameraException &error)
 {
-    std::weak_ptr<int> alive = m_alive;
-    m_main.post([this, alive, error] {
-        if (!alive.expired())
-            m_error.send(error);
-    });
+    m_post([this, error] { m_error.send(error); });
 }
 
 CameraManager::Status CameraManager::status() const

@@ -5,6 +5,7 @@
 #include "CameraStatus.h"
 #include "Platform/Capture/CaptureBackend.h"
 #include "Platform/Reactive/CurrentValueSubject.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/Scheduler.h"
 
 #include <opencv2/core/mat.hpp>
@@ -58,7 +59,8 @@ private:
     reactive::CurrentValueSubject<std::optional<CameraException>> m_error{std::nullopt};
     reactive::CurrentValueSubject<bool> m_isConfiguredSubject{false};
     CameraSetup m_setup;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Errors arrive on capture threads and are sent on the main loop while this lives.
+    reactive::OwnedPost m_post{m_main};
 };
 
 } // namespace faciward::presence

@@ -26,10 +26,7 @@ CameraSetup::~CameraSetup() = default;
 
 void CameraSetup::configure()
 {
-    std::weak_ptr<int> alive = m_alive;
-    m_main.post([this, alive] {
-        if (alive.expired())
-            return;
+    m_post([this] {
         checkPermissions();
         const bool result = configureCaptureSession();
         if (m_configured)

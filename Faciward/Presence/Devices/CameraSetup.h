@@ -3,6 +3,7 @@
 #include "CameraException.h"
 #include "CameraStatus.h"
 #include "Platform/Capture/CaptureBackend.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/Scheduler.h"
 
 #include <opencv2/core/mat.hpp>
@@ -81,7 +82,7 @@ private:
     std::atomic<CameraStatus> m_status{CameraStatus::unconfigured};
     std::optional<platform::CaptureDevice> m_selected;
     std::optional<CameraException> m_lastReported;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    reactive::OwnedPost m_post{m_main};
     reactive::AnyCancellable m_frames;
     reactive::AnyCancellable m_failures;
 };

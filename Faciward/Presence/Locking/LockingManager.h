@@ -4,6 +4,7 @@
 #include "Faciward/Settings/DisableTime.h"
 #include "Platform/Reactive/AnyCancellable.h"
 #include "Platform/Reactive/CurrentValueSubject.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/PassthroughSubject.h"
 #include "Platform/Reactive/Scheduler.h"
 #include "Platform/Vision/Image.h"
@@ -142,8 +143,8 @@ private:
 
     Phase m_phase = Phase::watching;
     std::uint64_t m_generation = 0;
-    // Verdicts posted by the recognition queue check this before touching the manager.
-    std::shared_ptr<LockingManager *> m_self;
+    // Verdicts of the recognition queue reach the manager on the main loop while it lives.
+    reactive::OwnedPost m_post{m_main};
 };
 
 /// @brief The status as the runner prints it: "idle", "processing", "disabled",
