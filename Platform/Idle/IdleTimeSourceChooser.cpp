@@ -19,20 +19,20 @@ bool isSet(const char *variable)
 
 } // namespace
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates)
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates)
 {
     std::string tried;
     for (const auto &candidate : candidates) {
         std::unique_ptr<IdleTimeSource> source = candidate.make ? candidate.make() : nullptr;
         if (source && source->isAvailable()) {
             std::fprintf(stderr, "idle time: using %s\n", source->name().c_str());
-            return source;
+            return {std::move(source), true};
         }
         tried += (tried.empty() ? "" : "; ") + candidate.description;
     }
     std::fprintf(stderr, "idle time: unknown, no source answers (%s)\n",
                  tried.empty() ? "no source to try" : tried.c_str());
-    return std::make_unique<NullIdleTimeSource>();
+    return {std::make_unique<NullIdleTimeSource>(), false};
 }
 
 std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandidates()
@@ -50,7 +50,7 @@ std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandi
     return candidates;
 }
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::system()
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::system()
 {
     return choose(systemCandidates());
 }

@@ -27,9 +27,17 @@ public:
         std::function<std::unique_ptr<IdleTimeSource>()> make;
     };
 
+    /// @brief The chosen source, and whether a candidate answered.
+    struct Choice
+    {
+        std::unique_ptr<IdleTimeSource> source;
+        /// False when no candidate answered and source is the null source.
+        bool found = false;
+    };
+
     /// @brief The first available source of @p candidates, in their order, or
     /// the null source.
-    static std::unique_ptr<IdleTimeSource> choose(const std::vector<Candidate> &candidates);
+    static Choice choose(const std::vector<Candidate> &candidates);
 
     /// @brief The candidates of this session, in order: X11 MIT-SCREEN-SAVER
     /// when a display is set, then the session's D-Bus idle monitor. In a Wayland
@@ -38,7 +46,7 @@ public:
     static std::vector<Candidate> systemCandidates();
 
     /// @brief `choose(systemCandidates())`.
-    static std::unique_ptr<IdleTimeSource> system();
+    static Choice system();
 };
 
 } // namespace faciward::platform
