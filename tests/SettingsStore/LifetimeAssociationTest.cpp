@@ -1,5 +1,5 @@
-#include "SettingsStore/LifetimeTrackerList.h"
 #include "SettingsStore/LifetimeAssociation.h"
+#include "SettingsStore/LifetimeTrackerList.h"
 #include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>

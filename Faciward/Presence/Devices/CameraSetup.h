@@ -74,11 +74,18 @@ public:
 private:
     void report(const CameraException &error);
     std::optional<platform::CaptureDevice> choose(const std::vector<platform::CaptureDevice> &devices) const;
+    // Chooses the device and selects it on the back-end; reports
+    // cameraUnavailable and leaves the status failed when there is none.
+    bool selectAvailable();
 
     reactive::Scheduler &m_main;
     platform::CaptureBackend &m_backend;
     Report m_report;
     Configured m_configured;
+    // The one member that may be read off the main thread: status() is the
+    // managers' public status, which any thread may ask for. Every write, and
+    // every other member, stays on the main thread, which orders them without a
+    // lock.
     std::atomic<CameraStatus> m_status{CameraStatus::unconfigured};
     std::optional<platform::CaptureDevice> m_selected;
     std::optional<CameraException> m_lastReported;
