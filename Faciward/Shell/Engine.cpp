@@ -2,7 +2,7 @@
 
 namespace faciward::shell {
 
-Engine::Engine(reactive::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
+Engine::Engine(platform::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
                platform::ScreenLockSignals &screenLockSignals, ServiceFactory &services)
     : m_main(main)
     , m_sharedCapture(capture)

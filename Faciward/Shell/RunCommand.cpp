@@ -86,7 +86,7 @@ void emit(const std::string &line)
     std::fflush(stdout);
 }
 
-std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const reactive::Scheduler &main)
+std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const platform::Scheduler &main)
 {
     if (options.assumeIdle)
         return std::make_unique<AssumedIdleTimeSource>(main);
@@ -123,7 +123,7 @@ int run(const std::vector<std::string> &arguments)
     if (!options)
         return exitUsage;
 
-    std::optional<runtime::QuitSignals> quitSignals;
+    std::optional<platform::QuitSignals> quitSignals;
     try {
         quitSignals.emplace();
     } catch (const std::system_error &e) {
@@ -136,7 +136,7 @@ int run(const std::vector<std::string> &arguments)
     QCoreApplication application(argc, argv);
     quitSignals->watch();
 
-    runtime::QtScheduler main;
+    platform::QtScheduler main;
     // Another process (an enrolment, a preferences change) may write the
     // settings while the engine runs; take its writes in as they land.
     platform::SettingsFileWatcher settingsWatcher(platform::SettingsStore::standard(), main);
@@ -150,7 +150,7 @@ int run(const std::vector<std::string> &arguments)
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     };
     std::optional<LockingManager::Status> previous;
-    reactive::CancellableSet subscriptions;
+    platform::CancellableSet subscriptions;
     manager.statusSubject()
         .sink([&](LockingManager::Status status) {
             emit("status: " + std::string(presence::name(status)));
@@ -166,7 +166,7 @@ int run(const std::vector<std::string> &arguments)
         .sink([](std::uint64_t count) { emit("countdown: " + std::to_string(count)); })
         .store(subscriptions);
     manager.lockingSubject()
-        .sink([&](reactive::Void) {
+        .sink([&](platform::Void) {
             emit("lock signal");
             if (options->once)
                 quitSoon();

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief Posts work to a scheduler on behalf of the object that holds it: the
 /// work runs on the scheduler's thread only if that object still lives then.
@@ -60,4 +60,4 @@ private:
     const std::shared_ptr<const int> m_alive = std::make_shared<const int>(0);
 };
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

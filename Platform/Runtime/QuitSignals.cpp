@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 namespace {
 
@@ -73,4 +73,4 @@ void QuitSignals::watch()
     });
 }
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

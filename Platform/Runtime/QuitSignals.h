@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 /// @brief Turns SIGINT and SIGTERM into a quit of the Qt event loop rather than
 /// an end of the process, whichever thread the system hands them to: the handler
@@ -32,4 +32,4 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

@@ -37,7 +37,7 @@ struct ReloadState
 class SettingsFileWatcher::Private
 {
 public:
-    Private(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+    Private(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
         : file(store->filePath())
         , scheduler(scheduler)
         , state(std::make_shared<ReloadState>())
@@ -108,12 +108,12 @@ public:
     }
 
     const std::filesystem::path file;
-    reactive::Scheduler &scheduler;
+    platform::Scheduler &scheduler;
     std::shared_ptr<ReloadState> state;
     QFileSystemWatcher watcher;
 };
 
-SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
     : d(std::make_unique<Private>(std::move(store), scheduler))
 {
 }

@@ -2,7 +2,7 @@
 
 namespace faciward::presence {
 
-CameraManager::CameraManager(reactive::Scheduler &main, platform::CaptureBackend &backend)
+CameraManager::CameraManager(platform::Scheduler &main, platform::CaptureBackend &backend)
     : m_main(main)
     , m_backend(backend)
     , m_setup(
@@ -44,7 +44,7 @@ CameraManager::Status CameraManager::status() const
     return m_setup.status();
 }
 
-reactive::Publisher<cv::Mat> CameraManager::frames() const
+platform::Publisher<cv::Mat> CameraManager::frames() const
 {
     return m_backend.frames();
 }

@@ -7,7 +7,7 @@ namespace faciward::presence {
 using platform::CaptureAuthorization;
 using platform::CaptureError;
 
-CameraSetup::CameraSetup(reactive::Scheduler &main, platform::CaptureBackend &backend, Report report,
+CameraSetup::CameraSetup(platform::Scheduler &main, platform::CaptureBackend &backend, Report report,
                          Configured configured, Frame frame)
     : m_main(main)
     , m_backend(backend)

@@ -34,7 +34,7 @@ public:
     /// @brief Receives each frame of the back-end, on the main scheduler.
     using Frame = std::function<void(const cv::Mat &)>;
 
-    CameraSetup(reactive::Scheduler &main, platform::CaptureBackend &backend, Report report, Configured configured,
+    CameraSetup(platform::Scheduler &main, platform::CaptureBackend &backend, Report report, Configured configured,
                 Frame frame = {});
     ~CameraSetup();
     CameraSetup(const CameraSetup &) = delete;
@@ -78,7 +78,7 @@ private:
     // cameraUnavailable and leaves the status failed when there is none.
     bool selectAvailable();
 
-    reactive::Scheduler &m_main;
+    platform::Scheduler &m_main;
     platform::CaptureBackend &m_backend;
     Report m_report;
     Configured m_configured;
@@ -89,9 +89,9 @@ private:
     std::atomic<CameraStatus> m_status{CameraStatus::unconfigured};
     std::optional<platform::CaptureDevice> m_selected;
     std::optional<CameraException> m_lastReported;
-    reactive::OwnedPost m_post{m_main};
-    reactive::AnyCancellable m_frames;
-    reactive::AnyCancellable m_failures;
+    platform::OwnedPost m_post{m_main};
+    platform::AnyCancellable m_frames;
+    platform::AnyCancellable m_failures;
 };
 
 } // namespace faciward::presence

@@ -37,7 +37,7 @@ std::string_view name(LockingManager::Status status)
     return "unknown";
 }
 
-LockingManager::LockingManager(reactive::Scheduler &main, CameraManagerCombine &camera,
+LockingManager::LockingManager(platform::Scheduler &main, CameraManagerCombine &camera,
                                const ScreenLockingStatusManager &screenLock, platform::IdleTimeSource &idleTime,
                                FrameRecognizer &recognizer, Executor recognitionQueue, PictureStore storePicture)
     : m_main(main)
@@ -51,8 +51,8 @@ LockingManager::LockingManager(reactive::Scheduler &main, CameraManagerCombine &
     , m_lockingCountDown(main)
     , m_restartingCountDown(main)
 {
-    m_restartingCancellable = screenLock.screenUnlockedSubject().sink([this](reactive::Void) { start(false); });
-    m_lockingScreenCancellable = screenLock.screenLockedSubject().sink([this](reactive::Void) { stop(); });
+    m_restartingCancellable = screenLock.screenUnlockedSubject().sink([this](platform::Void) { start(false); });
+    m_lockingScreenCancellable = screenLock.screenLockedSubject().sink([this](platform::Void) { stop(); });
 }
 
 LockingManager::~LockingManager()
