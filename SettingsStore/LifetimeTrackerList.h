@@ -61,7 +61,8 @@ public:
     /// list order, each running its handler once. Later appends release at once.
     void releaseAll();
 
-    /// @brief True once releaseAll() has run.
+    /// @brief True once releaseAll() has run. Public for tests, which check that
+    /// an owner released its ties.
     bool isReleased() const;
 
     /// @brief How many trackers are attached.

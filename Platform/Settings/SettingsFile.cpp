@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,28 +22,6 @@ namespace faciward::platform {
 namespace {
 
 constexpr int formatVersion = 1;
-
-std::mutex &interruptionMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::function<bool(SettingsFile::WriteStep)> &interruption()
-{
-    static std::function<bool(SettingsFile::WriteStep)> function;
-    return function;
-}
-
-bool interrupted(SettingsFile::WriteStep step)
-{
-    std::function<bool(SettingsFile::WriteStep)> function;
-    {
-        std::lock_guard lock(interruptionMutex());
-        function = interruption();
-    }
-    return function && function(step);
-}
 
 QString qtPath(const std::filesystem::path &path)
 {
@@ -180,7 +157,8 @@ void SettingsFile::write(const Values &values)
              "the file could not be read (" + m_blockedProblem + ") and is left untouched");
     const std::string text = serialize(values);
     prepareDirectory();
-    AtomicFile::write(m_path, text, [] { return interrupted(WriteStep::temporaryWritten); });
+    AtomicFile::write(m_path, text,
+                      [this] { return m_interruption && m_interruption(WriteStep::temporaryWritten); });
     m_stamp = stampOf(m_path);
 }
 
@@ -240,10 +218,9 @@ SettingsFile::Values SettingsFile::parse(std::string_view text)
     return result;
 }
 
-void SettingsFile::setWriteInterruption(std::function<bool(WriteStep)> function)
+void SettingsFile::setWriteInterruption(WriteInterruption interruption)
 {
-    std::lock_guard lock(interruptionMutex());
-    interruption() = std::move(function);
+    m_interruption = std::move(interruption);
 }
 
 } // namespace faciward::platform

@@ -92,10 +92,14 @@ public:
     /// @throws JsonException (dataCorrupted, typeMismatch) when it is not such a file.
     static Values parse(std::string_view text);
 
-    /// @brief Calls @p interruption at each WriteStep of every write in the process;
-    /// when it returns true the write stops there as if the step had failed.
-    /// An empty function removes it. For fault-injection tests.
-    static void setWriteInterruption(std::function<bool(WriteStep)> interruption);
+    /// @brief Asked at each WriteStep of a write; true stops the write there as if
+    /// the step had failed.
+    using WriteInterruption = std::function<bool(WriteStep)>;
+
+    /// @brief Calls @p interruption at each WriteStep of this file's writes. An
+    /// empty function removes it. Public for fault-injection tests: on a healthy
+    /// disk nothing else makes a write fail between two chosen steps.
+    void setWriteInterruption(WriteInterruption interruption);
 
 private:
     struct Stamp
@@ -112,6 +116,7 @@ private:
     Stamp m_stamp;
     bool m_blocked = false;
     std::string m_blockedProblem;
+    WriteInterruption m_interruption;
 };
 
 } // namespace faciward::platform

@@ -236,6 +236,7 @@ void SettingsStore::relocate(const std::filesystem::path &file)
     std::lock_guard lock(m_commitMutex);
     std::unique_lock data(m_dataMutex);
     m_file = std::make_unique<SettingsFile>(file);
+    m_file->setWriteInterruption(m_interruption);
     m_values.clear();
     m_loaded.store(false, std::memory_order_release);
 }
@@ -348,6 +349,13 @@ SettingsStore::ObserverToken SettingsStore::addObserver(const std::string &key, 
 bool SettingsStore::removeObserver(ObserverToken token)
 {
     return m_observers.remove(token);
+}
+
+void SettingsStore::setWriteInterruption(SettingsFile::WriteInterruption interruption)
+{
+    std::lock_guard lock(m_commitMutex);
+    m_interruption = std::move(interruption);
+    m_file->setWriteInterruption(m_interruption);
 }
 
 std::size_t SettingsStore::observerCount(std::string_view key) const
