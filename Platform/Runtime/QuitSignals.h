@@ -17,9 +17,7 @@ class QuitSignals
 public:
     /// @throws std::system_error when the pipe or the handlers cannot be set up.
     QuitSignals();
-    ~QuitSignals();
-    QuitSignals(const QuitSignals &) = delete;
-    QuitSignals &operator=(const QuitSignals &) = delete;
+    ~QuitSignals(); // not copyable: it owns the pipe and the notifier
 
     /// @brief Quits the application's event loop on the first signal. Call after
     /// making the application.
