@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,25 +22,13 @@ namespace fs = std::filesystem;
 
 std::string_view name(FileStorage::Error error)
 {
-    switch (error) {
-    case FileStorage::Error::platformNotSupported:
-        return "platformNotSupported";
-    case FileStorage::Error::couldNotCreatePngData:
-        return "couldNotCreatePngData";
-    case FileStorage::Error::couldNotLoadImage:
-        return "couldNotLoadImage";
-    case FileStorage::Error::couldNotGetImageTiffRepresentation:
-        return "couldNotGetImageTiffRepresentation";
-    case FileStorage::Error::couldNotLoadImageFromURL:
-        return "couldNotLoadImageFromURL";
-    case FileStorage::Error::invalidKey:
-        return "invalidKey";
-    case FileStorage::Error::couldNotEncodeValue:
-        return "couldNotEncodeValue";
-    case FileStorage::Error::couldNotDecodeValue:
-        return "couldNotDecodeValue";
-    }
-    return "unknown";
+    // In the order of the enumeration.
+    static constexpr std::string_view names[] = {
+        "platformNotSupported",     "couldNotCreatePngData", "couldNotLoadImage",  "couldNotGetImageTiffRepresentation",
+        "couldNotLoadImageFromURL", "invalidKey",            "couldNotEncodeValue", "couldNotDecodeValue",
+    };
+    const auto index = static_cast<std::size_t>(error);
+    return index < std::size(names) ? names[index] : "unknown";
 }
 
 namespace {

@@ -1,28 +1,19 @@
 #include "Platform/Files/FileError.h"
 
+#include <iterator>
+
 namespace faciward::platform {
 
 std::string_view name(FileError error)
 {
-    switch (error) {
-    case FileError::missing:
-        return "missing";
-    case FileError::notRegularFile:
-        return "notRegularFile";
-    case FileError::readFailed:
-        return "readFailed";
-    case FileError::temporaryNotCreated:
-        return "temporaryNotCreated";
-    case FileError::permissionsNotRestricted:
-        return "permissionsNotRestricted";
-    case FileError::writeFailed:
-        return "writeFailed";
-    case FileError::interrupted:
-        return "interrupted";
-    case FileError::replaceFailed:
-        return "replaceFailed";
-    }
-    return "unknown";
+    // In the order of the enumeration.
+    static constexpr std::string_view names[] = {
+        "missing",      "notRegularFile",   "readFailed",    "temporaryNotCreated", "permissionsNotRestricted",
+        "writeFailed",  "interrupted",      "replaceFailed", "folderNotCreated",    "notMovedAside",
+        "leftUntouched", "lockNotTaken",
+    };
+    const auto index = static_cast<std::size_t>(error);
+    return index < std::size(names) ? names[index] : "unknown";
 }
 
 FileException::FileException(FileError error, std::filesystem::path path, int errorNumber, const std::string &detail)

@@ -18,6 +18,10 @@ enum class FileError {
     writeFailed,              ///< the new content could not be written in full
     interrupted,              ///< the caller stopped the write before the target was replaced
     replaceFailed,            ///< the temporary file could not be renamed over the target
+    folderNotCreated,         ///< a folder of the path could not be created
+    notMovedAside,            ///< an unreadable file could not be moved out of the way
+    leftUntouched,            ///< a file that could not be read is kept rather than replaced
+    lockNotTaken,             ///< the lock file that serialises writers could not be taken
 };
 
 /// @brief The case name, e.g. "readFailed".

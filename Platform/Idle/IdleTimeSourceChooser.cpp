@@ -20,21 +20,21 @@ bool isSet(const char *variable)
 
 } // namespace
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates,
-                                                              const std::string &consequence)
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates,
+                                                          const std::string &consequence)
 {
     std::string tried;
     for (const auto &candidate : candidates) {
         std::unique_ptr<IdleTimeSource> source = candidate.make ? candidate.make() : nullptr;
         if (source && source->isAvailable()) {
             Diagnostics::print("idle time: using " + source->name());
-            return source;
+            return {std::move(source), true};
         }
         tried += (tried.empty() ? "" : "; ") + candidate.description;
     }
     Diagnostics::print("idle time: unknown, no source answers (" + (tried.empty() ? "no source to try" : tried) + ")" +
                        (consequence.empty() ? "" : "; " + consequence));
-    return std::make_unique<NullIdleTimeSource>();
+    return {std::make_unique<NullIdleTimeSource>(), false};
 }
 
 std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandidates()
@@ -52,7 +52,7 @@ std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandi
     return candidates;
 }
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::system(const std::string &consequence)
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::system(const std::string &consequence)
 {
     return choose(systemCandidates(), consequence);
 }

@@ -36,7 +36,7 @@ void sayInert(const QString &why)
 class DBusScreenLockSignals::Private
 {
 public:
-    reactive::PassthroughSubject<bool> subject;
+    platform::PassthroughSubject<bool> subject;
     DBusScreenLockReceiver receiver{subject};
     QString privateName;
     bool listening = false;
@@ -84,7 +84,7 @@ DBusScreenLockSignals::~DBusScreenLockSignals()
         QDBusConnection::disconnectFromBus(d->privateName);
 }
 
-reactive::Publisher<bool> DBusScreenLockSignals::activeChanged() const
+platform::Publisher<bool> DBusScreenLockSignals::activeChanged() const
 {
     return d->subject.publisher();
 }

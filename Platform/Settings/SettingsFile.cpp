@@ -26,28 +26,6 @@ namespace {
 
 constexpr int formatVersion = 1;
 
-std::mutex &interruptionMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::function<bool(SettingsFile::WriteStep)> &interruption()
-{
-    static std::function<bool(SettingsFile::WriteStep)> function;
-    return function;
-}
-
-bool interrupted(SettingsFile::WriteStep step)
-{
-    std::function<bool(SettingsFile::WriteStep)> function;
-    {
-        std::lock_guard lock(interruptionMutex());
-        function = interruption();
-    }
-    return function && function(step);
-}
-
 QString qtPath(const std::filesystem::path &path)
 {
     return QFile::decodeName(QByteArray(path.c_str()));
@@ -56,6 +34,11 @@ QString qtPath(const std::filesystem::path &path)
 std::string errnoText(int error)
 {
     return std::strerror(error);
+}
+
+[[noreturn]] void fail(FileError error, const std::filesystem::path &path, const std::string &problem)
+{
+    throw FileException(error, path, 0, problem);
 }
 
 std::string utcStamp()
@@ -270,70 +253,48 @@ std::optional<std::filesystem::path> SettingsFile::copyAside(std::string &proble
     return target;
 }
 
-bool SettingsFile::prepareDirectory(std::string &problem)
+void SettingsFile::prepareDirectory() const
 {
-    const auto folder = m_path.parent_path();
-    if (folder.empty())
-        return true;
     std::filesystem::path partial;
-    for (const auto &component : folder) {
+    for (const auto &component : m_path.parent_path()) {
         partial /= component;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            problem = "cannot create the folder " + partial.string() + ": " + errnoText(errno);
-            return false;
-        }
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            fail(FileError::folderNotCreated, partial,
+                 "cannot create the folder " + partial.string() + ": " + errnoText(errno));
     }
-    return true;
 }
 
-bool SettingsFile::write(const Values &values, std::string &problem)
+void SettingsFile::write(const Values &values)
 {
-    if (m_blocked) {
-        problem = "the file could not be read (" + m_blockedProblem + ") and is left untouched";
-        return false;
-    }
-    std::string text;
-    try {
-        text = serialize(values);
-    } catch (const JsonException &e) {
-        problem = e.what();
-        return false;
-    }
-    if (!prepareDirectory(problem))
-        return false;
-
-    try {
-        AtomicFile::write(m_path, text, [] { return interrupted(WriteStep::temporaryWritten); });
-    } catch (const FileException &e) {
-        problem = e.what();
-        return false;
-    }
+    if (m_blocked)
+        fail(FileError::leftUntouched, m_path,
+             "the file could not be read (" + m_blockedProblem + ") and is left untouched");
+    const std::string text = serialize(values);
+    prepareDirectory();
+    AtomicFile::write(m_path, text,
+                      [this] { return m_interruption && m_interruption(WriteStep::temporaryWritten); });
     m_stamp = stampOf(m_path);
-    return true;
 }
 
 SettingsFile::Lock::Lock(const SettingsFile &file, std::chrono::milliseconds timeout)
     : m_lock(std::make_unique<QLockFile>(qtPath(file.path().string() + ".lock")))
 {
-    m_acquired = m_lock->tryLock(static_cast<int>(timeout.count()));
-    if (!m_acquired) {
-        switch (m_lock->error()) {
-        case QLockFile::LockFailedError:
-            m_problem = "another process holds the lock file " + file.path().string() + ".lock";
-            break;
-        case QLockFile::PermissionError:
-            m_problem = "no permission to create the lock file " + file.path().string() + ".lock";
-            break;
-        default:
-            m_problem = "cannot create the lock file " + file.path().string() + ".lock";
-        }
+    if (m_lock->tryLock(static_cast<int>(timeout.count())))
+        return;
+    const std::string lockPath = file.path().string() + ".lock";
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        fail(FileError::lockNotTaken, lockPath, "another process holds the lock file " + lockPath);
+    case QLockFile::PermissionError:
+        fail(FileError::lockNotTaken, lockPath, "no permission to create the lock file " + lockPath);
+    default:
+        fail(FileError::lockNotTaken, lockPath, "cannot create the lock file " + lockPath);
     }
 }
 
 SettingsFile::Lock::~Lock()
 {
-    if (m_acquired)
-        m_lock->unlock();
+    m_lock->unlock();
 }
 
 std::string SettingsFile::serialize(const Values &values)
@@ -371,10 +332,9 @@ SettingsFile::Values SettingsFile::parse(std::string_view text)
     return result;
 }
 
-void SettingsFile::setWriteInterruption(std::function<bool(WriteStep)> function)
+void SettingsFile::setWriteInterruption(WriteInterruption interruption)
 {
-    std::lock_guard lock(interruptionMutex());
-    interruption() = std::move(function);
+    m_interruption = std::move(interruption);
 }
 
 } // namespace faciward::platform

@@ -79,29 +79,28 @@ public:
     bool awaitsCopy() const { return m_stamp.exists && m_stamp == m_corruptStamp && !m_corruptCopied; }
 
     /// @brief Creates the missing folders of the path with mode 0700.
-    bool prepareDirectory(std::string &problem);
+    /// @throws FileException (folderNotCreated).
+    void prepareDirectory() const;
 
-    /// @brief Replaces the file with @p values atomically (a temporary file in the
-    /// same folder, synced, then renamed over it; mode 0600). On failure the old
-    /// file is left as it was and @p problem says why.
-    bool write(const Values &values, std::string &problem);
+    /// @brief Replaces the file with @p values atomically (AtomicFile). On failure
+    /// the old file is left as it was.
+    /// @throws FileException (leftUntouched for a file that could not be read, or
+    /// the failed step) or JsonException (invalidValue); what() says why.
+    void write(const Values &values);
 
     /// @brief Holds the lock file "<name>.lock" that serialises writers across
-    /// processes, for at most @p timeout waiting.
+    /// processes, waiting for it at most @p timeout.
     class Lock
     {
     public:
+        /// @throws FileException (lockNotTaken) when it could not be taken.
         explicit Lock(const SettingsFile &file, std::chrono::milliseconds timeout = std::chrono::seconds(10));
         ~Lock();
         Lock(const Lock &) = delete;
         Lock &operator=(const Lock &) = delete;
-        bool acquired() const { return m_acquired; }
-        const std::string &problem() const { return m_problem; }
 
     private:
         std::unique_ptr<QLockFile> m_lock;
-        bool m_acquired = false;
-        std::string m_problem;
     };
 
     /// @brief The text written for @p values.
@@ -111,10 +110,14 @@ public:
     /// @throws JsonException (dataCorrupted, typeMismatch) when it is not such a file.
     static Values parse(std::string_view text);
 
-    /// @brief Calls @p interruption at each WriteStep of every write in the process;
-    /// when it returns true the write stops there as if the step had failed.
-    /// An empty function removes it. For fault-injection tests.
-    static void setWriteInterruption(std::function<bool(WriteStep)> interruption);
+    /// @brief Asked at each WriteStep of a write; true stops the write there as if
+    /// the step had failed.
+    using WriteInterruption = std::function<bool(WriteStep)>;
+
+    /// @brief Calls @p interruption at each WriteStep of this file's writes. An
+    /// empty function removes it. Public for fault-injection tests: on a healthy
+    /// disk nothing else makes a write fail between two chosen steps.
+    void setWriteInterruption(WriteInterruption interruption);
 
 private:
     struct Stamp
@@ -136,6 +139,7 @@ private:
     // The version of a corrupt file that was read last, and whether it was copied aside.
     Stamp m_corruptStamp;
     bool m_corruptCopied = false;
+    WriteInterruption m_interruption;
 };
 
 } // namespace faciward::platform

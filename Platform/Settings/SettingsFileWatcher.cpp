@@ -32,7 +32,7 @@ struct ReloadState
     std::atomic<bool> pending{false};
     // A reload that found the file half-written tries again after these pauses;
     // only the last failure is reported.
-    reactive::AnyCancellable retry;
+    platform::AnyCancellable retry;
 };
 
 constexpr std::chrono::milliseconds retryPauses[] = {std::chrono::milliseconds(50), std::chrono::milliseconds(100),
@@ -43,7 +43,7 @@ constexpr std::size_t retryCount = std::size(retryPauses);
 // Reloads @p state's store on @p scheduler's thread; when the file does not
 // read (another program may be writing it in place), tries again with a
 // growing pause. The values in memory stay meanwhile.
-void reloadWithRetries(const std::weak_ptr<ReloadState> &weak, reactive::Scheduler &scheduler, std::size_t attempt)
+void reloadWithRetries(const std::weak_ptr<ReloadState> &weak, platform::Scheduler &scheduler, std::size_t attempt)
 {
     auto s = weak.lock();
     if (!s)
@@ -61,7 +61,7 @@ void reloadWithRetries(const std::weak_ptr<ReloadState> &weak, reactive::Schedul
 class SettingsFileWatcher::Private
 {
 public:
-    Private(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+    Private(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
         : file(store->filePath())
         , scheduler(scheduler)
         , state(std::make_shared<ReloadState>())
@@ -132,12 +132,12 @@ public:
     }
 
     const std::filesystem::path file;
-    reactive::Scheduler &scheduler;
+    platform::Scheduler &scheduler;
     std::shared_ptr<ReloadState> state;
     QFileSystemWatcher watcher;
 };
 
-SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
     : d(std::make_unique<Private>(std::move(store), scheduler))
 {
 }

@@ -1,7 +1,9 @@
 #include "SettingsStore.h"
 
+#include "Platform/Files/FileError.h"
 #include "Platform/Files/XdgFolders.h"
 #include "Platform/Runtime/Diagnostics.h"
+#include "Platform/Settings/JsonException.h"
 #include "Platform/Settings/SettingsFile.h"
 
 #include <cstdio>
@@ -25,18 +27,6 @@ bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &
     if (a == b)
         return true;
     return a && b && a->isIdentical(*b);
-}
-
-// Takes the lock file of @p file into @p fileLock, creating its folder first.
-bool lockFile(SettingsFile &file, std::optional<SettingsFile::Lock> &fileLock, std::string &problem)
-{
-    if (!file.prepareDirectory(problem))
-        return false;
-    fileLock.emplace(file);
-    if (fileLock->acquired())
-        return true;
-    problem = fileLock->problem();
-    return false;
 }
 
 // What the store holds instead of a file it could not read.
@@ -328,6 +318,7 @@ void SettingsStore::relocate(const std::filesystem::path &file)
     std::lock_guard lock(m_commitMutex);
     std::unique_lock data(m_dataMutex);
     m_file = std::make_unique<SettingsFile>(file);
+    m_file->setWriteInterruption(m_interruption);
     m_values.clear();
     m_loaded.store(false, std::memory_order_release);
 }
@@ -341,23 +332,31 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Ann
     }
     announcePrior(key, announce);
     std::vector<Change> changes;
-    Outcome outcome;
+    std::exception_ptr failure; // the mutation's
+    bool ok = false;
     {
         std::lock_guard lock(m_commitMutex);
         loadLocked();
-        std::optional<SettingsFile::Lock> fileLock;
-        if (lockFile(*m_file, fileLock, outcome.problem)) {
+        std::string problem;
+        try {
+            m_file->prepareDirectory();
+            const SettingsFile::Lock fileLock(*m_file);
             refreshLocked(changes, Refresh::beforeWrite, true);
-            outcome = writeLocked(key, mutation, changes);
+            failure = writeLocked(key, mutation, changes);
+            ok = !failure;
+        } catch (const FileException &e) {
+            problem = e.what();
+        } catch (const JsonException &e) {
+            problem = e.what();
         }
-        if (!outcome.ok && !outcome.failure)
+        if (!ok && !failure)
             printLine("the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
-                      ": " + outcome.problem);
+                      ": " + problem);
     }
     notify(changes);
-    if (outcome.failure)
-        std::rethrow_exception(outcome.failure);
-    return outcome.ok;
+    if (failure)
+        std::rethrow_exception(failure);
+    return ok;
 }
 
 void SettingsStore::announcePrior(const std::string &key, Announce announce)
@@ -377,8 +376,8 @@ void SettingsStore::announcePrior(const std::string &key, Announce announce)
     m_observers.willChange(key, current);
 }
 
-SettingsStore::Outcome SettingsStore::writeLocked(const std::string &key, const Mutation &mutation,
-                                                  std::vector<Change> &changes)
+std::exception_ptr SettingsStore::writeLocked(const std::string &key, const Mutation &mutation,
+                                              std::vector<Change> &changes)
 {
     ValuePtr stored;
     ValuePtr effective;
@@ -388,7 +387,6 @@ SettingsStore::Outcome SettingsStore::writeLocked(const std::string &key, const 
             stored = found->second;
         effective = effectiveLocked(key);
     }
-    Outcome outcome;
     std::optional<ValuePtr> wanted;
     try {
         t_updating = this;
@@ -396,25 +394,20 @@ SettingsStore::Outcome SettingsStore::writeLocked(const std::string &key, const 
         t_updating = nullptr;
     } catch (...) {
         t_updating = nullptr;
-        outcome.failure = std::current_exception();
-        return outcome;
+        return std::current_exception();
     }
-    if (!wanted) {
-        outcome.ok = true;
-        return outcome;
-    }
+    if (!wanted)
+        return nullptr;
     Values candidate = m_values;
     if (*wanted)
         candidate.insert_or_assign(key, *wanted);
     else
         candidate.erase(key);
-    outcome.ok = m_file->write(candidate, outcome.problem);
-    if (outcome.ok) {
-        std::unique_lock data(m_dataMutex);
-        m_values = std::move(candidate);
-        changes.push_back({key, effective, effectiveLocked(key), true});
-    }
-    return outcome;
+    m_file->write(candidate);
+    std::unique_lock data(m_dataMutex);
+    m_values = std::move(candidate);
+    changes.push_back({key, effective, effectiveLocked(key), true});
+    return nullptr;
 }
 
 void SettingsStore::notify(const std::vector<Change> &changes)
@@ -438,6 +431,13 @@ SettingsStore::ObserverToken SettingsStore::addObserver(const std::string &key, 
 bool SettingsStore::removeObserver(ObserverToken token)
 {
     return m_observers.remove(token);
+}
+
+void SettingsStore::setWriteInterruption(SettingsFile::WriteInterruption interruption)
+{
+    std::lock_guard lock(m_commitMutex);
+    m_interruption = std::move(interruption);
+    m_file->setWriteInterruption(m_interruption);
 }
 
 std::size_t SettingsStore::observerCount(std::string_view key) const

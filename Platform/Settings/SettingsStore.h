@@ -3,6 +3,7 @@
 #include "Platform/Settings/KeyValueChange.h"
 #include "Platform/Settings/KeyValueObserverRegistry.h"
 #include "Platform/Settings/PlistValue.h"
+#include "Platform/Settings/SettingsFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,8 +21,6 @@
 #include <vector>
 
 namespace faciward::platform {
-
-class SettingsFile;
 
 /// @brief The user-defaults store: named property-list values kept in a JSON
 /// file, with a volatile domain of registered defaults underneath.
@@ -148,14 +147,21 @@ public:
     /// @return true when the registration was active until now.
     bool removeObserver(ObserverToken token);
 
-    /// @brief How many observers are registered for @p key.
+    /// @brief How many observers are registered for @p key. Public for tests,
+    /// which check that an observation ends its registration.
     std::size_t observerCount(std::string_view key) const;
 
     /// @brief Points the store at another file. The application domain is dropped
     /// from memory (neither file is touched) and the new file is read on next use;
-    /// registered defaults stay. For switching the standard store to another file
-    /// before use, e.g. in tests.
+    /// registered defaults stay. Public for tests, which point the process's
+    /// standard store at a file of their own before use.
     void relocate(const std::filesystem::path &file);
+
+    /// @brief Asked at each step of this store's writes (SettingsFile::WriteStep);
+    /// true makes the write fail there. Kept across relocate(); an empty function
+    /// removes it. Public for fault-injection tests: on a healthy disk nothing else
+    /// makes a write fail between two chosen steps.
+    void setWriteInterruption(SettingsFile::WriteInterruption interruption);
 
 private:
     using Values = std::map<std::string, ValuePtr, std::less<>>;
@@ -181,27 +187,20 @@ private:
     void takeSafetyLocked(const std::string &unsafe) const;
     void printUnsafe(const std::string &names) const;
     bool hiddenLocked(std::string_view key) const;
-    // What a write came to: stored (or nothing to store), refused with a problem,
-    // or stopped by an exception of the mutation.
-    struct Outcome
-    {
-        bool ok = false;
-        std::string problem;
-        std::exception_ptr failure;
-    };
-
-    // A write of one key: prior records, then under the commit mutex the lock file
-    // (lockFile in the unit),
+    // A write of one key: prior records, then under the commit mutex the lock file,
     // the changes of other processes, the mutation and the file write, then the
     // after records.
     bool commit(const std::string &key, const Mutation &mutation, Announce announce);
     void announcePrior(const std::string &key, Announce announce);
-    Outcome writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
+    // Runs the mutation and writes its result. Returns the mutation's exception;
+    // throws the file's failures.
+    std::exception_ptr writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
     ValuePtr effectiveLocked(std::string_view key) const;
     void notify(const std::vector<Change> &changes);
 
     mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
     std::unique_ptr<SettingsFile> m_file;
+    SettingsFile::WriteInterruption m_interruption; // guarded by m_commitMutex
     mutable std::atomic<bool> m_loaded{false};
 
     mutable std::shared_mutex m_dataMutex; // guards the two domains

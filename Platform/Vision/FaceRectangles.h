@@ -29,10 +29,6 @@ public:
     /// @throws VisionException modelMissing or modelUnreadable.
     static std::shared_ptr<const FaceRectangles> create(const std::filesystem::path &path);
 
-    /// @brief dlib's HOG detector (no upsampling), kept for comparison in the
-    /// benchmark.
-    static std::shared_ptr<const FaceRectangles> createHog();
-
 protected:
     /// @brief Puts @p faces in the order detect() promises.
     static void sortLargestFirst(std::vector<FaceBox> &faces);

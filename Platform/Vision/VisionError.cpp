@@ -69,9 +69,8 @@ std::string describe(VisionError error, const std::string &detail)
 
 } // namespace
 
-VisionException::VisionException(VisionError error, std::string detail)
-    : m_error(error)
-    , m_text(describe(error, detail))
+VisionException::VisionException(VisionError error, const std::string &detail)
+    : CaseException<VisionError>(error, describe(error, detail))
 {
 }
 

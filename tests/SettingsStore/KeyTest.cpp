@@ -119,11 +119,11 @@ TEST_F(KeyTest, aValueThatDoesNotConvertKeepsWhatIsStored)
 TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)
 {
     const Key<bool> key("flag", false, store);
-    platform::SettingsFile::setWriteInterruption([](auto) { return true; });
+    store->setWriteInterruption([](auto) { return true; });
     faciward::testing::ExpectStderr expected("could not be saved");
     EXPECT_FALSE(Prefs::set(key, true));
     EXPECT_FALSE(Prefs::update(key, [](bool &flag) { flag = true; }));
-    platform::SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_FALSE(Prefs::get(key));
 }
 

@@ -81,7 +81,7 @@ TEST_F(PrefsPublisherTest, afterCancellingOrDroppingTheSubscriptionNothingArrive
 
 TEST_F(PrefsPublisherTest, aSubscriberMayCancelFromItsOwnReceiver)
 {
-    reactive::AnyCancellable subscription;
+    platform::AnyCancellable subscription;
     int heard = 0;
     subscription = Prefs::publisher(number).sink([&](const Change &) {
         ++heard;
@@ -96,7 +96,7 @@ TEST_F(PrefsPublisherTest, aSubscriberMayCancelFromItsOwnReceiver)
 TEST_F(PrefsPublisherTest, theSeveralKeysPublisherGivesOneElementPerChangeOfAnyKey)
 {
     int elements = 0;
-    auto subscription = Prefs::publisher({number, flag}).sink([&](reactive::Void) { ++elements; });
+    auto subscription = Prefs::publisher({number, flag}).sink([&](platform::Void) { ++elements; });
     ASSERT_TRUE(Prefs::set(number, std::int64_t{1}));
     ASSERT_TRUE(Prefs::set(flag, true));
     EXPECT_EQ(elements, 2);
@@ -110,7 +110,7 @@ TEST_F(PrefsPublisherTest, theSeveralKeysPublisherGivesOneElementPerChangeOfAnyK
 TEST_F(PrefsPublisherTest, theSeveralKeysPublisherOverNoKeysEmitsNothing)
 {
     int elements = 0;
-    auto subscription = Prefs::publisher(std::vector<std::reference_wrapper<const AnyKey>>{}).sink([&](reactive::Void) {
+    auto subscription = Prefs::publisher(std::vector<std::reference_wrapper<const AnyKey>>{}).sink([&](platform::Void) {
         ++elements;
     });
     ASSERT_TRUE(Prefs::set(number, std::int64_t{1}));

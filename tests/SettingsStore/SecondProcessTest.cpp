@@ -53,7 +53,7 @@ protected:
     faciward::testing::TempDir dir{"faciward-second-process"};
     std::filesystem::path file = dir / "faciward" / "settings.json";
     std::shared_ptr<SettingsStore> store = std::make_shared<SettingsStore>(file);
-    runtime::QtScheduler scheduler;
+    platform::QtScheduler scheduler;
 };
 
 TEST_F(SecondProcessTest, aSecondProcesssWriteReachesAnObserverInTheFirst)

@@ -149,9 +149,9 @@ TEST_F(ToggleTest, aClickWhoseWriteFailsShowsWhatIsStoredAgain)
     toggle.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toggle));
 
-    platform::SettingsFile::setWriteInterruption([](platform::SettingsFile::WriteStep) { return true; });
+    store->setWriteInterruption([](platform::SettingsFile::WriteStep) { return true; });
     click(toggle, toggle.rect().center());
-    platform::SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_FALSE(toggle.isChecked());
     EXPECT_TRUE(actions.empty());
     EXPECT_EQ(expected.matched(), 1);

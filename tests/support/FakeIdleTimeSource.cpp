@@ -13,7 +13,7 @@ void FakeIdleTimeSource::setIdleTime(std::optional<Seconds> idle)
     m_idle = idle;
 }
 
-void FakeIdleTimeSource::followClock(const reactive::Scheduler &clock)
+void FakeIdleTimeSource::followClock(const platform::Scheduler &clock)
 {
     m_clock = &clock;
     m_lastInput = clock.now();

@@ -19,7 +19,7 @@ public:
     void setIdleTime(std::optional<Seconds> idle);
     void setIdleTime(double seconds) { setIdleTime(Seconds(seconds)); }
     /// @brief Answers the time since the last input on @p clock; the last input is now.
-    void followClock(const reactive::Scheduler &clock);
+    void followClock(const platform::Scheduler &clock);
     /// @brief The user touched a device now (when following a clock).
     void input();
     void setAvailable(bool available) { m_available = available; }
@@ -34,8 +34,8 @@ public:
 
 private:
     std::optional<Seconds> m_idle;
-    const reactive::Scheduler *m_clock = nullptr;
-    reactive::Scheduler::TimePoint m_lastInput{};
+    const platform::Scheduler *m_clock = nullptr;
+    platform::Scheduler::TimePoint m_lastInput{};
     bool m_available = true;
     std::string m_name = "fake idle time";
     int m_queries = 0;

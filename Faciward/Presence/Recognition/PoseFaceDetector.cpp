@@ -12,7 +12,7 @@ namespace faciward::presence {
 struct PoseFaceDetector::State
 {
     std::shared_ptr<const platform::FaceModels> models;
-    reactive::PassthroughSubject<FaceData> subject;
+    platform::PassthroughSubject<FaceData> subject;
     // The frame in flight. Claimed by detect() on the caller's thread and
     // released on the executor's, so it is one atomic flag.
     std::atomic<bool> processing{false};
@@ -106,7 +106,7 @@ bool PoseFaceDetector::isProcessing() const
     return d->processing.load();
 }
 
-const reactive::PassthroughSubject<PoseFaceDetector::FaceData> &PoseFaceDetector::faceParametersSubject() const
+const platform::PassthroughSubject<PoseFaceDetector::FaceData> &PoseFaceDetector::faceParametersSubject() const
 {
     return d->subject;
 }

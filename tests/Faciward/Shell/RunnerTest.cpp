@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(RunnerTest, UsageErrorsExitWithTwo)
+TEST_F(RunnerTest, usageErrorsExitWithTwo)
 {
     for (const auto &arguments : std::vector<std::vector<std::string>>{
              {}, {"frobnicate"}, {"faces"}, {"faces", "a.png", "b.png"}, {"enrol"}, {"check"}}) {
@@ -86,7 +86,7 @@ TEST_F(RunnerTest, UsageErrorsExitWithTwo)
     EXPECT_EQ(lines(runFaciward({"frobnicate"}).err).front(), "faciward: unknown command \"frobnicate\"");
 }
 
-TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
+TEST_F(RunnerTest, enrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
 {
     std::vector<std::string> arguments{"enrol"};
     for (const auto &p : simmEnrolment())
@@ -120,7 +120,7 @@ TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
                                 }));
 }
 
-TEST_F(RunnerTest, CheckWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
+TEST_F(RunnerTest, checkWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
 {
     const std::string stranger = picture("johns/John_Salley/000179_02159509.jpg");
     Outcome run = runFaciward({"check", stranger});
@@ -136,7 +136,7 @@ TEST_F(RunnerTest, CheckWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
                                                         "verdict: owner absent"}));
 }
 
-TEST_F(RunnerTest, CheckUsesTheStoredPrecision)
+TEST_F(RunnerTest, checkUsesTheStoredPrecision)
 {
     // Enrol in this process, and find a picture of the enrolled person whose
     // similarity lies well between the low (0.6) and the high (0.8) threshold.
@@ -171,7 +171,7 @@ TEST_F(RunnerTest, CheckUsesTheStoredPrecision)
     EXPECT_EQ(lines(strict.out), (std::vector<std::string>{between + ": stranger", "verdict: owner absent"}));
 }
 
-TEST_F(RunnerTest, EnrolSkipsUnreadablePicturesAndCountsTheReadOnes)
+TEST_F(RunnerTest, enrolSkipsUnreadablePicturesAndCountsTheReadOnes)
 {
     const std::string missing = (files / "missing.jpg").string();
     const Outcome run = runFaciward({"enrol", missing, picture(simm + simmPictures[0]), blankPicture()});
@@ -181,7 +181,7 @@ TEST_F(RunnerTest, EnrolSkipsUnreadablePicturesAndCountsTheReadOnes)
     EXPECT_EQ(storedEmbeddings().size(), 1u);
 }
 
-TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
+TEST_F(RunnerTest, enrolWithoutAnyFaceKeepsTheEnrolment)
 {
     std::vector<std::string> arguments{"enrol"};
     for (const auto &p : simmEnrolment())
@@ -202,7 +202,7 @@ TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
     EXPECT_EQ(storedEmbeddings(), before);
 }
 
-TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
+TEST_F(RunnerTest, facesPrintsOneJsonObjectPerFace)
 {
     const Outcome run = runFaciward({"faces", picture("faces/2008_002506.jpg")});
     ASSERT_EQ(run.code, 0) << run.err;
@@ -231,7 +231,7 @@ TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
     EXPECT_GE(faces[1]["box"][2].get<int>(), faces[2]["box"][2].get<int>());
 }
 
-TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)
+TEST_F(RunnerTest, facesOfAFacelessOrUnreadablePicture)
 {
     Outcome run = runFaciward({"faces", blankPicture()});
     EXPECT_EQ(run.code, 0);
@@ -243,7 +243,7 @@ TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)
     EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: " + missing + ": no such file"});
 }
 
-TEST_F(RunnerTest, MissingModelsAreOneClearLineNotACrash)
+TEST_F(RunnerTest, missingModelsAreOneClearLineNotACrash)
 {
     ft::TempDir empty;
     ft::EnvGuard models("FACIWARD_MODEL_DIR", empty.path().string());

@@ -26,7 +26,7 @@ protected:
     FakeCaptureBackend backend{main};
     std::vector<int> colours;
     std::vector<CaptureError> failures;
-    faciward::reactive::CancellableSet subscriptions;
+    faciward::platform::CancellableSet subscriptions;
 };
 
 TEST_F(FakeCaptureBackendTest, producesFramesOnTheSchedulerOnlyWhileRunning)

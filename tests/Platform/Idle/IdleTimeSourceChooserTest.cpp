@@ -41,9 +41,10 @@ TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 {
     ExpectStderr guard("^faciward: idle time: using second$");
     int madeThird = 0;
-    auto source = IdleTimeSourceChooser::choose(
+    auto [source, found] = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", true, 2.0), fake("third", true, 3.0, &madeThird)});
     ASSERT_TRUE(source);
+    EXPECT_TRUE(found);
     EXPECT_EQ(source->name(), "second");
     EXPECT_EQ(source->idleTime(), IdleTimeSource::Seconds(2.0));
     EXPECT_EQ(madeThird, 0) << "candidates after the winner are not even made";
@@ -53,16 +54,17 @@ TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 TEST(IdleTimeSourceChooser, theOrderOfTheListDecidesBetweenAvailableCandidates)
 {
     ExpectStderr guard("^faciward: idle time: using ");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("b", true, 0), fake("a", true, 0)})->name(), "b");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("a", true, 0), fake("b", true, 0)})->name(), "a");
+    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("b", true, 0), fake("a", true, 0)}).source->name(), "b");
+    EXPECT_EQ(IdleTimeSourceChooser::choose({fake("a", true, 0), fake("b", true, 0)}).source->name(), "a");
 }
 
 TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorSaysWhy)
 {
     ExpectStderr guard(R"(^faciward: idle time: unknown, no source answers \(no first; no second; nothing\)$)");
-    auto source = IdleTimeSourceChooser::choose(
+    auto [source, found] = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", false, 1.0), {"nothing", [] { return nullptr; }}});
     ASSERT_TRUE(source);
+    EXPECT_FALSE(found);
     EXPECT_EQ(source->idleTime(), std::nullopt);
     EXPECT_TRUE(source->isAvailable());
     EXPECT_EQ(guard.matched(), 1);
@@ -71,7 +73,7 @@ TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorS
 TEST(IdleTimeSourceChooser, anEmptyListGivesTheNullSource)
 {
     ExpectStderr guard(R"(^faciward: idle time: unknown, no source answers \(no source to try\)$)");
-    EXPECT_EQ(IdleTimeSourceChooser::choose({})->idleTime(), std::nullopt);
+    EXPECT_EQ(IdleTimeSourceChooser::choose({}).source->idleTime(), std::nullopt);
 }
 
 TEST(IdleTimeSourceChooser, theSystemListPutsX11FirstWhenADisplayIsSet)

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-using namespace faciward::reactive;
+using namespace faciward::platform;
 using faciward::testing::VirtualScheduler;
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 using faciward::testing::VirtualScheduler;
-using faciward::reactive::seconds;
+using faciward::platform::seconds;
 
 TEST(VirtualScheduler, timersFireInDueThenCreationOrderWithoutDrift)
 {

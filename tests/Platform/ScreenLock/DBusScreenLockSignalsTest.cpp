@@ -30,7 +30,7 @@ protected:
 
     std::unique_ptr<PrivateSessionBus> bus;
     std::unique_ptr<DBusScreenLockSignals> signals;
-    faciward::reactive::AnyCancellable subscription;
+    faciward::platform::AnyCancellable subscription;
     std::vector<bool> received;
 };
 

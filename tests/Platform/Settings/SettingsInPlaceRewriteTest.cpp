@@ -33,7 +33,7 @@ TEST(SettingsInPlaceRewrite, noFileIsMovedAsideAndTheWritersValuesWin)
     const auto file = dir / "settings.json";
     auto store = std::make_shared<SettingsStore>(file);
     ASSERT_TRUE(store->setObject("kept", PlistValue("mine")));
-    runtime::QtScheduler main;
+    QtScheduler main;
     SettingsFileWatcher watcher(store, main);
 
     // The writer's file: what the store wrote, with a value changed and one added.

@@ -54,8 +54,6 @@ protected:
     std::filesystem::path file = dir / "config" / "faciward" / "settings.json";
 
     std::shared_ptr<SettingsStore> open() const { return std::make_shared<SettingsStore>(file); }
-
-    void TearDown() override { SettingsFile::setWriteInterruption({}); }
 };
 
 TEST_F(SettingsStoreTest, readsTheApplicationDomainThenTheRegisteredDefaults)
@@ -155,7 +153,7 @@ TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
     ASSERT_TRUE(store->setObject("k", PlistValue("old")));
     const std::string before = readText(file);
 
-    SettingsFile::setWriteInterruption([](SettingsFile::WriteStep step) {
+    store->setWriteInterruption([](SettingsFile::WriteStep step) {
         return step == SettingsFile::WriteStep::temporaryWritten;
     });
     {
@@ -168,7 +166,7 @@ TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
     EXPECT_EQ(readText(file), before);
     EXPECT_EQ(entriesOf(file.parent_path()), std::vector<std::string>{"settings.json"}) << "no temporary left";
 
-    SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_TRUE(store->setObject("k", PlistValue("new")));
     EXPECT_EQ(open()->object("k"), PlistValue("new"));
 }
@@ -179,7 +177,7 @@ TEST_F(SettingsStoreTest, aFailedRenameLeavesNoHalfWrittenFile)
     ASSERT_TRUE(store->setObject("k", PlistValue(1)));
     // Between writing the temporary file and renaming it, something puts a folder
     // where the file was: the rename fails for real, even for root.
-    SettingsFile::setWriteInterruption([this](SettingsFile::WriteStep) {
+    store->setWriteInterruption([this](SettingsFile::WriteStep) {
         std::filesystem::remove(file);
         std::filesystem::create_directory(file);
         writeText(file / "keep", "kept");

@@ -86,7 +86,7 @@ protected:
 
 } // namespace
 
-TEST_F(DepthwiseConvolutionTest, AgreesWithOpenCvOnNarrowAndWidePlanes)
+TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
 {
     // Narrow planes are computed by the layer itself, wide ones by OpenCV
     // inside it; odd sides and stride 2 reach the last padded column and row.
@@ -123,7 +123,7 @@ TEST_F(DepthwiseConvolutionTest, AgreesWithOpenCvOnNarrowAndWidePlanes)
     }
 }
 
-TEST_F(DepthwiseConvolutionTest, TakesOnlyPaddedThreeByThreeDepthwiseConvolutions)
+TEST_F(DepthwiseConvolutionTest, takesOnlyPaddedThreeByThreeDepthwiseConvolutions)
 {
     cv::RNG rng(7);
     EXPECT_TRUE(DepthwiseConvolution::handles(depthwiseParams(8, 1, true, rng)));
@@ -150,7 +150,7 @@ TEST_F(DepthwiseConvolutionTest, TakesOnlyPaddedThreeByThreeDepthwiseConvolution
     EXPECT_FALSE(changed([](cv::dnn::LayerParams &p) { p.set("num_output", 16); }));
 }
 
-TEST_F(DepthwiseConvolutionTest, LeavesOtherConvolutionsToOpenCv)
+TEST_F(DepthwiseConvolutionTest, leavesOtherConvolutionsToOpenCv)
 {
     // An ordinary convolution asked of create() is OpenCV's and computes as it does.
     cv::RNG rng(11);
@@ -172,7 +172,7 @@ TEST_F(DepthwiseConvolutionTest, LeavesOtherConvolutionsToOpenCv)
     EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0);
 }
 
-TEST_F(DepthwiseConvolutionTest, AnInputWithOtherChannelsIsAnOpenCvError)
+TEST_F(DepthwiseConvolutionTest, anInputWithOtherChannelsIsAnOpenCvError)
 {
     // Weights for 8 channels, a picture of 3: OpenCV's own check answers, as
     // an exception the caller can catch, never a read past the weights.

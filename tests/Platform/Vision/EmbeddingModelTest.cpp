@@ -41,7 +41,7 @@ double cosine(const std::vector<double> &a, const std::vector<double> &b)
 
 } // namespace
 
-TEST(EmbeddingModel, GivesTheNetworksFiveHundredAndTwelveFiniteNumbers)
+TEST(EmbeddingModel, givesTheNetworksFiveHundredAndTwelveFiniteNumbers)
 {
     const auto e = ft::sharedFaceModels()->embeddingModel()->embedding(faceCrop("johns/John_Simm/000288_00470387.jpg"));
     ASSERT_EQ(e.size(), 512u);
@@ -53,14 +53,14 @@ TEST(EmbeddingModel, GivesTheNetworksFiveHundredAndTwelveFiniteNumbers)
     EXPECT_GT(squares, 0);
 }
 
-TEST(EmbeddingModel, IsDeterministic)
+TEST(EmbeddingModel, isDeterministic)
 {
     const Image crop = faceCrop("johns/John_Savage/000264_01099001.jpg");
     const auto model = ft::sharedFaceModels()->embeddingModel();
     EXPECT_EQ(model->embedding(crop), model->embedding(crop));
 }
 
-TEST(EmbeddingModel, SamePersonIsCloserThanAnotherPerson)
+TEST(EmbeddingModel, samePersonIsCloserThanAnotherPerson)
 {
     const auto model = ft::sharedFaceModels()->embeddingModel();
     const auto a1 = model->embedding(faceCrop("johns/John_Simm/000288_00470387.jpg"));
@@ -70,7 +70,7 @@ TEST(EmbeddingModel, SamePersonIsCloserThanAnotherPerson)
     EXPECT_LT(cosine(a1, b), 0.4);
 }
 
-TEST(EmbeddingModel, CropsOfAnySizeAndGreyCropsAreAccepted)
+TEST(EmbeddingModel, cropsOfAnySizeAndGreyCropsAreAccepted)
 {
     const auto model = ft::sharedFaceModels()->embeddingModel();
     const Image crop = faceCrop("johns/John_Simm/000288_00470387.jpg");
@@ -82,7 +82,7 @@ TEST(EmbeddingModel, CropsOfAnySizeAndGreyCropsAreAccepted)
     EXPECT_EQ(model->embedding(grey).size(), 512u);
 }
 
-TEST(EmbeddingModel, UnsupportedPicturesAreRefused)
+TEST(EmbeddingModel, unsupportedPicturesAreRefused)
 {
     const auto model = ft::sharedFaceModels()->embeddingModel();
     for (const Image &bad : {Image(), Image(224, 224, CV_16UC3), Image(224, 224, CV_8UC2)}) {
@@ -95,7 +95,7 @@ TEST(EmbeddingModel, UnsupportedPicturesAreRefused)
     }
 }
 
-TEST(EmbeddingModel, MissingOrDamagedNetworkFilesAreTypedErrors)
+TEST(EmbeddingModel, missingOrDamagedNetworkFilesAreTypedErrors)
 {
     ft::TempDir dir;
     const auto landmarks = ft::sharedFaceModels()->landmarks();

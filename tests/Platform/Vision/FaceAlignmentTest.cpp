@@ -23,7 +23,7 @@ FaceAlignment::FivePoints transformed(const FaceAlignment::FivePoints &points, c
 
 } // namespace
 
-TEST(FaceAlignment, SimilarityRecoversAKnownRotationScaleAndShift)
+TEST(FaceAlignment, similarityRecoversAKnownRotationScaleAndShift)
 {
     const double angle = 30 * CV_PI / 180, scale = 2.5;
     const cv::Matx23d truth(scale * std::cos(angle), -scale * std::sin(angle), 5, //
@@ -35,7 +35,7 @@ TEST(FaceAlignment, SimilarityRecoversAKnownRotationScaleAndShift)
             EXPECT_NEAR(found(r, c), truth(r, c), 1e-4) << r << "," << c;
 }
 
-TEST(FaceAlignment, SimilarityOfPointsOntoThemselvesIsTheIdentity)
+TEST(FaceAlignment, similarityOfPointsOntoThemselvesIsTheIdentity)
 {
     const auto &points = FaceAlignment::referencePoints();
     const cv::Matx23d m = FaceAlignment::similarity(points, points);
@@ -46,7 +46,7 @@ TEST(FaceAlignment, SimilarityOfPointsOntoThemselvesIsTheIdentity)
     EXPECT_NEAR(m(1, 2), 0, 1e-4);
 }
 
-TEST(FaceAlignment, SimilarityOfCoincidentPointsDoesNotDivideByZero)
+TEST(FaceAlignment, similarityOfCoincidentPointsDoesNotDivideByZero)
 {
     FaceAlignment::FivePoints same;
     same.fill(cv::Point2f(3, 4));
@@ -56,7 +56,7 @@ TEST(FaceAlignment, SimilarityOfCoincidentPointsDoesNotDivideByZero)
             EXPECT_TRUE(std::isfinite(m(r, c)));
 }
 
-TEST(FaceAlignment, FivePointsAreEyeCentresNoseTipAndMouthCorners)
+TEST(FaceAlignment, fivePointsAreEyeCentresNoseTipAndMouthCorners)
 {
     FaceLandmarks::Points l;
     for (std::size_t i = 0; i < l.size(); ++i)
@@ -69,7 +69,7 @@ TEST(FaceAlignment, FivePointsAreEyeCentresNoseTipAndMouthCorners)
     EXPECT_EQ(five[4], cv::Point2f((54 + 64) / 2.f, (108 + 128) / 2.f));
 }
 
-TEST(FaceAlignment, AlignMovesTheFivePointsOntoTheReference)
+TEST(FaceAlignment, alignMovesTheFivePointsOntoTheReference)
 {
     // A picture whose pixels hold their coordinates, with the face's points
     // shifted by (10, 20) from the reference: the aligned picture is that shift undone.

@@ -21,7 +21,7 @@ Image coordinatePicture(int width, int height)
 
 } // namespace
 
-TEST(FaceCrop, RegionAddsTheMarginOnEverySide)
+TEST(FaceCrop, regionAddsTheMarginOnEverySide)
 {
     const cv::Rect2d region = FaceCrop::region({10, 20, 100, 100});
     EXPECT_DOUBLE_EQ(region.x, 10 - 100 * FaceCrop::margin);
@@ -30,7 +30,7 @@ TEST(FaceCrop, RegionAddsTheMarginOnEverySide)
     EXPECT_DOUBLE_EQ(region.height, 100 * (1 + 2 * FaceCrop::margin));
 }
 
-TEST(FaceCrop, FaceBoxInCropUndoesTheRegion)
+TEST(FaceCrop, faceBoxInCropUndoesTheRegion)
 {
     // A face box cut out with its margin and scaled to 224 pixels lies where
     // faceBoxInCrop says, whatever the box's size.
@@ -45,7 +45,7 @@ TEST(FaceCrop, FaceBoxInCropUndoesTheRegion)
     }
 }
 
-TEST(FaceCrop, CutInsideThePictureScalesTheRegion)
+TEST(FaceCrop, cutInsideThePictureScalesTheRegion)
 {
     const Image image = coordinatePicture(200, 150);
     const Image crop = FaceCrop::cut(image, {40, 30, 100, 100}, {50, 50});
@@ -57,7 +57,7 @@ TEST(FaceCrop, CutInsideThePictureScalesTheRegion)
     EXPECT_NEAR(p[1], 70.5, 1.0);
 }
 
-TEST(FaceCrop, RegionsPastTheEdgesArePaddedBlackWithoutMovingTheFace)
+TEST(FaceCrop, regionsPastTheEdgesArePaddedBlackWithoutMovingTheFace)
 {
     const Image image = coordinatePicture(100, 80);
     // Half the region lies left of and above the picture.
@@ -72,7 +72,7 @@ TEST(FaceCrop, RegionsPastTheEdgesArePaddedBlackWithoutMovingTheFace)
     EXPECT_EQ(other.at<cv::Vec3b>(70, 90), cv::Vec3b(0, 0, 0));
 }
 
-TEST(FaceCrop, RegionsWhollyOutsideGiveABlackPicture)
+TEST(FaceCrop, regionsWhollyOutsideGiveABlackPicture)
 {
     const Image image = coordinatePicture(100, 80);
     const Image crop = FaceCrop::cut(image, {500, -300, 40, 40}, {224, 224});
@@ -80,7 +80,7 @@ TEST(FaceCrop, RegionsWhollyOutsideGiveABlackPicture)
     EXPECT_EQ(cv::countNonZero(crop.reshape(1)), 0);
 }
 
-TEST(FaceCrop, TinyAndFractionalRegionsStillGiveTheRequestedSize)
+TEST(FaceCrop, tinyAndFractionalRegionsStillGiveTheRequestedSize)
 {
     const Image image = coordinatePicture(100, 80);
     EXPECT_EQ(FaceCrop::cut(image, {10.2, 10.7, 0.3, 0.1}, {224, 224}).size(), cv::Size(224, 224));

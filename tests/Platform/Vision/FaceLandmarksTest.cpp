@@ -48,7 +48,7 @@ VisionError loadError(const std::filesystem::path &path)
 
 } // namespace
 
-TEST(FaceLandmarks, PointsSitWhereAFaceHasThem)
+TEST(FaceLandmarks, pointsSitWhereAFaceHasThem)
 {
     const auto face = firstFace("johns/John_Schneider/000288_00925786.jpg");
     const auto l = ft::sharedFaceModels()->landmarks()->locate(face.image, face.box);
@@ -65,7 +65,7 @@ TEST(FaceLandmarks, PointsSitWhereAFaceHasThem)
 
 // The predictor is run by our own loops; dlib's own evaluation of the same file
 // must agree with them (dlib rounds its points to whole pixels).
-TEST(FaceLandmarks, AgreeWithDlibsOwnEvaluation)
+TEST(FaceLandmarks, agreeWithDlibsOwnEvaluation)
 {
     dlib::shape_predictor reference;
     dlib::deserialize(platform::FaceModels::Paths::standard().landmarks.string()) >> reference;
@@ -84,7 +84,7 @@ TEST(FaceLandmarks, AgreeWithDlibsOwnEvaluation)
     }
 }
 
-TEST(FaceLandmarks, BoxesPastThePictureEdgeStillGiveFinitePoints)
+TEST(FaceLandmarks, boxesPastThePictureEdgeStillGiveFinitePoints)
 {
     const Image picture = ft::developmentPicture("johns/John_Simm/000288_00470387.jpg");
     const auto l = ft::sharedFaceModels()->landmarks()->locate(picture, {-40, -40, 230, 230});
@@ -94,7 +94,7 @@ TEST(FaceLandmarks, BoxesPastThePictureEdgeStillGiveFinitePoints)
     }
 }
 
-TEST(FaceLandmarks, BadPicturesAndBoxesAreTypedErrors)
+TEST(FaceLandmarks, badPicturesAndBoxesAreTypedErrors)
 {
     const auto landmarks = ft::sharedFaceModels()->landmarks();
     try {
@@ -113,7 +113,7 @@ TEST(FaceLandmarks, BadPicturesAndBoxesAreTypedErrors)
     }
 }
 
-TEST(FaceLandmarks, MissingOrDamagedFilesAreTypedErrors)
+TEST(FaceLandmarks, missingOrDamagedFilesAreTypedErrors)
 {
     ft::TempDir dir;
     EXPECT_EQ(loadError(dir / "absent.dat"), VisionError::modelMissing);

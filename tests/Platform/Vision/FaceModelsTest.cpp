@@ -27,7 +27,7 @@ std::pair<VisionError, std::string> loadError(const FaceModels::Paths &paths)
 
 } // namespace
 
-TEST(FaceModels, TheModelFolderComesFromTheEnvironmentWhenSet)
+TEST(FaceModels, theModelFolderComesFromTheEnvironmentWhenSet)
 {
     {
         ft::EnvGuard env("FACIWARD_MODEL_DIR", "/somewhere/else");
@@ -39,7 +39,7 @@ TEST(FaceModels, TheModelFolderComesFromTheEnvironmentWhenSet)
     EXPECT_NE(FaceModels::Paths::standard().faceDetector.parent_path(), "");
 }
 
-TEST(FaceModels, AMissingFileIsNamedInTheError)
+TEST(FaceModels, aMissingFileIsNamedInTheError)
 {
     ft::TempDir dir;
     const auto [error, text] = loadError(FaceModels::Paths::inFolder(dir.path()));
@@ -47,7 +47,7 @@ TEST(FaceModels, AMissingFileIsNamedInTheError)
     EXPECT_NE(text.find((dir / "fr_detect.onnx").string()), std::string::npos) << text;
 }
 
-TEST(FaceModels, ADamagedNetworkIsATypedError)
+TEST(FaceModels, aDamagedNetworkIsATypedError)
 {
     ft::TempDir dir;
     const auto real = FaceModels::Paths::standard();
@@ -58,7 +58,7 @@ TEST(FaceModels, ADamagedNetworkIsATypedError)
     EXPECT_NE(text.find("fr_feature.onnx"), std::string::npos) << text;
 }
 
-TEST(FaceModels, LoadsFromAFolderGivenInTheEnvironment)
+TEST(FaceModels, loadsFromAFolderGivenInTheEnvironment)
 {
     ft::TempDir dir;
     const auto real = FaceModels::Paths::standard();

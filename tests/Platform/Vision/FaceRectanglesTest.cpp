@@ -41,7 +41,7 @@ VisionError loadError(const std::filesystem::path &path)
 
 // The annotated group pictures: every face must be found, and a box that is not
 // a face would be enrolled as the owner, so stray boxes are counted too.
-TEST(FaceRectangles, FindsTheAnnotatedFacesWithFewStrayBoxes)
+TEST(FaceRectangles, findsTheAnnotatedFacesWithFewStrayBoxes)
 {
     const auto rectangles = ft::sharedFaceModels()->faceRectangles();
     devdata::DetectionScore total;
@@ -57,7 +57,7 @@ TEST(FaceRectangles, FindsTheAnnotatedFacesWithFewStrayBoxes)
                 total.meanIoU);
 }
 
-TEST(FaceRectangles, BoxesAreSquareAndLargestFirst)
+TEST(FaceRectangles, boxesAreSquareAndLargestFirst)
 {
     const auto faces = ft::sharedFaceModels()->faceRectangles()->detect(
         ft::developmentPicture("faces/2008_002506.jpg"));
@@ -72,7 +72,7 @@ TEST(FaceRectangles, BoxesAreSquareAndLargestFirst)
     }
 }
 
-TEST(FaceRectangles, APictureWithoutFacesGivesNone)
+TEST(FaceRectangles, aPictureWithoutFacesGivesNone)
 {
     const auto rectangles = ft::sharedFaceModels()->faceRectangles();
     EXPECT_TRUE(rectangles->detect(Image(480, 640, CV_8UC3, cv::Scalar(90, 100, 110))).empty());
@@ -81,7 +81,7 @@ TEST(FaceRectangles, APictureWithoutFacesGivesNone)
     EXPECT_TRUE(rectangles->detect(noise).empty());
 }
 
-TEST(FaceRectangles, GreyAndBgraPicturesAreAccepted)
+TEST(FaceRectangles, greyAndBgraPicturesAreAccepted)
 {
     const auto rectangles = ft::sharedFaceModels()->faceRectangles();
     const Image bgr = ft::developmentPicture("faces/2008_002506.jpg");
@@ -92,7 +92,7 @@ TEST(FaceRectangles, GreyAndBgraPicturesAreAccepted)
     EXPECT_EQ(rectangles->detect(bgra).size(), 3u);
 }
 
-TEST(FaceRectangles, FacesAreFoundWhateverThePictureShape)
+TEST(FaceRectangles, facesAreFoundWhateverThePictureShape)
 {
     // The identity pictures are square, the network's input is 4:3; a tall
     // picture and a wide one hold the same face.
@@ -111,7 +111,7 @@ TEST(FaceRectangles, FacesAreFoundWhateverThePictureShape)
     EXPECT_GT(devdata::intersectionOverUnion(inFace[0].rect, inWide[0].rect - cv::Point2d(200, 0)), 0.7);
 }
 
-TEST(FaceRectangles, UnsupportedPicturesAreRefused)
+TEST(FaceRectangles, unsupportedPicturesAreRefused)
 {
     const auto rectangles = ft::sharedFaceModels()->faceRectangles();
     for (const Image &bad : {Image(), Image(48, 64, CV_16UC3, cv::Scalar::all(1000)),
@@ -125,12 +125,12 @@ TEST(FaceRectangles, UnsupportedPicturesAreRefused)
     }
 }
 
-TEST(FaceRectangles, AOnePixelPictureIsNoProblem)
+TEST(FaceRectangles, aOnePixelPictureIsNoProblem)
 {
     EXPECT_TRUE(ft::sharedFaceModels()->faceRectangles()->detect(Image(1, 1, CV_8UC3)).empty());
 }
 
-TEST(FaceRectangles, MissingOrDamagedNetworkFilesAreTypedErrors)
+TEST(FaceRectangles, missingOrDamagedNetworkFilesAreTypedErrors)
 {
     ft::TempDir dir;
     EXPECT_EQ(loadError(dir / "absent.onnx"), VisionError::modelMissing);
@@ -153,11 +153,3 @@ TEST(FaceRectangles, MissingOrDamagedNetworkFilesAreTypedErrors)
     EXPECT_EQ(loadError(platform::FaceModels::Paths::standard().embeddingNetwork), VisionError::modelUnreadable);
 }
 
-TEST(FaceRectangles, HogDetectorFindsAFrontalFace)
-{
-    const auto hog = FaceRectangles::createHog();
-    const auto faces = hog->detect(ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg")));
-    ASSERT_EQ(faces.size(), 1u);
-    EXPECT_GT(faces[0].confidence, 0.5f);
-    EXPECT_TRUE(hog->detect(Image(240, 320, CV_8UC3, cv::Scalar::all(128))).empty());
-}

@@ -57,7 +57,7 @@ const char *const pictures[] = {
 
 } // namespace
 
-TEST(HeadPose, RecoversTheAnglesOfAProjectedFace)
+TEST(HeadPose, recoversTheAnglesOfAProjectedFace)
 {
     const cv::Size size(640, 480);
     for (const auto &[yaw, roll, pitch] : std::vector<std::tuple<double, double, double>>{
@@ -69,7 +69,7 @@ TEST(HeadPose, RecoversTheAnglesOfAProjectedFace)
     }
 }
 
-TEST(HeadPose, SignsFollowThePicture)
+TEST(HeadPose, signsFollowThePicture)
 {
     // Turning the face towards the picture's left moves the nose tip left of the
     // eyes' midpoint: a positive yaw. Tipping it down: a positive pitch.
@@ -80,7 +80,7 @@ TEST(HeadPose, SignsFollowThePicture)
     EXPECT_GT(tilted[45].y, tilted[36].y) << "a clockwise tilt lowers the eye on the picture's right";
 }
 
-TEST(HeadPose, MirroringNegatesYaw)
+TEST(HeadPose, mirroringNegatesYaw)
 {
     for (const char *picture : pictures) {
         const Image frame = ft::webcamFrame(ft::developmentPicture(picture));
@@ -94,7 +94,7 @@ TEST(HeadPose, MirroringNegatesYaw)
     }
 }
 
-TEST(HeadPose, TurningThePictureChangesRollByTheSameAngle)
+TEST(HeadPose, turningThePictureChangesRollByTheSameAngle)
 {
     for (const char *picture : pictures) {
         const Image frame = ft::webcamFrame(ft::developmentPicture(picture));
@@ -109,7 +109,7 @@ TEST(HeadPose, TurningThePictureChangesRollByTheSameAngle)
     }
 }
 
-TEST(HeadPose, MirroredLandmarksGiveTheOppositeYawAndRoll)
+TEST(HeadPose, mirroredLandmarksGiveTheOppositeYawAndRoll)
 {
     const cv::Size size(640, 480);
     const auto points = project(18 * degree, 7 * degree, -5 * degree, size);
@@ -128,7 +128,7 @@ TEST(HeadPose, MirroredLandmarksGiveTheOppositeYawAndRoll)
     EXPECT_NEAR(b.pitch, a.pitch, 1e-6);
 }
 
-TEST(HeadPose, AbsurdBoxesAreRefusedNotAllocated)
+TEST(HeadPose, absurdBoxesAreRefusedNotAllocated)
 {
     const auto models = ft::sharedFaceModels();
     const Image frame(480, 640, CV_8UC3, cv::Scalar::all(100));
@@ -137,7 +137,7 @@ TEST(HeadPose, AbsurdBoxesAreRefusedNotAllocated)
                      platform::VisionException);
 }
 
-TEST(HeadPose, EmptyPictureSizeIsRefused)
+TEST(HeadPose, emptyPictureSizeIsRefused)
 {
     EXPECT_THROW(HeadPose::estimate(project(0, 0, 0, {640, 480}), {0, 0}), platform::VisionException);
 }

@@ -34,7 +34,7 @@ protected:
 
 } // namespace
 
-TEST_F(InferenceThreadsTest, EveryStripeRunsExactlyOnce)
+TEST_F(InferenceThreadsTest, everyStripeRunsExactlyOnce)
 {
     // Many loops in a row, as the layers of a network come: no stripe of one
     // loop is lost, repeated or run in the next.
@@ -47,7 +47,7 @@ TEST_F(InferenceThreadsTest, EveryStripeRunsExactlyOnce)
     }
 }
 
-TEST_F(InferenceThreadsTest, ThreadsShrinkWithTheCallsInFlight)
+TEST_F(InferenceThreadsTest, threadsShrinkWithTheCallsInFlight)
 {
     const std::size_t cores = InferenceThreads::cores();
     ASSERT_GE(cores, 1u);
@@ -66,7 +66,7 @@ TEST_F(InferenceThreadsTest, ThreadsShrinkWithTheCallsInFlight)
     EXPECT_EQ(InferenceThreads::threadsForNextLoop(), cores);
 }
 
-TEST_F(InferenceThreadsTest, OpenCvThreadCountIsALimit)
+TEST_F(InferenceThreadsTest, openCvThreadCountIsALimit)
 {
     const std::size_t cores = InferenceThreads::cores();
     EXPECT_EQ(cv::getNumThreads(), static_cast<int>(cores));
@@ -79,7 +79,7 @@ TEST_F(InferenceThreadsTest, OpenCvThreadCountIsALimit)
     EXPECT_EQ(InferenceThreads::threadsForNextLoop(), cores);
 }
 
-TEST_F(InferenceThreadsTest, ALoneCallSpreadsItsLoopsOverTheCores)
+TEST_F(InferenceThreadsTest, aLoneCallSpreadsItsLoopsOverTheCores)
 {
     if (InferenceThreads::cores() < 2)
         GTEST_SKIP() << "one core: every loop runs on its caller";
@@ -101,7 +101,7 @@ TEST_F(InferenceThreadsTest, ALoneCallSpreadsItsLoopsOverTheCores)
     EXPECT_TRUE(helped);
 }
 
-TEST_F(InferenceThreadsTest, CallsThatFillTheCoresRunTheirLoopsOnTheirOwnThread)
+TEST_F(InferenceThreadsTest, callsThatFillTheCoresRunTheirLoopsOnTheirOwnThread)
 {
     std::vector<InferenceThreads::Call> calls(InferenceThreads::cores());
     const auto caller = std::this_thread::get_id();
@@ -115,7 +115,7 @@ TEST_F(InferenceThreadsTest, CallsThatFillTheCoresRunTheirLoopsOnTheirOwnThread)
     }
 }
 
-TEST_F(InferenceThreadsTest, LoopsFromSeveralThreadsAtOnceAllComplete)
+TEST_F(InferenceThreadsTest, loopsFromSeveralThreadsAtOnceAllComplete)
 {
     // Two frames' workers start loops at the same moments; each loop still runs
     // every stripe exactly once, whether it got the helpers or not.
@@ -135,7 +135,7 @@ TEST_F(InferenceThreadsTest, LoopsFromSeveralThreadsAtOnceAllComplete)
     EXPECT_EQ(failures.load(), 0);
 }
 
-TEST_F(InferenceThreadsTest, AFailingStripeReachesTheCallerAndThePoolGoesOn)
+TEST_F(InferenceThreadsTest, aFailingStripeReachesTheCallerAndThePoolGoesOn)
 {
     const InferenceThreads::Call call;
     EXPECT_ANY_THROW(loop(16, [](int i) {

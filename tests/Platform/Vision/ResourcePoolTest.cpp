@@ -10,7 +10,7 @@
 
 using faciward::platform::ResourcePool;
 
-TEST(ResourcePool, MakesOnDemandAndReusesWhatWasGivenBack)
+TEST(ResourcePool, makesOnDemandAndReusesWhatWasGivenBack)
 {
     int made = 0;
     ResourcePool<int> pool([&made] { return std::make_unique<int>(++made); });
@@ -27,7 +27,7 @@ TEST(ResourcePool, MakesOnDemandAndReusesWhatWasGivenBack)
     EXPECT_EQ(made, 1);
 }
 
-TEST(ResourcePool, ReserveMakesObjectsAhead)
+TEST(ResourcePool, reserveMakesObjectsAhead)
 {
     int made = 0;
     ResourcePool<int> pool([&made] { return std::make_unique<int>(++made); });
@@ -38,7 +38,7 @@ TEST(ResourcePool, ReserveMakesObjectsAhead)
     EXPECT_EQ(made, 3);
 }
 
-TEST(ResourcePool, AFailingFactoryLeavesThePoolAsItWas)
+TEST(ResourcePool, aFailingFactoryLeavesThePoolAsItWas)
 {
     bool fail = true;
     ResourcePool<int> pool([&fail]() -> std::unique_ptr<int> {
@@ -52,7 +52,7 @@ TEST(ResourcePool, AFailingFactoryLeavesThePoolAsItWas)
     EXPECT_EQ(*pool.acquire(), 7);
 }
 
-TEST(ResourcePool, ConcurrentUsersNeverShareAnObject)
+TEST(ResourcePool, concurrentUsersNeverShareAnObject)
 {
     // Two threads hold their leases at the same moment, several times over: each
     // has an object of its own, and the pool never grows past two.

@@ -49,7 +49,7 @@ protected:
     VirtualScheduler main;
     FakeCaptureBackend backend{main};
     std::unique_ptr<CameraManagerCombine> manager;
-    faciward::reactive::CancellableSet subscriptions;
+    faciward::platform::CancellableSet subscriptions;
     std::vector<std::string> errors;
     std::vector<bool> configured;
     std::vector<std::string> order;

@@ -39,7 +39,7 @@ protected:
     TempDir dir;
     std::vector<int> numbers;
     std::vector<std::string> errors;
-    faciward::reactive::CancellableSet subscriptions;
+    faciward::platform::CancellableSet subscriptions;
 };
 
 TEST_F(DevicesOnRealSourcesTest, aVideoFileStandsInForTheCameraAndStopsWithinOneFrame)

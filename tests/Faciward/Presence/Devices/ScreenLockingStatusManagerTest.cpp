@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using faciward::presence::ScreenLockingStatusManager;
-using faciward::reactive::Void;
+using faciward::platform::Void;
 using faciward::testing::FakeScreenLockSignals;
 
 namespace {
@@ -20,8 +20,8 @@ struct Recorder
     {
     }
     std::vector<std::string> events;
-    faciward::reactive::AnyCancellable locked;
-    faciward::reactive::AnyCancellable unlocked;
+    faciward::platform::AnyCancellable locked;
+    faciward::platform::AnyCancellable unlocked;
 };
 
 } // namespace

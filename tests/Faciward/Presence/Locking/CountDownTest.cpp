@@ -8,8 +8,8 @@
 #include <vector>
 
 using faciward::presence::CountDown;
-using faciward::reactive::AnyCancellable;
-using faciward::reactive::seconds;
+using faciward::platform::AnyCancellable;
+using faciward::platform::seconds;
 using faciward::testing::VirtualScheduler;
 
 namespace {

@@ -108,15 +108,15 @@ protected:
                                pictures.emplace_back(px[0] + 256 * px[1], key);
                            }};
     Log log;
-    reactive::AnyCancellable statusLog = manager.statusSubject().sink(
+    platform::AnyCancellable statusLog = manager.statusSubject().sink(
         [this](Status s) { log.push_back(std::string(name(s)) + "@" + seconds(main.elapsed())); });
-    reactive::AnyCancellable lockLog =
-        manager.lockingSubject().sink([this](reactive::Void) { log.push_back("lock@" + seconds(main.elapsed())); });
+    platform::AnyCancellable lockLog =
+        manager.lockingSubject().sink([this](platform::Void) { log.push_back("lock@" + seconds(main.elapsed())); });
 
     void SetUp() override
     {
         // A 30-frames-a-second camera.
-        backend.produceFrames(reactive::seconds(1.0 / 30));
+        backend.produceFrames(platform::seconds(1.0 / 30));
         main.runPending(); // the camera's set-up
         log.clear();
     }
@@ -127,7 +127,7 @@ protected:
     Log since(std::size_t from) const { return Log(log.begin() + static_cast<std::ptrdiff_t>(from), log.end()); }
 
     // Stores a timed disable period of @p minutes that began @p ago.
-    void storeTimedPeriod(std::int64_t minutes, reactive::Scheduler::Duration ago)
+    void storeTimedPeriod(std::int64_t minutes, platform::Scheduler::Duration ago)
     {
         DisableTime period;
         period.startDate = main.wallNow() - std::chrono::duration_cast<std::chrono::system_clock::duration>(ago);
@@ -155,7 +155,7 @@ TEST_F(LockingManagerTest, anOwnerInFrontOfTheScreenGivesFiveThrottledFramesAndB
     ASSERT_EQ(recognizer.seen.size(), 1u);
     EXPECT_EQ(recognizer.seen[0].size(), 5u);
     // From starting the camera to the verdict: within the throttle's 2.4 s plus 0.3 s.
-    EXPECT_LE(std::chrono::duration<double>(manager.lastCheckCompleted() - (main.now() - reactive::seconds(3.0))).count(),
+    EXPECT_LE(std::chrono::duration<double>(manager.lastCheckCompleted() - (main.now() - platform::seconds(3.0))).count(),
               2.7);
     EXPECT_TRUE(pictures.empty());
 }
@@ -582,7 +582,7 @@ TEST_F(LockingManagerTest, withoutACameraEachCheckFailsAfterTheTimeoutAndTheEngi
     Log lonelyLog;
     auto s = lonely.statusSubject().sink(
         [&](Status st) { lonelyLog.push_back(std::string(name(st)) + "@" + seconds(main.elapsed())); });
-    auto l = lonely.lockingSubject().sink([&](reactive::Void) { lonelyLog.push_back("lock@" + seconds(main.elapsed())); });
+    auto l = lonely.lockingSubject().sink([&](platform::Void) { lonelyLog.push_back("lock@" + seconds(main.elapsed())); });
     idleFor(7);
     lonely.start(true);
     main.advanceBy(30.0);
@@ -600,7 +600,7 @@ TEST_F(LockingManagerTest, framesOfAnotherCameraUserNeverReachACheck)
 {
     // Face enrolment keeps the camera running while the engine is locking, then tracking.
     FakeCaptureBackend device(main);
-    device.produceFrames(reactive::seconds(1.0 / 30));
+    device.produceFrames(platform::seconds(1.0 / 30));
     SharedCaptureBackend shared(device);
     auto engineClient = shared.client();
     auto enrolmentClient = shared.client();

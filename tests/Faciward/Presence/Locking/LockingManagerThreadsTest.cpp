@@ -88,7 +88,7 @@ protected:
     FakeIdleTimeSource idle{FakeIdleTimeSource::Seconds(60)};
     GatedRecognizer recognizer;
     std::atomic<int> picturesStored{0};
-    runtime::SerialQueue worker{"recognition"};
+    platform::SerialQueue worker{"recognition"};
     LockingManager manager{main,
                            camera,
                            screenLock,
@@ -99,15 +99,15 @@ protected:
     std::vector<Status> statuses;
     std::vector<std::thread::id> publishers;
     std::atomic<int> lockSignals{0};
-    reactive::AnyCancellable statusLog = manager.statusSubject().sink([this](Status s) {
+    platform::AnyCancellable statusLog = manager.statusSubject().sink([this](Status s) {
         statuses.push_back(s);
         publishers.push_back(std::this_thread::get_id());
     });
-    reactive::AnyCancellable lockLog = manager.lockingSubject().sink([this](reactive::Void) { ++lockSignals; });
+    platform::AnyCancellable lockLog = manager.lockingSubject().sink([this](platform::Void) { ++lockSignals; });
 
     void SetUp() override
     {
-        backend.produceFrames(reactive::seconds(1.0 / 30));
+        backend.produceFrames(platform::seconds(1.0 / 30));
         main.runPending();
     }
 

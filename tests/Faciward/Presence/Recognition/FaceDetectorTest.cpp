@@ -31,7 +31,7 @@ protected:
 
 } // namespace
 
-TEST_F(FaceDetectorTest, EveryFaceBecomesA224PictureInTheDetectorsOrder)
+TEST_F(FaceDetectorTest, everyFaceBecomesA224PictureInTheDetectorsOrder)
 {
     rectangles->boxes[1] = {cv::Rect(40, 40, 16, 16), cv::Rect(4, 4, 10, 30)};
     const Image frame = ft::fakeFrame(1, {{cv::Rect(40, 40, 16, 16), 7}, {cv::Rect(4, 4, 10, 30), 9}});
@@ -48,7 +48,7 @@ TEST_F(FaceDetectorTest, EveryFaceBecomesA224PictureInTheDetectorsOrder)
     EXPECT_EQ(faces[1].box.rect, cv::Rect2d(4, 4, 10, 30));
 }
 
-TEST_F(FaceDetectorTest, BoxesRunningOffTheFrameArePadded)
+TEST_F(FaceDetectorTest, boxesRunningOffTheFrameArePadded)
 {
     rectangles->boxes[1] = {cv::Rect(-10, -10, 30, 30), cv::Rect(50, 50, 40, 40), cv::Rect(200, 200, 10, 10)};
     const auto pictures = detector.detect(ft::fakeFrame(1, {{cv::Rect(0, 0, 20, 20), 5}}));
@@ -59,18 +59,18 @@ TEST_F(FaceDetectorTest, BoxesRunningOffTheFrameArePadded)
     EXPECT_EQ(cv::countNonZero(pictures[2].reshape(1)), 0) << "a box beyond the frame gives a black picture";
 }
 
-TEST_F(FaceDetectorTest, NoFaceIsAnErrorNeverAnEmptyList)
+TEST_F(FaceDetectorTest, noFaceIsAnErrorNeverAnEmptyList)
 {
     EXPECT_EQ(errorOf(detector, ft::fakeFrame(1)), FaceDetector::Error::couldNotFindFace);
 }
 
-TEST_F(FaceDetectorTest, BoxesThatAreNoAreaAreNotFaces)
+TEST_F(FaceDetectorTest, boxesThatAreNoAreaAreNotFaces)
 {
     rectangles->boxes[1] = {cv::Rect(10, 10, 0, 10), cv::Rect(10, 10, -5, 10)};
     EXPECT_EQ(errorOf(detector, ft::fakeFrame(1)), FaceDetector::Error::couldNotFindFace);
 }
 
-TEST_F(FaceDetectorTest, UnusablePicturesAreRefusedBeforeDetection)
+TEST_F(FaceDetectorTest, unusablePicturesAreRefusedBeforeDetection)
 {
     int detections = 0;
     rectangles->onDetect = [&detections](int) { ++detections; };
@@ -80,7 +80,7 @@ TEST_F(FaceDetectorTest, UnusablePicturesAreRefusedBeforeDetection)
     EXPECT_EQ(detections, 0);
 }
 
-TEST_F(FaceDetectorTest, DetectorFailuresBecomeTheTypedError)
+TEST_F(FaceDetectorTest, detectorFailuresBecomeTheTypedError)
 {
     rectangles->failures[1] = VisionError::inferenceFailed;
     rectangles->failures[2] = VisionError::unsupportedImage;
@@ -91,7 +91,7 @@ TEST_F(FaceDetectorTest, DetectorFailuresBecomeTheTypedError)
     EXPECT_EQ(errorOf(FaceDetector(nullptr), ft::fakeFrame(1)), FaceDetector::Error::couldNotProcessImageRequest);
 }
 
-TEST_F(FaceDetectorTest, ErrorsPrintAsTheirCaseNames)
+TEST_F(FaceDetectorTest, errorsPrintAsTheirCaseNames)
 {
     EXPECT_EQ(name(FaceDetector::Error::couldNotFindFace), "couldNotFindFace");
     EXPECT_EQ(name(FaceDetector::Error::couldNotGetCIImage), "couldNotGetCIImage");
@@ -99,7 +99,7 @@ TEST_F(FaceDetectorTest, ErrorsPrintAsTheirCaseNames)
     EXPECT_STREQ(FaceDetector::Exception(FaceDetector::Error::couldNotFindFace).what(), "couldNotFindFace");
 }
 
-TEST(FaceDetectorReal, FindsTheFacesOfAGroupPictureAndNoneInABlankFrame)
+TEST(FaceDetectorReal, findsTheFacesOfAGroupPictureAndNoneInABlankFrame)
 {
     const FaceDetector detector(ft::sharedFaceModels()->faceRectangles());
     const auto pictures = detector.detect(ft::developmentPicture("faces/2008_002506.jpg"));
@@ -109,7 +109,7 @@ TEST(FaceDetectorReal, FindsTheFacesOfAGroupPictureAndNoneInABlankFrame)
     EXPECT_EQ(errorOf(detector, Image(480, 640, CV_8UC3, cv::Scalar::all(128))), FaceDetector::Error::couldNotFindFace);
 }
 
-TEST(FaceDetectorReal, AFaceAtTheFrameEdgeIsCroppedWithoutError)
+TEST(FaceDetectorReal, aFaceAtTheFrameEdgeIsCroppedWithoutError)
 {
     const FaceDetector detector(ft::sharedFaceModels()->faceRectangles());
     // The face pushed half out of the frame's left edge.

@@ -12,19 +12,19 @@ using faciward::platform::JsonError;
 using faciward::platform::JsonException;
 using faciward::presence::FaceParameters;
 
-TEST(FaceParameters, EncodesToAnObjectWithYawRollPitch)
+TEST(FaceParameters, encodesToAnObjectWithYawRollPitch)
 {
     const auto json = JsonCoding<FaceParameters>::encode({12.5, -3, 0.25});
     EXPECT_EQ(Json::encode(json), R"({"yaw":12.5,"roll":-3,"pitch":0.25})");
 }
 
-TEST(FaceParameters, DecodesByNameAndIgnoresOtherMembers)
+TEST(FaceParameters, decodesByNameAndIgnoresOtherMembers)
 {
     const auto value = JsonCoding<FaceParameters>::decode(Json::decode(R"({"pitch":1,"note":"x","roll":2,"yaw":3.5})"));
     EXPECT_EQ(value, (FaceParameters{3.5, 2, 1}));
 }
 
-TEST(FaceParameters, DecodingFailsWhenAnAngleIsMissingOrNotANumber)
+TEST(FaceParameters, decodingFailsWhenAnAngleIsMissingOrNotANumber)
 {
     for (const char *text : {R"({"yaw":1,"roll":2})", R"({"roll":2,"pitch":3})", R"({})"}) {
         try {
@@ -38,7 +38,7 @@ TEST(FaceParameters, DecodingFailsWhenAnAngleIsMissingOrNotANumber)
     EXPECT_THROW(JsonCoding<FaceParameters>::decode(Json::decode(R"([1,2,3])")), JsonException);
 }
 
-TEST(FaceParameters, IsStoredInTheSettingsAsJsonText)
+TEST(FaceParameters, isStoredInTheSettingsAsJsonText)
 {
     faciward::testing::ScopedSettingsFile settings;
     const faciward::prefs::Key<FaceParameters> key("testFaceParameters", FaceParameters{}, settings.store());

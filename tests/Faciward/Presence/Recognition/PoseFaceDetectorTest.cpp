@@ -42,7 +42,7 @@ protected:
     std::vector<PoseFaceDetector::FaceData> published;
     std::unique_ptr<PoseFaceDetector> detector =
         std::make_unique<PoseFaceDetector>(ft::sharedFaceModels(), queue.executor());
-    faciward::reactive::AnyCancellable subscription = detector->faceParametersSubject().sink(
+    faciward::platform::AnyCancellable subscription = detector->faceParametersSubject().sink(
         [this](const PoseFaceDetector::FaceData &data) { published.push_back(data); });
 
     static Image face(const char *picture) { return ft::webcamFrame(ft::developmentPicture(picture)); }
@@ -50,7 +50,7 @@ protected:
 
 } // namespace
 
-TEST_F(PoseFaceDetectorTest, PublishesThePoseInDegreesWithItsFrame)
+TEST_F(PoseFaceDetectorTest, publishesThePoseInDegreesWithItsFrame)
 {
     const Image frame = face("johns/John_Savage/000274_01099061.jpg");
     detector->detect(frame);
@@ -69,7 +69,7 @@ TEST_F(PoseFaceDetectorTest, PublishesThePoseInDegreesWithItsFrame)
     EXPECT_LT(published[0].parameters.yaw, -5) << "this face is turned towards the picture's right";
 }
 
-TEST_F(PoseFaceDetectorTest, FramesGivenWhileMeasuringAreDropped)
+TEST_F(PoseFaceDetectorTest, framesGivenWhileMeasuringAreDropped)
 {
     const Image first = face("johns/John_Simm/000297_00470170.jpg");
     const Image second = face("johns/John_Savage/000274_01099061.jpg");
@@ -87,7 +87,7 @@ TEST_F(PoseFaceDetectorTest, FramesGivenWhileMeasuringAreDropped)
     EXPECT_EQ(published[1].image.data, second.data);
 }
 
-TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetector)
+TEST_F(PoseFaceDetectorTest, aFrameWithoutAFacePublishesNothingAndFreesTheDetector)
 {
     detector->detect(Image(480, 640, CV_8UC3, cv::Scalar::all(128)));
     queue.runAll();
@@ -99,7 +99,7 @@ TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetect
     EXPECT_FALSE(detector->isProcessing());
 }
 
-TEST_F(PoseFaceDetectorTest, WithTwoFacesThePoseIsTheLargestFaces)
+TEST_F(PoseFaceDetectorTest, withTwoFacesThePoseIsTheLargestFaces)
 {
     // The same face at two sizes, side by side: the pose is the larger one's.
     const Image picture = ft::developmentPicture("johns/John_Savage/000274_01099061.jpg");
@@ -120,7 +120,7 @@ TEST_F(PoseFaceDetectorTest, WithTwoFacesThePoseIsTheLargestFaces)
     EXPECT_DOUBLE_EQ(published[0].parameters.yaw, pose.yaw * 180.0 / 3.141592653589793);
 }
 
-TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
+TEST_F(PoseFaceDetectorTest, aFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
 {
     ft::ExpectStderr expected("^faciward: Failed to perform FaceRectangleRequest: model failed: scripted$");
     auto rectangles = std::make_shared<ft::FakeFaceRectangles>();
@@ -143,7 +143,7 @@ TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
     EXPECT_FALSE(failing.isProcessing());
 }
 
-TEST_F(PoseFaceDetectorTest, WorkQueuedForADetectorThatIsGoneDoesNothing)
+TEST_F(PoseFaceDetectorTest, workQueuedForADetectorThatIsGoneDoesNothing)
 {
     detector->detect(face("johns/John_Simm/000297_00470170.jpg"));
     detector.reset();

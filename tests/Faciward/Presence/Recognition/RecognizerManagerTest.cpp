@@ -118,7 +118,7 @@ std::vector<bool> answers(std::initializer_list<bool> values)
 
 } // namespace
 
-TEST_F(RecognizerManagerTest, EmptyInputGivesEmptyOutputWithoutWork)
+TEST_F(RecognizerManagerTest, emptyInputGivesEmptyOutputWithoutWork)
 {
     RecognizerManager withoutModel{[] { return Embeddings{}; }, [] { return 0.6; }};
     EXPECT_TRUE(withoutModel.recognize({}).empty());
@@ -128,7 +128,7 @@ TEST_F(RecognizerManagerTest, EmptyInputGivesEmptyOutputWithoutWork)
     EXPECT_EQ(storedReads.load(), 0);
 }
 
-TEST_F(RecognizerManagerTest, WithoutModelAWholeCallFailsWithATypedError)
+TEST_F(RecognizerManagerTest, withoutModelAWholeCallFailsWithATypedError)
 {
     RecognizerManager withoutModel{[] { return Embeddings{owner}; }, [] { return 0.6; }};
     EXPECT_FALSE(withoutModel.hasModel());
@@ -147,7 +147,7 @@ TEST_F(RecognizerManagerTest, WithoutModelAWholeCallFailsWithATypedError)
     }
 }
 
-TEST_F(RecognizerManagerTest, AnswersComeInFrameOrder)
+TEST_F(RecognizerManagerTest, answersComeInFrameOrder)
 {
     const std::vector<Image> frames{frameWith(1, 1), frameWith(2, 2), frameWith(3, 0), frameWith(4, 1),
                                     frameWith(5, 2)};
@@ -156,7 +156,7 @@ TEST_F(RecognizerManagerTest, AnswersComeInFrameOrder)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "couldNotFindFace\n");
 }
 
-TEST_F(RecognizerManagerTest, OrderHoldsWhenALaterFrameFinishesFirst)
+TEST_F(RecognizerManagerTest, orderHoldsWhenALaterFrameFinishesFirst)
 {
     // Frame 1's detection waits until frame 2 has reached its owner test.
     Meeting frameTwoDone(2);
@@ -173,7 +173,7 @@ TEST_F(RecognizerManagerTest, OrderHoldsWhenALaterFrameFinishesFirst)
     EXPECT_TRUE(met.load());
 }
 
-TEST_F(RecognizerManagerTest, AtMostTwoFramesAtATime)
+TEST_F(RecognizerManagerTest, atMostTwoFramesAtATime)
 {
     InFlight detections;
     Meeting firstTwo(2);
@@ -192,7 +192,7 @@ TEST_F(RecognizerManagerTest, AtMostTwoFramesAtATime)
     EXPECT_EQ(detections.peak(), 2);
 }
 
-TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
+TEST_F(RecognizerManagerTest, atMostTwoFacesOfAFrameAtATimeAndFourInAll)
 {
     // Two frames of three faces each: two faces of each frame meet, so four
     // embeddings are in flight at once, and never more.
@@ -219,19 +219,19 @@ TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
     EXPECT_EQ(all.peak(), 4);
 }
 
-TEST_F(RecognizerManagerTest, AFrameWithTwoFacesIsTheOwnersWhenEitherIs)
+TEST_F(RecognizerManagerTest, aFrameWithTwoFacesIsTheOwnersWhenEitherIs)
 {
     EXPECT_EQ(manager.recognize({frameWithTwo(1, 2, 1), frameWithTwo(2, 1, 2), frameWithTwo(3, 2, 2)}),
               answers({true, true, false}));
 }
 
-TEST_F(RecognizerManagerTest, NoEnrolledEmbeddingsMeansNoOwner)
+TEST_F(RecognizerManagerTest, noEnrolledEmbeddingsMeansNoOwner)
 {
     stored.clear();
     EXPECT_EQ(manager.recognize({frameWith(1, 1), frameWith(2, 2)}), answers({false, false}));
 }
 
-TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
+TEST_F(RecognizerManagerTest, matchingIsStrictlyAboveTheThreshold)
 {
     // cos([1, 0], [7, √51]) is exactly the double 0.7.
     const std::vector<double> seventy{7, std::sqrt(51.0)};
@@ -248,7 +248,7 @@ TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
     EXPECT_FALSE(manager.matchesStoredEmbeddings({{3, 4}}));
 }
 
-TEST_F(RecognizerManagerTest, UnusableEmbeddingsNeverMatch)
+TEST_F(RecognizerManagerTest, unusableEmbeddingsNeverMatch)
 {
     stored = {{1, 0, 0}, {}};
     EXPECT_FALSE(manager.matchesStoredEmbeddings({{1, 0}})) << "other lengths and empty ones score -1";
@@ -260,7 +260,7 @@ TEST_F(RecognizerManagerTest, UnusableEmbeddingsNeverMatch)
     EXPECT_TRUE(manager.matchesStoredEmbeddings({{1, 0}}));
 }
 
-TEST_F(RecognizerManagerTest, SettingsAreReadAsOftenAsTheyAreUsed)
+TEST_F(RecognizerManagerTest, settingsAreReadAsOftenAsTheyAreUsed)
 {
     stored = {owner, stranger, owner};
     EXPECT_TRUE(manager.matchesStoredEmbeddings({owner, stranger}));
@@ -268,7 +268,7 @@ TEST_F(RecognizerManagerTest, SettingsAreReadAsOftenAsTheyAreUsed)
     EXPECT_EQ(thresholdReads.load(), 6) << "once per comparison, no early exit";
 }
 
-TEST_F(RecognizerManagerTest, FailuresOfOneFrameAreWrittenAndLeaveTheOthers)
+TEST_F(RecognizerManagerTest, failuresOfOneFrameAreWrittenAndLeaveTheOthers)
 {
     rectangles->failures[2] = VisionError::inferenceFailed;
     rectangles->failures[3] = VisionError::unsupportedImage;
@@ -283,7 +283,7 @@ TEST_F(RecognizerManagerTest, FailuresOfOneFrameAreWrittenAndLeaveTheOthers)
               "couldNotGetCIImage\n");
 }
 
-TEST_F(RecognizerManagerTest, CheckTellsStrangersFacelessFramesAndFailuresApart)
+TEST_F(RecognizerManagerTest, checkTellsStrangersFacelessFramesAndFailuresApart)
 {
     rectangles->failures[3] = VisionError::inferenceFailed;
     ::testing::internal::CaptureStdout();
@@ -299,7 +299,7 @@ TEST_F(RecognizerManagerTest, CheckTellsStrangersFacelessFramesAndFailuresApart)
     EXPECT_EQ(checks[3].error, "couldNotFindFace");
 }
 
-TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotMatch)
+TEST_F(RecognizerManagerTest, enrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotMatch)
 {
     network->embeddings[3] = {0.5, 0.5};
     network->embeddings[4] = {};
@@ -325,7 +325,7 @@ TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotM
     EXPECT_EQ(enrolled, (Embeddings{stranger, owner, {0.5, 0.5}}));
 }
 
-TEST_F(RecognizerManagerTest, OverlappingCallsFromTwoThreadsEachGetTheirOwnAnswers)
+TEST_F(RecognizerManagerTest, overlappingCallsFromTwoThreadsEachGetTheirOwnAnswers)
 {
     const std::vector<Image> a{frameWith(1, 1), frameWith(2, 2), frameWith(3, 1)};
     const std::vector<Image> b{frameWith(4, 2), frameWith(5, 2), frameWith(6, 1)};
@@ -347,7 +347,7 @@ TEST_F(RecognizerManagerTest, OverlappingCallsFromTwoThreadsEachGetTheirOwnAnswe
     EXPECT_EQ(rb, answers({false, false, true}));
 }
 
-TEST(RecognizerManagerSettings, DefaultManagerReadsEmbeddingsAndPrecisionFromTheSettings)
+TEST(RecognizerManagerSettings, defaultManagerReadsEmbeddingsAndPrecisionFromTheSettings)
 {
     namespace Keys = faciward::settings::Keys;
     using faciward::prefs::Prefs;

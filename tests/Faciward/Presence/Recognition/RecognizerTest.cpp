@@ -31,7 +31,7 @@ Recognizer::Error errorOf(const Recognizer &recognizer, const Image &picture)
 
 } // namespace
 
-TEST(Recognizer, EmbedsAFacePictureWithTheRealModels)
+TEST(Recognizer, embedsAFacePictureWithTheRealModels)
 {
     const auto models = ft::sharedFaceModels();
     const auto faces = FaceDetector(models->faceRectangles())
@@ -43,7 +43,7 @@ TEST(Recognizer, EmbedsAFacePictureWithTheRealModels)
         EXPECT_TRUE(std::isfinite(v));
 }
 
-TEST(Recognizer, AnUnusablePictureFailsWithoutRunningTheModel)
+TEST(Recognizer, anUnusablePictureFailsWithoutRunningTheModel)
 {
     auto network = std::make_shared<ft::FakeEmbeddingModel>();
     const Recognizer recognizer(ft::fakeModels(std::make_shared<ft::FakeFaceRectangles>(), network));
@@ -52,7 +52,7 @@ TEST(Recognizer, AnUnusablePictureFailsWithoutRunningTheModel)
     EXPECT_EQ(network->calls(), 0);
 }
 
-TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
+TEST(Recognizer, modelFailuresBecomeTheTypedErrors)
 {
     auto network = std::make_shared<ft::FakeEmbeddingModel>();
     network->failures[1] = VisionError::inferenceFailed;
@@ -70,7 +70,7 @@ TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
     EXPECT_STREQ(Recognizer::Exception(Recognizer::Error::couldNotGetCGImage).what(), "couldNotGetCGImage");
 }
 
-TEST(Recognizer, LoadingFromAnEmptyModelFolderPassesTheVisionErrorOn)
+TEST(Recognizer, loadingFromAnEmptyModelFolderPassesTheVisionErrorOn)
 {
     ft::TempDir dir;
     ft::EnvGuard env("FACIWARD_MODEL_DIR", dir.path().string());

@@ -21,7 +21,7 @@ Similarity with(SimilarityMode mode, VectorSizeMismatchMode mismatch = VectorSiz
 
 } // namespace
 
-TEST(Similarity, ANewInstanceIsCosineThatBailsOnMismatch)
+TEST(Similarity, aNewInstanceIsCosineThatBailsOnMismatch)
 {
     const Similarity s;
     EXPECT_EQ(s.currentSimMode, std::vector{SimilarityMode::cosine});
@@ -32,7 +32,7 @@ TEST(Similarity, ANewInstanceIsCosineThatBailsOnMismatch)
     EXPECT_EQ(s.allowEmptyInputs, std::set{SimilarityMode::hamming});
 }
 
-TEST(Similarity, CosineEdgeCases)
+TEST(Similarity, cosineEdgeCases)
 {
     const Similarity s;
     EXPECT_EQ(s.score({3, 4}, {3, 4}), 1.0) << "exactly";
@@ -48,7 +48,7 @@ TEST(Similarity, CosineEdgeCases)
     EXPECT_EQ(s.score({1, 0}, {7, std::sqrt(51.0)}), 0.7);
 }
 
-TEST(Similarity, TheActiveModeIsTheLastOneAndNoneRefusesEverything)
+TEST(Similarity, theActiveModeIsTheLastOneAndNoneRefusesEverything)
 {
     Similarity s;
     s.currentSimMode = {};
@@ -59,7 +59,7 @@ TEST(Similarity, TheActiveModeIsTheLastOneAndNoneRefusesEverything)
     EXPECT_EQ(s.score({1, 2}, {1, 2, 3}), -1.0) << "no mismatch mode counts as bail";
 }
 
-TEST(Similarity, Hamming)
+TEST(Similarity, hamming)
 {
     EXPECT_EQ(with(SimilarityMode::hamming).score({}, {}), 0.0);
     EXPECT_EQ(with(SimilarityMode::hamming).score({1, 2, 3}, {1, 5, 3}), 1.0);
@@ -68,7 +68,7 @@ TEST(Similarity, Hamming)
     EXPECT_EQ(with(SimilarityMode::hamming, VectorSizeMismatchMode::truncate).score({}, {1}), 0.0);
 }
 
-TEST(Similarity, TruncateCutsTheLongerVector)
+TEST(Similarity, truncateCutsTheLongerVector)
 {
     EXPECT_EQ(with(SimilarityMode::cosine, VectorSizeMismatchMode::truncate).score({3, 4, 7}, {3, 4}), 1.0);
     EXPECT_EQ(with(SimilarityMode::cosine, VectorSizeMismatchMode::truncate).score({3, 4}, {3, 4, -9}), 1.0);
@@ -76,7 +76,7 @@ TEST(Similarity, TruncateCutsTheLongerVector)
         << "cut to nothing, cosine still refuses empty vectors";
 }
 
-TEST(Similarity, SetMeasures)
+TEST(Similarity, setMeasures)
 {
     EXPECT_DOUBLE_EQ(with(SimilarityMode::jaccardIndex).score({1, 1, 2}, {2, 3}), 1.0 / 3);
     EXPECT_EQ(with(SimilarityMode::jaccardIndex).score({}, {1, 2}), 0.0);
@@ -90,7 +90,7 @@ TEST(Similarity, SetMeasures)
     EXPECT_EQ(with(SimilarityMode::dice).score({0.0, -0.0, 5}, {0.0, 5}), 1.0);
 }
 
-TEST(Similarity, Tanimoto)
+TEST(Similarity, tanimoto)
 {
     EXPECT_EQ(with(SimilarityMode::tanimoto).score({1, 0}, {1, 0}), 1.0);
     EXPECT_DOUBLE_EQ(with(SimilarityMode::tanimoto).score({1, 1}, {1, 0}), 1.0 / 2);
@@ -98,7 +98,7 @@ TEST(Similarity, Tanimoto)
     EXPECT_EQ(with(SimilarityMode::tanimoto).score({1}, {1, 2}), -1.0);
 }
 
-TEST(Similarity, RulesChangedByACallerAreRefusedRatherThanReadPastTheEnd)
+TEST(Similarity, rulesChangedByACallerAreRefusedRatherThanReadPastTheEnd)
 {
     Similarity s;
     s.encforceEqualVectorSizes.clear();
