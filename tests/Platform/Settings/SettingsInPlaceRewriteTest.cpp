@@ -49,8 +49,10 @@ TEST(SettingsInPlaceRewrite, noFileIsMovedAsideAndTheWritersValuesWin)
     testing::ChildProcess writer(argv);
 
     // A write of the store's own while the file is half-written waits for the
-    // writer, then keeps what it wrote.
-    ASSERT_TRUE(testing::processEventsUntil([&] { return std::filesystem::file_size(file) > 0; }, 10s));
+    // writer, then keeps what it wrote. The writer must have begun (truncated
+    // the file) first, or it would overwrite the store's write without reading it.
+    const auto before = std::filesystem::file_size(file);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return std::filesystem::file_size(file) != before; }, 10s));
     ASSERT_TRUE(store->setObject("ours", PlistValue(7)));
     EXPECT_EQ(writer.wait(20s), 0);
 
