@@ -2,13 +2,16 @@
 
 #include "FileStorageError.h"
 
+#include "Platform/Files/AtomicFile.h"
+#include "Platform/Files/FileReader.h"
+#include "Platform/Files/XdgFolders.h"
+
 #include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
-#include <pwd.h>
+#include <exception>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,23 +20,15 @@ namespace faciward::storage {
 
 namespace fs = std::filesystem;
 
-std::string_view toString(FileStorage::Error error)
+std::string_view name(FileStorage::Error error)
 {
-    switch (error) {
-    case FileStorage::Error::platformNotSupported:
-        return "platformNotSupported";
-    case FileStorage::Error::couldNotCreatePngData:
-        return "couldNotCreatePngData";
-    case FileStorage::Error::couldNotLoadImage:
-        return "couldNotLoadImage";
-    case FileStorage::Error::couldNotGetImageTiffRepresentation:
-        return "couldNotGetImageTiffRepresentation";
-    case FileStorage::Error::couldNotLoadImageFromURL:
-        return "couldNotLoadImageFromURL";
-    case FileStorage::Error::invalidKey:
-        return "invalidKey";
-    }
-    return "unknown";
+    // In the order of the enumeration.
+    static constexpr std::string_view names[] = {
+        "platformNotSupported",     "couldNotCreatePngData", "couldNotLoadImage",  "couldNotGetImageTiffRepresentation",
+        "couldNotLoadImageFromURL", "invalidKey",            "couldNotEncodeValue", "couldNotDecodeValue",
+    };
+    const auto index = static_cast<std::size_t>(error);
+    return index < std::size(names) ? names[index] : "unknown";
 }
 
 namespace {
@@ -63,119 +58,31 @@ std::string checkedKey(const StorageKey &key)
     return name;
 }
 
-std::optional<std::string> environment(const char *name)
-{
-    const char *value = std::getenv(name);
-    if (!value || !*value)
-        return std::nullopt;
-    return std::string(value);
-}
-
-std::optional<fs::path> homeDirectory()
-{
-    if (auto home = environment("HOME"))
-        return fs::path(*home);
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd *found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
-        *found->pw_dir)
-        return fs::path(found->pw_dir);
-    return std::nullopt;
-}
-
-// The documents entry of user-dirs.dirs: XDG_DOCUMENTS_DIR="$HOME/Documents".
-std::optional<fs::path> userDirsDocuments(const fs::path &home)
-{
-    fs::path config = home / ".config";
-    if (auto xdg = environment("XDG_CONFIG_HOME"); xdg && fs::path(*xdg).is_absolute())
-        config = *xdg;
-    std::ifstream in(config / "user-dirs.dirs");
-    const std::string prefix = "XDG_DOCUMENTS_DIR=\"";
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(prefix, 0) != 0 || line.size() < prefix.size() + 1 || line.back() != '"')
-            continue;
-        std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
-        fs::path path;
-        if (value.rfind("$HOME", 0) == 0)
-            path = home.string() + value.substr(5);
-        else if (!value.empty() && value.front() == '/')
-            path = value;
-        else
-            continue;
-        // An entry that is the home folder itself means "no documents folder".
-        if (fs::path(path).lexically_normal() == fs::path(home / "").lexically_normal())
-            return std::nullopt;
-        return path;
-    }
-    return std::nullopt;
-}
-
-// Writes to a private temporary file beside the target and renames it into
-// place, so the target is never seen half-written.
+// Replaces @p target atomically, failing with the file system's error and the
+// store's own wording of the step that failed.
 void writeAtomically(const fs::path &target, const void *data, std::size_t size)
 {
-    std::string temporary = (target.parent_path() / ".faciward-XXXXXX").string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        failSystem("cannot create a temporary file", target.parent_path(), errno);
-    auto abandon = [&](const char *what) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        failSystem(what, target, error);
-    };
-    if (::fchmod(fd, 0600) != 0)
-        abandon("cannot restrict the file's permissions");
-    const char *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            abandon("cannot write the file");
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    if (::fsync(fd) != 0)
-        abandon("cannot write the file");
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        failSystem("cannot write the file", target, error);
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        failSystem("cannot replace the file", target, error);
-    }
-}
-
-// The whole file, or none with errno telling why.
-std::optional<std::string> readWhole(const fs::path &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return std::nullopt;
-        }
-        if (got == 0)
+    try {
+        platform::AtomicFile::write(target, std::string_view(static_cast<const char *>(data), size));
+    } catch (const platform::FileException &e) {
+        const char *what = "cannot write the file";
+        fs::path path = target;
+        switch (e.error()) {
+        case platform::FileError::temporaryNotCreated:
+            what = "cannot create a temporary file";
+            path = target.parent_path();
             break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        case platform::FileError::permissionsNotRestricted:
+            what = "cannot restrict the file's permissions";
+            break;
+        case platform::FileError::replaceFailed:
+            what = "cannot replace the file";
+            break;
+        default:
+            break;
+        }
+        failSystem(what, path, e.errorNumber() != 0 ? e.errorNumber() : EIO);
     }
-    ::close(fd);
-    return bytes;
 }
 
 std::vector<uchar> encodePng(const cv::Mat &image)
@@ -247,14 +154,10 @@ std::optional<std::string> decodedUrlPath(std::string_view text)
 
 fs::path FileStorage::documentsDirectory()
 {
-    if (auto documents = environment("XDG_DOCUMENTS_DIR"); documents && fs::path(*documents).is_absolute())
-        return *documents;
-    const auto home = homeDirectory();
-    if (!home)
+    auto documents = platform::XdgFolders::documents();
+    if (!documents)
         fail(Error::platformNotSupported);
-    if (auto documents = userDirsDocuments(*home))
-        return *documents;
-    return *home / "Documents";
+    return *documents;
 }
 
 std::string FileStorage::fileURL(const fs::path &path)
@@ -318,20 +221,33 @@ bool FileStorage::exists(const StorageKey &key) const noexcept
     }
 }
 
-void FileStorage::writeValue(const std::string &bytes, const StorageKey &key) const
+void FileStorage::writeValue(const std::function<std::string()> &encode, const StorageKey &key) const
 {
+    std::string bytes;
+    try {
+        bytes = encode();
+    } catch (const platform::JsonException &) {
+        std::throw_with_nested(FileStorageError(Error::couldNotEncodeValue));
+    }
     const std::string name = checkedKey(key);
     writeAtomically(folderPath(key) / name, bytes.data(), bytes.size());
 }
 
-std::string FileStorage::readValue(const StorageKey &key) const
+void FileStorage::readValue(const StorageKey &key, const std::function<void(std::string_view)> &decode) const
 {
     const std::string name = checkedKey(key);
     const fs::path path = folderPath(key) / name;
-    auto bytes = readWhole(path);
-    if (!bytes)
-        failSystem("cannot read the file", path, errno);
-    return *bytes;
+    std::string bytes;
+    try {
+        bytes = platform::FileReader::read(path).bytes;
+    } catch (const platform::FileException &e) {
+        failSystem("cannot read the file", path, e.errorNumber());
+    }
+    try {
+        decode(bytes);
+    } catch (const platform::JsonException &) {
+        std::throw_with_nested(FileStorageError(Error::couldNotDecodeValue));
+    }
 }
 
 fs::path FileStorage::saveImage(const cv::Mat &image, const StorageKey &key) const
@@ -354,12 +270,17 @@ fs::path FileStorage::saveToTemporaryFile(const cv::Mat &image, const StorageKey
 cv::Mat FileStorage::loadImage(const StorageKey &key) const
 {
     const std::string name = checkedKey(key);
-    const auto bytes = readWhole(folderPath(key) / (name + ".png"));
-    if (!bytes || bytes->empty())
+    std::string bytes;
+    try {
+        bytes = platform::FileReader::read(folderPath(key) / (name + ".png")).bytes;
+    } catch (const platform::FileException &) {
+        fail(Error::couldNotLoadImageFromURL);
+    }
+    if (bytes.empty())
         fail(Error::couldNotLoadImageFromURL);
     cv::Mat image;
     try {
-        const cv::Mat raw(1, static_cast<int>(bytes->size()), CV_8UC1, const_cast<char *>(bytes->data()));
+        const cv::Mat raw(1, static_cast<int>(bytes.size()), CV_8UC1, bytes.data());
         image = cv::imdecode(raw, cv::IMREAD_COLOR);
     } catch (const cv::Exception &) {
         fail(Error::couldNotLoadImageFromURL);

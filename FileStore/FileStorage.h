@@ -2,10 +2,12 @@
 
 #include "FileStore/StorageKey.h"
 
-#include <nlohmann/json.hpp>
+#include "Platform/Settings/JsonCoding.h"
+
 #include <opencv2/core/mat.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +26,8 @@ namespace faciward::storage {
 /// Keys and folders are plain names: one containing "/" or "..", or an empty
 /// one, is refused with `Error::invalidKey` before the file system is touched.
 /// File-system failures are thrown as std::filesystem::filesystem_error, which
-/// names the path and the system's reason.
+/// names the path and the system's reason; every other failure, the JSON coder's
+/// and OpenCV's included, as FileStorageError.
 class FileStorage
 {
 public:
@@ -37,6 +40,8 @@ public:
         couldNotGetImageTiffRepresentation, ///< the picture holds no pixels
         couldNotLoadImageFromURL,           ///< no picture can be read from the file
         invalidKey,                         ///< a key or folder that is not a plain file name
+        couldNotEncodeValue,                ///< a value has no JSON form (the coder's failure is nested)
+        couldNotDecodeValue,                ///< a value file does not decode as the type asked for (nested)
     };
 
     /// @brief The folder used when a key names none.
@@ -62,20 +67,24 @@ public:
     /// ".png", do not count). Never throws.
     bool exists(const StorageKey &key) const noexcept;
 
-    /// @brief Writes @p value as JSON to the value file of @p key.
-    /// @throws nlohmann::json::exception when the value cannot be encoded.
+    /// @brief Writes @p value as JSON (the project's coder) to the value file of @p key.
+    /// @throws FileStorageError(couldNotEncodeValue) when the value cannot be encoded.
     template<class T>
     void save(const T &value, const StorageKey &key) const
     {
-        writeValue(nlohmann::json(value).dump(), key);
+        writeValue([&value] { return platform::Json::encode(platform::JsonCoding<T>::encode(value)); }, key);
     }
 
     /// @brief Reads the value file of @p key as JSON of type @p T.
-    /// @throws nlohmann::json::exception when the file does not decode as @p T.
+    /// @throws FileStorageError(couldNotDecodeValue) when the file does not decode as @p T.
     template<class T>
     T load(const StorageKey &key) const
     {
-        return nlohmann::json::parse(readValue(key)).template get<T>();
+        std::optional<T> value;
+        readValue(key, [&value](std::string_view text) {
+            value.emplace(platform::JsonCoding<T>::decode(platform::Json::decode(text)));
+        });
+        return std::move(*value);
     }
 
     /// @brief Writes @p image (8- or 16-bit, 1, 3 or 4 channels, BGR order) as the
@@ -106,8 +115,8 @@ public:
     std::filesystem::path temporaryURL(const StorageKey &key, const std::string &extension) const;
 
 private:
-    void writeValue(const std::string &bytes, const StorageKey &key) const;
-    std::string readValue(const StorageKey &key) const;
+    void writeValue(const std::function<std::string()> &encode, const StorageKey &key) const;
+    void readValue(const StorageKey &key, const std::function<void(std::string_view)> &decode) const;
 };
 
 } // namespace faciward::storage

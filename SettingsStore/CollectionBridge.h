@@ -6,6 +6,7 @@
 #include <concepts>
 #include <optional>
 #include <ranges>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -66,28 +67,88 @@ concept PrefsCollectionSerializable = requires(const C &collection, std::vector<
     C(std::move(elements));
 };
 
-/// @brief Keeps a collection as an array of its elements' stored forms, in its
-/// iteration order; reading builds the collection from the array.
-template<PrefsCollectionSerializable C>
-struct CollectionBridge
+/// @brief Set-like types that list their elements with toArray() and are built
+/// from such a list (see SetAlgebraBridge).
+template<class S>
+concept PrefsSetAlgebraSerializable = requires(const S &set, std::vector<typename S::value_type> elements) {
+    { set.toArray() } -> std::same_as<std::vector<typename S::value_type>>;
+    S(std::move(elements));
+};
+
+namespace detail {
+
+// What the bridges below share: a value kept as the array of its elements'
+// stored forms. @p Elements lists a value's elements, @p Build makes a value
+// from a vector of them.
+template<class V, class Elements, class Build>
+struct ElementArrayBridge
 {
-    using Value = C;
+    using Value = V;
     using Serializable = platform::PlistValue;
 
     std::optional<Serializable> serialize(const std::optional<Value> &value) const
     {
         if (!value)
             return std::nullopt;
-        return detail::storeElements<typename C::value_type>(*value);
+        return storeElements<typename V::value_type>(Elements{}(*value));
     }
 
     std::optional<Value> deserialize(const std::optional<Serializable> &object) const
     {
-        auto elements = detail::readElements<typename C::value_type>(object);
+        auto elements = readElements<typename V::value_type>(object);
         if (!elements)
             return std::nullopt;
-        return C(std::move(*elements));
+        return Build{}(std::move(*elements));
     }
+};
+
+struct ItsElements
+{
+    template<class V>
+    const V &operator()(const V &value) const { return value; }
+};
+
+struct ItsArray
+{
+    template<class V>
+    auto operator()(const V &value) const { return value.toArray(); }
+};
+
+template<class V>
+struct FromVector
+{
+    V operator()(std::vector<typename V::value_type> &&elements) const { return V(std::move(elements)); }
+};
+
+template<class V>
+struct FromRange
+{
+    V operator()(std::vector<typename V::value_type> &&elements) const
+    {
+        return V(std::make_move_iterator(elements.begin()), std::make_move_iterator(elements.end()));
+    }
+};
+
+} // namespace detail
+
+/// @brief Keeps a collection as an array of its elements' stored forms, in its
+/// iteration order; reading builds the collection from the array.
+template<PrefsCollectionSerializable C>
+struct CollectionBridge : detail::ElementArrayBridge<C, detail::ItsElements, detail::FromVector<C>>
+{
+};
+
+/// @brief Keeps a set (std::set, std::unordered_set) as an array of its
+/// elements' stored forms in iteration order; reading builds the set again.
+template<class S>
+struct SetBridge : detail::ElementArrayBridge<S, detail::ItsElements, detail::FromRange<S>>
+{
+};
+
+/// @brief Keeps a set-like value as the array of its toArray() elements' stored forms.
+template<PrefsSetAlgebraSerializable S>
+struct SetAlgebraBridge : detail::ElementArrayBridge<S, detail::ItsArray, detail::FromVector<S>>
+{
 };
 
 } // namespace faciward::prefs

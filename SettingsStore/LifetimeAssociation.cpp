@@ -1,8 +1,6 @@
 #include "LifetimeAssociation.h"
 
-#include "SettingsStore/Associable.h"
 #include "SettingsStore/LifetimeTrackerList.h"
-#include "SettingsStore/ObjectLifetimeTracker.h"
 
 #include <cstdio>
 #include <cstdlib>

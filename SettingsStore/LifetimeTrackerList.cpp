@@ -1,10 +1,39 @@
 #include "LifetimeTrackerList.h"
 
-#include "SettingsStore/ObjectLifetimeTracker.h"
-
 #include <algorithm>
+#include <utility>
 
 namespace faciward::prefs {
+
+ObjectLifetimeTracker::ObjectLifetimeTracker(std::shared_ptr<void> object, std::function<void()> deinitHandler)
+    : m_object(std::move(object))
+    , m_deinitHandler(std::move(deinitHandler))
+{
+}
+
+ObjectLifetimeTracker::~ObjectLifetimeTracker()
+{
+    std::function<void()> handler;
+    std::shared_ptr<void> object;
+    {
+        std::lock_guard lock(m_mutex);
+        handler = std::move(m_deinitHandler);
+        object = std::move(m_object);
+    }
+    if (handler)
+        handler();
+    // The target goes last, after the handler has run.
+    object.reset();
+}
+
+void ObjectLifetimeTracker::setDeinitHandler(std::function<void()> deinitHandler)
+{
+    std::function<void()> replaced;
+    {
+        std::lock_guard lock(m_mutex);
+        replaced = std::exchange(m_deinitHandler, std::move(deinitHandler));
+    }
+}
 
 LifetimeTrackerList::~LifetimeTrackerList()
 {
@@ -65,6 +94,18 @@ std::size_t LifetimeTrackerList::indexOf(const ObjectLifetimeTracker *tracker) c
     auto found = std::find_if(m_trackers.begin(), m_trackers.end(),
                               [tracker](const auto &attached) { return attached.get() == tracker; });
     return static_cast<std::size_t>(found - m_trackers.begin());
+}
+
+Associable::Associable()
+    : m_trackers(std::make_shared<LifetimeTrackerList>())
+{
+}
+
+Associable::~Associable()
+{
+    // Explicitly, on this thread: an association that is removing its tie on
+    // another thread may hold the list a moment longer.
+    m_trackers->releaseAll();
 }
 
 } // namespace faciward::prefs

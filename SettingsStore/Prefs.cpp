@@ -41,23 +41,23 @@ std::shared_ptr<PrefsObservation> Prefs::observe(const std::vector<std::referenc
     return observation;
 }
 
-reactive::Publisher<reactive::Void> Prefs::publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
+platform::Publisher<platform::Void> Prefs::publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
                                                      const ObservationOptions &options)
 {
     if (keys.empty())
-        return reactive::Publisher<reactive::Void>(
-            [](reactive::Publisher<reactive::Void>::Receiver) { return reactive::AnyCancellable(); });
-    std::vector<reactive::Publisher<reactive::Void>> members;
+        return platform::Publisher<platform::Void>(
+            [](platform::Publisher<platform::Void>::Receiver) { return platform::AnyCancellable(); });
+    std::vector<platform::Publisher<platform::Void>> members;
     for (const AnyKey &key : keys)
         members.push_back(PrefsPublisher(key.suite(), key.name(), options)
                               .eraseToAnyPublisher()
-                              .map([](const BaseChange &) { return reactive::Void{}; }));
+                              .map([](const BaseChange &) { return platform::Void{}; }));
     // Merged: one subscription per key, in list order, all ended together.
-    return reactive::Publisher<reactive::Void>([members](reactive::Publisher<reactive::Void>::Receiver receiver) {
-        auto subscriptions = std::make_shared<reactive::CancellableSet>();
+    return platform::Publisher<platform::Void>([members](platform::Publisher<platform::Void>::Receiver receiver) {
+        auto subscriptions = std::make_shared<platform::CancellableSet>();
         for (const auto &member : members)
             subscriptions->push_back(member.sink(receiver));
-        return reactive::AnyCancellable([subscriptions] {
+        return platform::AnyCancellable([subscriptions] {
             for (auto &subscription : *subscriptions)
                 subscription.cancel();
         });

@@ -71,7 +71,10 @@ struct Prefs
         const auto object = store.objectSnapshot(name);
         if (!object)
             return std::nullopt;
-        return toValue<V>(*object);
+        auto value = toValue<V>(*object);
+        if (!value)
+            store.reportUndecodable(name);
+        return value;
     }
 
     /// @brief Stores @p value under @p name; the empty optional removes the entry.
@@ -172,7 +175,7 @@ struct Prefs
     /// @brief The typed records of @p key's changes, as a publisher that never
     /// fails nor completes; each subscriber observes on its own.
     template<PrefsSerializable V>
-    static reactive::Publisher<KeyChange<V>> publisher(const Key<V> &key, const ObservationOptions &options = {})
+    static platform::Publisher<KeyChange<V>> publisher(const Key<V> &key, const ObservationOptions &options = {})
     {
         return PrefsPublisher(key.suite(), key.name(), options)
             .eraseToAnyPublisher()
@@ -183,7 +186,7 @@ struct Prefs
 
     /// @brief A value-less element for every record of any of @p keys, merged in
     /// list order; over no keys, a publisher that emits nothing. Never completes.
-    static reactive::Publisher<reactive::Void> publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
+    static platform::Publisher<platform::Void> publisher(const std::vector<std::reference_wrapper<const AnyKey>> &keys,
                                                          const ObservationOptions &options = {});
 
     // --- migration (defined in Migration.h) ----------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Settings/JsonCoding.h"
+#include "SettingsStore/RawRepresentableBridge.h"
 
 #include <cstdio>
 #include <optional>
@@ -63,6 +64,20 @@ struct PrefsCodableBridge
             return std::nullopt;
         }
     }
+};
+
+/// @brief The bridge of codable values: JSON text (see PrefsCodableBridge).
+template<platform::JsonCodable V>
+struct TopLevelCodableBridge : PrefsCodableBridge<V>
+{
+};
+
+/// @brief The bridge of raw-representable codable values: the JSON text of the
+/// value, whose coded form is its raw value.
+template<class V>
+    requires RawRepresentable<V> && platform::JsonCodable<V>
+struct RawRepresentableCodableBridge : PrefsCodableBridge<V>
+{
 };
 
 } // namespace faciward::prefs

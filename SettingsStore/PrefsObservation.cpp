@@ -1,6 +1,6 @@
 #include "PrefsObservation.h"
 
-#include "SettingsStore/Associable.h"
+#include "SettingsStore/LifetimeTrackerList.h"
 #include "SettingsStore/LifetimeAssociation.h"
 #include "SettingsStore/NotificationSuppression.h"
 

@@ -12,20 +12,20 @@ PrefsPublisher::PrefsPublisher(std::shared_ptr<platform::SettingsStore> suite, s
 {
 }
 
-reactive::AnyCancellable PrefsPublisher::sink(reactive::Publisher<BaseChange>::Receiver receiver) const
+platform::AnyCancellable PrefsPublisher::sink(platform::Publisher<BaseChange>::Receiver receiver) const
 {
     auto subscription = PrefsSubscription::create(std::move(receiver), m_suite, m_key, m_options);
     // The cancellable is the only owner of the subscription: destroying it ends
     // the subscription and, with it, the observation.
-    reactive::AnyCancellable cancellable([subscription] { subscription->cancel(); });
+    platform::AnyCancellable cancellable([subscription] { subscription->cancel(); });
     subscription->start();
     return cancellable;
 }
 
-reactive::Publisher<BaseChange> PrefsPublisher::eraseToAnyPublisher() const
+platform::Publisher<BaseChange> PrefsPublisher::eraseToAnyPublisher() const
 {
     PrefsPublisher publisher = *this;
-    return reactive::Publisher<BaseChange>([publisher](reactive::Publisher<BaseChange>::Receiver receiver) {
+    return platform::Publisher<BaseChange>([publisher](platform::Publisher<BaseChange>::Receiver receiver) {
         return publisher.sink(std::move(receiver));
     });
 }

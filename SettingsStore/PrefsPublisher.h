@@ -21,10 +21,10 @@ public:
     /// @brief Subscribes @p receiver: it is in place before the observation starts,
     /// so it gets the initial record too. Delivers until the result is cancelled or
     /// destroyed.
-    [[nodiscard]] reactive::AnyCancellable sink(reactive::Publisher<BaseChange>::Receiver receiver) const;
+    [[nodiscard]] platform::AnyCancellable sink(platform::Publisher<BaseChange>::Receiver receiver) const;
 
     /// @brief The same, as a type-erased publisher (for map, receiveOn, …).
-    reactive::Publisher<BaseChange> eraseToAnyPublisher() const;
+    platform::Publisher<BaseChange> eraseToAnyPublisher() const;
 
     const std::shared_ptr<platform::SettingsStore> &suite() const { return m_suite; }
     const std::string &key() const { return m_key; }

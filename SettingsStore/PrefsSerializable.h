@@ -5,14 +5,10 @@
 #include "SettingsStore/ArrayBridge.h"
 #include "SettingsStore/CollectionBridge.h"
 #include "SettingsStore/DictionaryBridge.h"
-#include "SettingsStore/OptionalBridge.h"
+#include "SettingsStore/PrefsCodableBridge.h"
 #include "SettingsStore/PrefsBridge.h"
 #include "SettingsStore/RawRepresentableBridge.h"
-#include "SettingsStore/RawRepresentableCodableBridge.h"
 #include "SettingsStore/SerializableTraits.h"
-#include "SettingsStore/SetAlgebraBridge.h"
-#include "SettingsStore/SetBridge.h"
-#include "SettingsStore/TopLevelCodableBridge.h"
 
 #include <concepts>
 #include <map>

@@ -2,7 +2,7 @@
 
 #include "Platform/Settings/JsonCoding.h"
 #include "SettingsStore/PrefsSerializable.h"
-#include "SettingsStore/RawRepresentable.h"
+#include "SettingsStore/RawRepresentableBridge.h"
 
 #include <chrono>
 #include <cstdint>

@@ -87,7 +87,12 @@ const prefs::Key<bool> &onboardingSeen()
 
 const prefs::Key<std::vector<std::vector<double>>> &embeddings()
 {
-    static const auto key = listKey<std::vector<double>>("embeddings");
+    // Whoever can write them is the owner: only from a file no one else can write.
+    static const auto key = [] {
+        auto made = listKey<std::vector<double>>("embeddings");
+        made->suite()->requireSafeFile(made->name());
+        return made;
+    }();
     return *key;
 }
 

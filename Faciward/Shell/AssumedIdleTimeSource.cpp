@@ -2,7 +2,7 @@
 
 namespace faciward::shell {
 
-AssumedIdleTimeSource::AssumedIdleTimeSource(const reactive::Scheduler &clock)
+AssumedIdleTimeSource::AssumedIdleTimeSource(const platform::Scheduler &clock)
     : m_clock(clock)
     , m_since(clock.now())
 {

@@ -12,7 +12,7 @@ class AssumedIdleTimeSource final : public platform::IdleTimeSource
 {
 public:
     /// @param clock whose monotonic time the idle time is measured on.
-    explicit AssumedIdleTimeSource(const reactive::Scheduler &clock);
+    explicit AssumedIdleTimeSource(const platform::Scheduler &clock);
 
     std::string name() const override;
     /// @brief Always true.
@@ -21,8 +21,8 @@ public:
     std::optional<Seconds> idleTime() override;
 
 private:
-    const reactive::Scheduler &m_clock;
-    const reactive::Scheduler::TimePoint m_since;
+    const platform::Scheduler &m_clock;
+    const platform::Scheduler::TimePoint m_since;
 };
 
 } // namespace faciward::shell

@@ -61,14 +61,14 @@ int run(const std::vector<std::string> &arguments)
         std::size_t next = 0;
         for (const auto &picture : pictures) {
             if (!picture.isReadable()) {
-                std::printf("%s: error %s\n", picture.path().c_str(), picture.error().c_str());
+                std::printf("%s: error %s\n", printable(picture.path()).c_str(), picture.error().c_str());
                 continue;
             }
             const auto &check = checks[next++];
             ++readable;
             ownerPresent = ownerPresent ||
                            check.outcome == presence::RecognizerManager::FrameCheck::Outcome::owner;
-            std::printf("%s: %s\n", picture.path().c_str(), describe(check).c_str());
+            std::printf("%s: %s\n", printable(picture.path()).c_str(), describe(check).c_str());
         }
         std::fflush(stdout);
     }

@@ -40,8 +40,13 @@ Command checkCommand();
 /// cycle on the real devices, one line per event (RunCommand.cpp).
 Command runCommand();
 
-/// @brief Writes "faciward: " and @p message as one line on standard error.
+/// @brief Writes "faciward: " and @p message as one line on standard error
+/// (platform::Diagnostics::print).
 void complain(const std::string &message);
+
+/// @brief @p path with its control characters escaped, for standard output:
+/// a file name cannot forge a line.
+std::string printable(const std::string &path);
 
 /// @brief The face models, or null after complaining that they cannot be loaded.
 presence::Recognizer::Model loadModelsOrComplain();

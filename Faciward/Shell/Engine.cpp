@@ -2,7 +2,7 @@
 
 namespace faciward::shell {
 
-Engine::Engine(reactive::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
+Engine::Engine(platform::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
                platform::ScreenLockSignals &screenLockSignals, ServiceFactory &services)
     : m_main(main)
     , m_sharedCapture(capture)
@@ -49,11 +49,7 @@ void Engine::loadModels()
 
 void Engine::report(std::string line)
 {
-    std::weak_ptr<int> alive = m_alive;
-    m_main.post([this, alive, line = std::move(line)] {
-        if (!alive.expired())
-            m_problems.send(line);
-    });
+    m_post([this, line = std::move(line)] { m_problems.send(line); });
 }
 
 } // namespace faciward::shell

@@ -9,6 +9,7 @@
 #include "Faciward/Shell/ReportingRecognizer.h"
 #include "Faciward/Shell/ServiceFactory.h"
 #include "Platform/Idle/IdleTimeSource.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/PassthroughSubject.h"
 #include "Platform/Runtime/SerialQueue.h"
 #include "Platform/ScreenLock/ScreenLockSignals.h"
@@ -31,7 +32,7 @@ class Engine
 public:
     /// @brief Every argument must outlive the engine; @p main must also outlive
     /// the recognition work still queued when the engine goes.
-    Engine(reactive::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
+    Engine(platform::Scheduler &main, platform::CaptureBackend &capture, platform::IdleTimeSource &idleTime,
            platform::ScreenLockSignals &screenLockSignals, ServiceFactory &services = ServiceFactory::shared());
     /// @brief Stops the camera, then waits for the recognition already under way.
     ~Engine();
@@ -48,19 +49,19 @@ public:
 
     /// @brief The file of every picture stored on the lock path, on the main
     /// thread, before the lock count-down starts.
-    const reactive::PassthroughSubject<std::filesystem::path> &storedPictures() const { return m_storedPictures; }
+    const platform::PassthroughSubject<std::filesystem::path> &storedPictures() const { return m_storedPictures; }
     /// @brief One line for each problem the engine gets over on its own (models
     /// that cannot be loaded, frames that cannot be checked, pictures that
     /// cannot be stored), on the main thread.
-    const reactive::PassthroughSubject<std::string> &problems() const { return m_problems; }
+    const platform::PassthroughSubject<std::string> &problems() const { return m_problems; }
 
 private:
     // Hands a line from any thread to problems(), on the main thread.
     void report(std::string line);
 
-    reactive::Scheduler &m_main;
-    reactive::PassthroughSubject<std::filesystem::path> m_storedPictures;
-    reactive::PassthroughSubject<std::string> m_problems;
+    platform::Scheduler &m_main;
+    platform::PassthroughSubject<std::filesystem::path> m_storedPictures;
+    platform::PassthroughSubject<std::string> m_problems;
     presence::SharedCaptureBackend m_sharedCapture;
     const std::unique_ptr<platform::CaptureBackend> m_captureClient;
     presence::CameraManagerCombine m_camera;
@@ -68,10 +69,10 @@ private:
     presence::RecognizerManager m_recognizerManager;
     ReportingRecognizer m_recognizer;
     const std::shared_ptr<presence::ImageStoreService> m_pictureStore;
-    // Lines posted from the recognition thread check this before they are sent.
-    const std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Lines from the recognition thread are sent on the main loop while this lives.
+    platform::OwnedPost m_post{m_main};
     // Destroyed after the manager and before everything its queued work uses.
-    runtime::SerialQueue m_recognitionQueue;
+    platform::SerialQueue m_recognitionQueue;
     std::unique_ptr<presence::LockingManager> m_manager;
 };
 

@@ -32,23 +32,18 @@
 #include "Faciward/Shell/Engine.h"
 #include "Platform/Capture/CaptureSession.h"
 #include "Platform/Idle/IdleTimeSourceChooser.h"
-#include "Platform/Idle/NullIdleTimeSource.h"
 #include "Platform/Runtime/QtScheduler.h"
+#include "Platform/Runtime/QuitSignals.h"
 #include "Platform/ScreenLock/DBusScreenLockSignals.h"
 #include "Platform/Settings/SettingsFileWatcher.h"
 #include "Platform/Settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <optional>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <system_error>
 
 namespace faciward::shell {
 
@@ -92,81 +87,20 @@ void emit(const std::string &line)
     std::fflush(stdout);
 }
 
-// The write end of the pipe that turns SIGINT and SIGTERM into events of the loop.
-int g_signalPipe = -1;
+// How long the teardown after a signal may take. A thread stuck in a device
+// (a driver that never answers a read) or in loading the models would
+// otherwise keep the process alive long after it was asked to end. Leaving
+// without waiting loses nothing: standard output is flushed after each line,
+// and every file the runner writes is replaced atomically.
+constexpr auto teardownLimit = std::chrono::milliseconds(1500);
 
-void onQuitSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    // Nothing to do when the pipe is full: a quit is already on its way.
-    [[maybe_unused]] const auto written = ::write(g_signalPipe, &byte, 1);
-    errno = saved;
-}
-
-// SIGINT and SIGTERM end the event loop rather than the process, whichever
-// thread the system hands them to: the handler only writes to a pipe, which
-// the loop watches.
-class QuitSignals
-{
-public:
-    QuitSignals()
-    {
-        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            m_problem = std::strerror(errno);
-            return;
-        }
-        g_signalPipe = m_pipe[1];
-        struct sigaction action{};
-        action.sa_handler = onQuitSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0)
-            m_problem = std::strerror(errno);
-    }
-    ~QuitSignals()
-    {
-        m_notifier.reset();
-        // Back to the default: a late signal then ends the process, as it would have anyway.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        g_signalPipe = -1;
-        for (int fd : m_pipe)
-            if (fd >= 0)
-                ::close(fd);
-    }
-    QuitSignals(const QuitSignals &) = delete;
-    QuitSignals &operator=(const QuitSignals &) = delete;
-
-    const std::string &problem() const { return m_problem; }
-
-    /// Quits the application's event loop on the first signal. Call after making the application.
-    void watch()
-    {
-        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
-            char bytes[16];
-            while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
-            }
-            QCoreApplication::quit();
-        });
-    }
-
-private:
-    int m_pipe[2] = {-1, -1};
-    std::string m_problem;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const reactive::Scheduler &main)
+std::unique_ptr<platform::IdleTimeSource> idleTimeSource(const Options &options, const platform::Scheduler &main)
 {
     if (options.assumeIdle)
         return std::make_unique<AssumedIdleTimeSource>(main);
-    auto source = platform::IdleTimeSourceChooser::system();
-    if (dynamic_cast<platform::NullIdleTimeSource *>(source.get()))
-        complain("the idle time of the input devices is unknown, so no check will switch the camera on "
-                 "(--assume-idle treats them as idle)");
-    return source;
+    return platform::IdleTimeSourceChooser::system(
+               "no check will switch the camera on (--assume-idle treats the input devices as idle)")
+        .source;
 }
 
 platform::CaptureSession::DeviceList deviceList(const Options &options)
@@ -194,19 +128,29 @@ int run(const std::vector<std::string> &arguments)
     const auto options = parse(arguments);
     if (!options)
         return exitUsage;
+    if (options->camera) {
+        try {
+            platform::CaptureDevice::checkKind(*options->camera);
+        } catch (const platform::CaptureException &e) {
+            complain(std::string("--camera ") + e.what());
+            return exitFailure;
+        }
+    }
 
-    QuitSignals quitSignals;
-    if (!quitSignals.problem().empty()) {
-        complain("cannot watch for SIGINT and SIGTERM: " + quitSignals.problem());
+    std::optional<platform::QuitSignals> quitSignals;
+    try {
+        quitSignals.emplace();
+    } catch (const std::system_error &e) {
+        complain("cannot watch for SIGINT and SIGTERM: " + e.code().message());
         return exitFailure;
     }
     static int argc = 1;
     static char programName[] = "faciward";
     static char *argv[] = {programName, nullptr};
     QCoreApplication application(argc, argv);
-    quitSignals.watch();
+    quitSignals->watch(teardownLimit);
 
-    runtime::QtScheduler main;
+    platform::QtScheduler main;
     // Another process (an enrolment, a preferences change) may write the
     // settings while the engine runs; take its writes in as they land.
     platform::SettingsFileWatcher settingsWatcher(platform::SettingsStore::standard(), main);
@@ -220,7 +164,7 @@ int run(const std::vector<std::string> &arguments)
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     };
     std::optional<LockingManager::Status> previous;
-    reactive::CancellableSet subscriptions;
+    platform::CancellableSet subscriptions;
     manager.statusSubject()
         .sink([&](LockingManager::Status status) {
             emit("status: " + std::string(presence::name(status)));
@@ -236,19 +180,21 @@ int run(const std::vector<std::string> &arguments)
         .sink([](std::uint64_t count) { emit("countdown: " + std::to_string(count)); })
         .store(subscriptions);
     manager.lockingSubject()
-        .sink([&](reactive::Void) {
+        .sink([&](platform::Void) {
             emit("lock signal");
             if (options->once)
                 quitSoon();
         })
         .store(subscriptions);
     engine.storedPictures()
-        .sink([](const std::filesystem::path &file) { emit("picture: " + file.string()); })
+        .sink([](const std::filesystem::path &file) { emit("picture: " + printable(file.string())); })
         .store(subscriptions);
     engine.problems().sink([](const std::string &line) { complain(line); }).store(subscriptions);
     engine.camera()
         .cameraErrorSubject()
-        .sink([](const presence::CameraException &error) { complain(std::string("camera: ") + error.what()); })
+        .sink([](const presence::CameraException &error) {
+            complain(std::string("camera: ") + error.what() + (error.cause().empty() ? "" : " (" + error.cause() + ")"));
+        })
         .store(subscriptions);
 
     engine.loadModels();

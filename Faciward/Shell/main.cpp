@@ -5,10 +5,12 @@
 // list below. The list's order is the order of the usage lines.
 
 #include "Faciward/Shell/Command.h"
+#include "Platform/Runtime/Diagnostics.h"
 
 #include <opencv2/core/utils/logger.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace faciward::shell {
@@ -31,7 +33,12 @@ void printUsage(const std::vector<Command> &commands)
 
 void complain(const std::string &message)
 {
-    std::fprintf(stderr, "faciward: %s\n", message.c_str());
+    platform::Diagnostics::print(message);
+}
+
+std::string printable(const std::string &path)
+{
+    return platform::Diagnostics::printable(path);
 }
 
 presence::Recognizer::Model loadModelsOrComplain()
@@ -46,8 +53,12 @@ presence::Recognizer::Model loadModelsOrComplain()
 
 int runMain(int argc, char **argv)
 {
-    // OpenCV's own informational lines would mix with the runner's output.
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
+    // OpenCV's and FFmpeg's own lines would break the one-line, prefixed
+    // convention of standard error; every failure they report reaches the
+    // runner as an error of its own. FFmpeg's level is read from the
+    // environment on the first open, so it is set before any thread starts.
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 1);
 
     const std::vector<Command> commands = allCommands();
     if (argc < 2) {

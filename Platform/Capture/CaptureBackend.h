@@ -45,10 +45,10 @@ public:
 
     /// @brief Every frame captured while running: BGR, 8 bits per channel, owned
     /// (never reused by the capture side), on the main scheduler, in capture order.
-    virtual reactive::Publisher<cv::Mat> frames() const = 0;
+    virtual platform::Publisher<cv::Mat> frames() const = 0;
     /// @brief Every failure to open or to keep reading a device, on the main scheduler.
     /// A failure ends the run; the next `start()` tries again.
-    virtual reactive::Publisher<CaptureException> failures() const = 0;
+    virtual platform::Publisher<CaptureException> failures() const = 0;
 };
 
 } // namespace faciward::platform

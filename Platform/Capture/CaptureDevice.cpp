@@ -1,5 +1,7 @@
 #include "CaptureDevice.h"
 
+#include "CaptureException.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -93,6 +95,16 @@ CaptureDevice CaptureDevice::fromPath(const std::filesystem::path &path)
     if (S_ISDIR(st.st_mode))
         return {Kind::imageFolder, path, fileName};
     return {Kind::videoFile, path, fileName};
+}
+
+void CaptureDevice::checkKind(const std::filesystem::path &path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return;
+    if (!S_ISCHR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        throw CaptureException(CaptureError::unsupportedDevice, path,
+                               "neither a camera device, a video file nor a folder of pictures");
 }
 
 CaptureAuthorization CaptureDevice::authorization() const

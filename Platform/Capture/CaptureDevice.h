@@ -47,6 +47,12 @@ struct CaptureDevice
     /// elsewhere; opening it then reports it missing.
     static CaptureDevice fromPath(const std::filesystem::path &path);
 
+    /// @brief Throws CaptureException (unsupportedDevice) when what lies at
+    /// @p path is neither a character device, a regular file nor a folder: a
+    /// FIFO, a socket or a block device, whose opening or reading could block
+    /// for ever. Nothing at the path passes: opening then reports it missing.
+    static void checkKind(const std::filesystem::path &path);
+
     /// @brief Whether the file permissions let this process open the device.
     /// A missing device counts as authorised: that it is missing is reported on its own.
     CaptureAuthorization authorization() const;

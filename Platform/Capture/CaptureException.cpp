@@ -6,8 +6,7 @@
 namespace faciward::platform {
 
 CaptureException::CaptureException(CaptureError error, const std::filesystem::path &path, std::string detail)
-    : std::runtime_error(path.empty() ? detail : path.string() + ": " + detail)
-    , m_error(error)
+    : CaseException<CaptureError>(error, path.empty() ? detail : path.string() + ": " + detail)
     , m_path(path)
     , m_detail(std::move(detail))
 {

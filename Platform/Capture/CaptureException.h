@@ -1,9 +1,9 @@
 #pragma once
 
 #include "CaptureError.h"
+#include "Platform/Error/CaseException.h"
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
 namespace faciward::platform {
@@ -12,12 +12,11 @@ namespace faciward::platform {
 ///
 /// `what()` reads "PATH: DETAIL" (just the detail when there is no path). The detail alone is the system's text for the
 /// cause ("Device or resource busy"), which callers can show on its own.
-class CaptureException : public std::runtime_error
+class CaptureException : public CaseException<CaptureError>
 {
 public:
     CaptureException(CaptureError error, const std::filesystem::path &path, std::string detail);
 
-    CaptureError error() const { return m_error; }
     const std::filesystem::path &path() const { return m_path; }
     const std::string &detail() const { return m_detail; }
 
@@ -25,7 +24,6 @@ public:
     static CaptureException fromErrno(int errorNumber, const std::filesystem::path &path);
 
 private:
-    CaptureError m_error;
     std::filesystem::path m_path;
     std::string m_detail;
 };

@@ -47,8 +47,8 @@ struct State
     std::optional<CaptureDevice> selected;
     std::atomic<int> framesInFlight{0};
 
-    reactive::PassthroughSubject<cv::Mat> frames;
-    reactive::PassthroughSubject<CaptureException> failures;
+    platform::PassthroughSubject<cv::Mat> frames;
+    platform::PassthroughSubject<CaptureException> failures;
 };
 
 } // namespace
@@ -56,7 +56,7 @@ struct State
 class CaptureSession::Private
 {
 public:
-    Private(reactive::Scheduler &main, DeviceList devices, FrameReaderFactory openReader)
+    Private(platform::Scheduler &main, DeviceList devices, FrameReaderFactory openReader)
         : main(main)
         , deviceList(std::move(devices))
         , openReader(std::move(openReader))
@@ -87,7 +87,7 @@ public:
         state->wake.notify_all();
     }
 
-    reactive::Scheduler &main;
+    platform::Scheduler &main;
     DeviceList deviceList;
     FrameReaderFactory openReader;
     std::shared_ptr<State> state = std::make_shared<State>();
@@ -237,7 +237,7 @@ private:
     }
 };
 
-CaptureSession::CaptureSession(reactive::Scheduler &main, DeviceList devices, FrameReaderFactory openReader)
+CaptureSession::CaptureSession(platform::Scheduler &main, DeviceList devices, FrameReaderFactory openReader)
     : d(std::make_unique<Private>(main, std::move(devices), std::move(openReader)))
 {
 }
@@ -291,12 +291,12 @@ bool CaptureSession::isRunning() const
     return d->state->requested;
 }
 
-reactive::Publisher<cv::Mat> CaptureSession::frames() const
+platform::Publisher<cv::Mat> CaptureSession::frames() const
 {
     return d->state->frames.publisher();
 }
 
-reactive::Publisher<CaptureException> CaptureSession::failures() const
+platform::Publisher<CaptureException> CaptureSession::failures() const
 {
     return d->state->failures.publisher();
 }

@@ -30,7 +30,7 @@ public:
     /// @param main where frames and failures are delivered.
     /// @param devices the devices offered; empty means the V4L2 devices of /dev.
     /// @param openReader how a device is opened; empty means `FrameReader::open`.
-    explicit CaptureSession(reactive::Scheduler &main, DeviceList devices = {}, FrameReaderFactory openReader = {});
+    explicit CaptureSession(platform::Scheduler &main, DeviceList devices = {}, FrameReaderFactory openReader = {});
     /// @brief Stops capture and joins the capture thread (after at most one frame's read).
     ~CaptureSession() override;
     CaptureSession(const CaptureSession &) = delete;
@@ -43,8 +43,8 @@ public:
     void start() override;
     void stop() override;
     bool isRunning() const override;
-    reactive::Publisher<cv::Mat> frames() const override;
-    reactive::Publisher<CaptureException> failures() const override;
+    platform::Publisher<cv::Mat> frames() const override;
+    platform::Publisher<CaptureException> failures() const override;
 
 private:
     class Private;

@@ -7,6 +7,7 @@ namespace faciward::platform {
 
 std::unique_ptr<FrameReader> FrameReader::open(const CaptureDevice &device)
 {
+    CaptureDevice::checkKind(device.path);
     switch (device.kind) {
     case CaptureDevice::Kind::camera:
         return std::make_unique<VideoCaptureFrameReader>(device.path, VideoCaptureFrameReader::Mode::camera);

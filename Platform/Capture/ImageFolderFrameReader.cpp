@@ -2,11 +2,9 @@
 
 #include "CaptureException.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include "Platform/Vision/PictureDecoder.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <cerrno>
 #include <system_error>
 
@@ -36,11 +34,8 @@ ImageFolderFrameReader::ImageFolderFrameReader(const std::filesystem::path &fold
         if (!it->is_regular_file(typeError))
             continue;
         // Decides by the file's signature, not its name.
-        try {
-            if (cv::haveImageReader(it->path().string()))
-                m_pictures.push_back(it->path());
-        } catch (const cv::Exception &) {
-        }
+        if (PictureDecoder::looksLikePicture(it->path()))
+            m_pictures.push_back(it->path());
     }
     if (ec)
         throw CaptureException::fromErrno(ec.value(), folder);
@@ -52,28 +47,22 @@ ImageFolderFrameReader::ImageFolderFrameReader(const std::filesystem::path &fold
 
 cv::Mat ImageFolderFrameReader::read()
 {
+    std::string lastProblem;
     for (std::size_t tried = 0; tried < m_pictures.size(); ++tried) {
         const auto &picture = m_pictures[m_next];
         m_next = (m_next + 1) % m_pictures.size();
-        cv::Mat frame;
-        // Read here and decoded from memory: a file that vanished is then just
-        // skipped, without the decoder's own complaint on standard error.
-        std::ifstream file(picture, std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (!bytes.empty()) {
-            try {
-                frame = cv::imdecode(bytes, cv::IMREAD_COLOR);
-            } catch (const cv::Exception &) {
-            }
-        }
-        if (!frame.empty())
-            return frame;
+        // A picture that vanished, is damaged or too large is skipped.
+        auto decoded = PictureDecoder::load(picture);
+        if (!decoded.image.empty())
+            return decoded.image;
+        lastProblem = picture.filename().string() + ": " + decoded.error;
         if (::access(m_folder.c_str(), F_OK) != 0)
             break;
     }
     const bool gone = ::access(m_folder.c_str(), F_OK) != 0;
     throw CaptureException(CaptureError::deviceLost, m_folder,
-                           gone ? std::generic_category().message(ENOENT) : "no picture can be read any more");
+                           gone ? std::generic_category().message(ENOENT)
+                                : "no picture can be read any more (" + lastProblem + ")");
 }
 
 std::chrono::nanoseconds ImageFolderFrameReader::frameInterval() const

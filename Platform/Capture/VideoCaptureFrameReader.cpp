@@ -2,6 +2,8 @@
 
 #include "CaptureException.h"
 
+#include "Platform/Vision/PictureDecoder.h"
+
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -127,12 +129,21 @@ VideoCaptureFrameReader::VideoCaptureFrameReader(const std::filesystem::path &pa
 {
     d->path = path;
     d->mode = mode;
-    checkOpenable(path, mode == Mode::camera ? (O_RDWR | O_NONBLOCK) : O_RDONLY);
+    // Never blocking: what replaced a checked file could be a FIFO.
+    checkOpenable(path, (mode == Mode::camera ? O_RDWR : O_RDONLY) | O_NONBLOCK);
     if (!d->openCapture()) {
         if (mode == Mode::camera)
             throwIfBusy(path);
         throw CaptureException(CaptureError::unsupportedDevice, path,
                                mode == Mode::camera ? "not a video capture device" : "not a video that can be decoded");
+    }
+    // A frame is decoded whole: refuse frames no camera makes before the first one.
+    if (auto problem = PictureDecoder::sizeProblem(
+            static_cast<std::uint64_t>(std::max(0.0, d->capture.get(cv::CAP_PROP_FRAME_WIDTH))),
+            static_cast<std::uint64_t>(std::max(0.0, d->capture.get(cv::CAP_PROP_FRAME_HEIGHT))));
+        problem) {
+        d->capture.release();
+        throw CaptureException(CaptureError::unsupportedDevice, path, *problem);
     }
     if (mode == Mode::videoFile) {
         double fps = d->capture.get(cv::CAP_PROP_FPS);

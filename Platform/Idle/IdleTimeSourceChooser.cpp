@@ -4,7 +4,8 @@
 #include "NullIdleTimeSource.h"
 #include "X11/X11IdleTimeSource.h"
 
-#include <cstdio>
+#include "Platform/Runtime/Diagnostics.h"
+
 #include <cstdlib>
 
 namespace faciward::platform {
@@ -19,20 +20,21 @@ bool isSet(const char *variable)
 
 } // namespace
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates)
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates,
+                                                          const std::string &consequence)
 {
     std::string tried;
     for (const auto &candidate : candidates) {
         std::unique_ptr<IdleTimeSource> source = candidate.make ? candidate.make() : nullptr;
         if (source && source->isAvailable()) {
-            std::fprintf(stderr, "idle time: using %s\n", source->name().c_str());
-            return source;
+            Diagnostics::print("idle time: using " + source->name());
+            return {std::move(source), true};
         }
         tried += (tried.empty() ? "" : "; ") + candidate.description;
     }
-    std::fprintf(stderr, "idle time: unknown, no source answers (%s)\n",
-                 tried.empty() ? "no source to try" : tried.c_str());
-    return std::make_unique<NullIdleTimeSource>();
+    Diagnostics::print("idle time: unknown, no source answers (" + (tried.empty() ? "no source to try" : tried) + ")" +
+                       (consequence.empty() ? "" : "; " + consequence));
+    return {std::make_unique<NullIdleTimeSource>(), false};
 }
 
 std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandidates()
@@ -50,9 +52,9 @@ std::vector<IdleTimeSourceChooser::Candidate> IdleTimeSourceChooser::systemCandi
     return candidates;
 }
 
-std::unique_ptr<IdleTimeSource> IdleTimeSourceChooser::system()
+IdleTimeSourceChooser::Choice IdleTimeSourceChooser::system(const std::string &consequence)
 {
-    return choose(systemCandidates());
+    return choose(systemCandidates(), consequence);
 }
 
 } // namespace faciward::platform

@@ -27,9 +27,18 @@ public:
         std::function<std::unique_ptr<IdleTimeSource>()> make;
     };
 
+    /// @brief The chosen source, and whether a candidate answered.
+    struct Choice
+    {
+        std::unique_ptr<IdleTimeSource> source;
+        /// False when no candidate answered and source is the null source.
+        bool found = false;
+    };
+
     /// @brief The first available source of @p candidates, in their order, or
-    /// the null source.
-    static std::unique_ptr<IdleTimeSource> choose(const std::vector<Candidate> &candidates);
+    /// the null source. @p consequence, when given, ends the line that says the
+    /// idle time is unknown: what the caller will not do for want of it.
+    static Choice choose(const std::vector<Candidate> &candidates, const std::string &consequence = {});
 
     /// @brief The candidates of this session, in order: X11 MIT-SCREEN-SAVER
     /// when a display is set, then the session's D-Bus idle monitor. In a Wayland
@@ -37,8 +46,8 @@ public:
     /// sees input that goes to X clients.
     static std::vector<Candidate> systemCandidates();
 
-    /// @brief `choose(systemCandidates())`.
-    static std::unique_ptr<IdleTimeSource> system();
+    /// @brief `choose(systemCandidates(), consequence)`.
+    static Choice system(const std::string &consequence = {});
 };
 
 } // namespace faciward::platform

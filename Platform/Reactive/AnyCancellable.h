@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief Owns one subscription or timer and cancels it when destroyed.
 ///
@@ -58,4 +58,4 @@ struct Void
     friend bool operator==(Void, Void) { return true; }
 };
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

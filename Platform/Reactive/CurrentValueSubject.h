@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief Holds a value and sends every new one, repeats included; a new
 /// receiver hears the current value at once.
@@ -80,4 +80,4 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

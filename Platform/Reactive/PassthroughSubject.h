@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief Sends each value to the receivers subscribed at that moment.
 ///
@@ -97,4 +97,4 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

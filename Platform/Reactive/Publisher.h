@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief A type-erased stream of values that never fails and never completes.
 ///
@@ -167,4 +167,4 @@ private:
     SubscribeFunction m_subscribe;
 };
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

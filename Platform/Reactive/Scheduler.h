@@ -5,7 +5,7 @@
 #include <chrono>
 #include <functional>
 
-namespace faciward::reactive {
+namespace faciward::platform {
 
 /// @brief The run loop that owns a piece of state: the clock it reads, and the
 /// way work and timers are put on it.
@@ -53,4 +53,4 @@ inline Scheduler::Duration seconds(double s)
     return std::chrono::duration_cast<Scheduler::Duration>(std::chrono::duration<double>(s));
 }
 
-} // namespace faciward::reactive
+} // namespace faciward::platform

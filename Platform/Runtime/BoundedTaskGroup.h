@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 /// @brief Applies @p work to every input with at most @p maxConcurrent running
 /// at once, and returns the results in input order.
@@ -55,4 +55,4 @@ auto boundedMap(const std::vector<Input> &inputs, std::size_t maxConcurrent, Wor
     return ordered;
 }
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

@@ -9,11 +9,11 @@
 #include <atomic>
 #include <limits>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 namespace {
 
-int toMilliseconds(reactive::Scheduler::Duration d)
+int toMilliseconds(platform::Scheduler::Duration d)
 {
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
     return static_cast<int>(std::clamp<long long>(ms, 0, std::numeric_limits<int>::max()));
@@ -33,7 +33,7 @@ class QtScheduler::Private
 public:
     QObject context;
 
-    reactive::AnyCancellable startTimer(Duration interval, std::function<void()> work, Duration tolerance,
+    platform::AnyCancellable startTimer(Duration interval, std::function<void()> work, Duration tolerance,
                                         bool repeating)
     {
         auto token = std::make_shared<TimerToken>();
@@ -60,7 +60,7 @@ public:
             QMetaObject::invokeMethod(&context, std::move(create), Qt::QueuedConnection);
 
         QPointer<QObject> guard(&context);
-        return reactive::AnyCancellable([token, guard, this] {
+        return platform::AnyCancellable([token, guard, this] {
             token->cancelled.store(true);
             if (!guard)
                 return;
@@ -98,12 +98,12 @@ void QtScheduler::post(std::function<void()> work)
     QMetaObject::invokeMethod(&d->context, std::move(work), Qt::QueuedConnection);
 }
 
-reactive::AnyCancellable QtScheduler::postAfter(Duration delay, std::function<void()> work, Duration tolerance)
+platform::AnyCancellable QtScheduler::postAfter(Duration delay, std::function<void()> work, Duration tolerance)
 {
     return d->startTimer(delay, std::move(work), tolerance, false);
 }
 
-reactive::AnyCancellable QtScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration tolerance)
+platform::AnyCancellable QtScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration tolerance)
 {
     return d->startTimer(interval, std::move(work), tolerance, true);
 }
@@ -113,4 +113,4 @@ bool QtScheduler::isCurrent() const
     return QThread::currentThread() == d->context.thread();
 }
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

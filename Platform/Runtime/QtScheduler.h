@@ -4,14 +4,14 @@
 
 #include <memory>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 /// @brief The main run loop of the real program: the Qt event loop of the
 /// thread that creates it (normally the `QCoreApplication` thread).
 ///
 /// Timers are `QTimer`s owned by that thread: precise when asked for no
 /// tolerance, coarse (Qt's ±5 %) otherwise. Every call is safe from any thread.
-class QtScheduler final : public reactive::Scheduler
+class QtScheduler final : public platform::Scheduler
 {
 public:
     QtScheduler();
@@ -20,9 +20,9 @@ public:
     TimePoint now() const override;
     WallTimePoint wallNow() const override;
     void post(std::function<void()> work) override;
-    [[nodiscard]] reactive::AnyCancellable postAfter(Duration delay, std::function<void()> work,
+    [[nodiscard]] platform::AnyCancellable postAfter(Duration delay, std::function<void()> work,
                                                      Duration tolerance = Duration::zero()) override;
-    [[nodiscard]] reactive::AnyCancellable repeatEvery(Duration interval, std::function<void()> work,
+    [[nodiscard]] platform::AnyCancellable repeatEvery(Duration interval, std::function<void()> work,
                                                        Duration tolerance = Duration::zero()) override;
     bool isCurrent() const override;
 
@@ -31,4 +31,4 @@ private:
     std::unique_ptr<Private> const d;
 };
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

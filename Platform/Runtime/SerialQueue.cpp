@@ -2,7 +2,7 @@
 
 #include <future>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 SerialQueue::SerialQueue(std::string name)
     : m_name(std::move(name))
@@ -70,4 +70,4 @@ void SerialQueue::run()
     }
 }
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

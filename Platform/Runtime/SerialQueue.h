@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-namespace faciward::runtime {
+namespace faciward::platform {
 
 /// @brief One worker thread that runs jobs one at a time, in the order given.
 ///
@@ -43,4 +43,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace faciward::runtime
+} // namespace faciward::platform

@@ -2,6 +2,8 @@
 
 #include "DBusScreenLockSignals_p.h"
 
+#include "Platform/Runtime/Diagnostics.h"
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -26,7 +28,7 @@ QString uniqueConnectionName()
 
 void sayInert(const QString &why)
 {
-    std::fprintf(stderr, "screen lock: %s; screen lock and unlock will not be seen\n", why.toLocal8Bit().constData());
+    Diagnostics::print("screen lock: " + why.toStdString() + "; screen lock and unlock will not be seen");
 }
 
 } // namespace
@@ -34,7 +36,7 @@ void sayInert(const QString &why)
 class DBusScreenLockSignals::Private
 {
 public:
-    reactive::PassthroughSubject<bool> subject;
+    platform::PassthroughSubject<bool> subject;
     DBusScreenLockReceiver receiver{subject};
     QString privateName;
     bool listening = false;
@@ -82,7 +84,7 @@ DBusScreenLockSignals::~DBusScreenLockSignals()
         QDBusConnection::disconnectFromBus(d->privateName);
 }
 
-reactive::Publisher<bool> DBusScreenLockSignals::activeChanged() const
+platform::Publisher<bool> DBusScreenLockSignals::activeChanged() const
 {
     return d->subject.publisher();
 }

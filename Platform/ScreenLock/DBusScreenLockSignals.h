@@ -24,7 +24,7 @@ public:
     DBusScreenLockSignals(const DBusScreenLockSignals &) = delete;
     DBusScreenLockSignals &operator=(const DBusScreenLockSignals &) = delete;
 
-    reactive::Publisher<bool> activeChanged() const override;
+    platform::Publisher<bool> activeChanged() const override;
 
     /// @brief False when there was no bus to listen on.
     bool isListening() const;

@@ -12,7 +12,7 @@ class DBusScreenLockReceiver : public QObject
     Q_OBJECT
 
 public:
-    explicit DBusScreenLockReceiver(const reactive::PassthroughSubject<bool> &subject)
+    explicit DBusScreenLockReceiver(const platform::PassthroughSubject<bool> &subject)
         : m_subject(subject)
     {
     }
@@ -21,7 +21,7 @@ public Q_SLOTS:
     void activeChanged(bool active) { m_subject.send(active); }
 
 private:
-    const reactive::PassthroughSubject<bool> &m_subject;
+    const platform::PassthroughSubject<bool> &m_subject;
 };
 
 } // namespace faciward::platform

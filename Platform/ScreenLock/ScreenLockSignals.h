@@ -14,7 +14,7 @@ public:
     /// @brief Every report, on the main thread: true when the screen was locked
     /// (or the screen saver started), false when it was unlocked. Repeats are
     /// passed on as they come; several desktop services may report one change.
-    virtual reactive::Publisher<bool> activeChanged() const = 0;
+    virtual platform::Publisher<bool> activeChanged() const = 0;
 };
 
 } // namespace faciward::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace faciward::platform {
 
 /// @brief Why a value could not be turned into JSON text or read back from it.
@@ -10,5 +12,8 @@ enum class JsonError {
     keyNotFound,   ///< decoding: a required member is missing
     dataCorrupted, ///< decoding: the text is not JSON, or a value is out of range
 };
+
+/// @brief "typeMismatch", "keyNotFound", …
+std::string_view name(JsonError error);
 
 } // namespace faciward::platform

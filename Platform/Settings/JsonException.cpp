@@ -6,7 +6,7 @@ namespace {
 
 std::string message(JsonError error, const std::string &description, const std::string &codingPath)
 {
-    std::string text = std::string(JsonException::caseName(error)) + ": " + description;
+    std::string text = std::string(name(error)) + ": " + description;
     if (!codingPath.empty())
         text += " (at " + codingPath + ")";
     return text;
@@ -15,8 +15,7 @@ std::string message(JsonError error, const std::string &description, const std::
 } // namespace
 
 JsonException::JsonException(JsonError error, std::string description, std::string codingPath)
-    : std::runtime_error(message(error, description, codingPath))
-    , m_error(error)
+    : CaseException<JsonError>(error, message(error, description, codingPath))
     , m_description(std::move(description))
     , m_codingPath(std::move(codingPath))
 {
@@ -28,10 +27,10 @@ JsonException JsonException::nestedIn(const std::string &component) const
     if (!m_codingPath.empty() && m_codingPath.front() != '[')
         path += '.';
     path += m_codingPath;
-    return JsonException(m_error, m_description, path);
+    return JsonException(error(), m_description, path);
 }
 
-const char *JsonException::caseName(JsonError error)
+std::string_view name(JsonError error)
 {
     switch (error) {
     case JsonError::invalidValue: return "invalidValue";

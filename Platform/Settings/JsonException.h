@@ -1,20 +1,19 @@
 #pragma once
 
+#include "Platform/Error/CaseException.h"
 #include "Platform/Settings/JsonError.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace faciward::platform {
 
 /// @brief The failure of the Json coder, carrying its JsonError case.
-class JsonException : public std::runtime_error
+class JsonException : public CaseException<JsonError>
 {
 public:
     /// @param codingPath where in the value it happened, e.g. "[0].yaw"; empty at the top.
     JsonException(JsonError error, std::string description, std::string codingPath = {});
 
-    JsonError error() const { return m_error; }
     /// @brief The cause alone, without the case or the path.
     const std::string &description() const { return m_description; }
     const std::string &codingPath() const { return m_codingPath; }
@@ -23,11 +22,7 @@ public:
     /// is put in front of the coding path.
     JsonException nestedIn(const std::string &component) const;
 
-    /// @brief "typeMismatch", "keyNotFound", …
-    static const char *caseName(JsonError error);
-
 private:
-    JsonError m_error;
     std::string m_description;
     std::string m_codingPath;
 };

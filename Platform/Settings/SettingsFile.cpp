@@ -1,19 +1,20 @@
 #include "SettingsFile.h"
 
+#include "Platform/Files/AtomicFile.h"
+#include "Platform/Files/FileReader.h"
 #include "Platform/Settings/Json.h"
+#include "Platform/Settings/PlistJson.h"
 
 #include <QFile>
 #include <QLockFile>
-#include <QSaveFile>
 
-#include <bit>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,28 +26,6 @@ namespace {
 
 constexpr int formatVersion = 1;
 
-std::mutex &interruptionMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::function<bool(SettingsFile::WriteStep)> &interruption()
-{
-    static std::function<bool(SettingsFile::WriteStep)> function;
-    return function;
-}
-
-bool interrupted(SettingsFile::WriteStep step)
-{
-    std::function<bool(SettingsFile::WriteStep)> function;
-    {
-        std::lock_guard lock(interruptionMutex());
-        function = interruption();
-    }
-    return function && function(step);
-}
-
 QString qtPath(const std::filesystem::path &path)
 {
     return QFile::decodeName(QByteArray(path.c_str()));
@@ -57,196 +36,9 @@ std::string errnoText(int error)
     return std::strerror(error);
 }
 
-// --- writing ---------------------------------------------------------------
-
-bool looksLikeTag(const PlistDictionary &dictionary)
+[[noreturn]] void fail(FileError error, const std::filesystem::path &path, const std::string &problem)
 {
-    return dictionary.size() == 1 && !dictionary.begin()->first.empty() && dictionary.begin()->first.front() == '$';
-}
-
-void writeDouble(std::string &out, double value)
-{
-    if (std::isfinite(value)) {
-        Json::appendDouble(out, value, Json::DoubleForm::markedAsDouble);
-        return;
-    }
-    out += "{\"$double\":\"";
-    if (std::isinf(value)) {
-        out += value > 0 ? "inf" : "-inf";
-    } else {
-        const auto bits = std::bit_cast<std::uint64_t>(value);
-        if (bits == std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN())) {
-            out += "nan";
-        } else if (bits == std::bit_cast<std::uint64_t>(-std::numeric_limits<double>::quiet_NaN())) {
-            out += "-nan";
-        } else {
-            char hex[17];
-            std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(bits));
-            out += "nan:";
-            out += hex;
-        }
-    }
-    out += "\"}";
-}
-
-void writeValue(std::string &out, const PlistValue &value, int depth)
-{
-    if (depth >= Json::maxDepth)
-        throw JsonException(JsonError::invalidValue, "The value is nested too deeply.");
-    const auto writeElement = [depth](std::string &text, const PlistValue &element) {
-        writeValue(text, element, depth + 1);
-    };
-    std::visit(
-        [&](const auto &v) {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, bool>) {
-                out += v ? "true" : "false";
-            } else if constexpr (std::is_same_v<T, std::int64_t>) {
-                Json::appendInteger(out, v);
-            } else if constexpr (std::is_same_v<T, std::uint64_t>) {
-                out += "{\"$uint64\":";
-                Json::appendInteger(out, v);
-                out += '}';
-            } else if constexpr (std::is_same_v<T, double>) {
-                writeDouble(out, v);
-            } else if constexpr (std::is_same_v<T, std::string>) {
-                Json::appendString(out, v);
-            } else if constexpr (std::is_same_v<T, PlistData>) {
-                out += "{\"$data\":\"";
-                out += Json::base64Encode(v);
-                out += "\"}";
-            } else if constexpr (std::is_same_v<T, PlistDate>) {
-                out += "{\"$date\":";
-                writeDouble(out, v.secondsSinceReferenceDate);
-                out += '}';
-            } else if constexpr (std::is_same_v<T, PlistArray>) {
-                Json::appendArray(out, v, writeElement);
-            } else if constexpr (std::is_same_v<T, PlistDictionary>) {
-                const bool wrap = looksLikeTag(v);
-                if (wrap)
-                    out += "{\"$dict\":";
-                Json::appendObject(out, v, writeElement);
-                if (wrap)
-                    out += '}';
-            }
-        },
-        value.storage());
-}
-
-// --- reading ---------------------------------------------------------------
-
-[[noreturn]] void corrupt(const std::string &what)
-{
-    throw JsonException(JsonError::dataCorrupted, what);
-}
-
-double readDouble(const Json::Value &json);
-
-std::optional<double> nonFinite(const std::string &name)
-{
-    if (name == "nan")
-        return std::numeric_limits<double>::quiet_NaN();
-    if (name == "-nan")
-        return -std::numeric_limits<double>::quiet_NaN();
-    if (name == "inf")
-        return std::numeric_limits<double>::infinity();
-    if (name == "-inf")
-        return -std::numeric_limits<double>::infinity();
-    if (name.size() == 20 && name.starts_with("nan:")) {
-        std::uint64_t bits = 0;
-        for (char c : name.substr(4)) {
-            int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-            if (digit < 0)
-                return std::nullopt;
-            bits = (bits << 4) | static_cast<std::uint64_t>(digit);
-        }
-        const double value = std::bit_cast<double>(bits);
-        if (std::isnan(value))
-            return value;
-    }
-    return std::nullopt;
-}
-
-double readDouble(const Json::Value &json)
-{
-    if (json.is_number())
-        return json.get<double>();
-    if (json.is_object() && json.size() == 1 && json.contains("$double") && json["$double"].is_string()) {
-        if (auto value = nonFinite(json["$double"].get<std::string>()))
-            return *value;
-    }
-    corrupt("a number was expected");
-}
-
-PlistValue readValue(const Json::Value &json, int depth)
-{
-    if (depth >= Json::maxDepth)
-        corrupt("values are nested too deeply");
-    using Type = Json::Value::value_t;
-    switch (json.type()) {
-    case Type::boolean:
-        return PlistValue(json.get<bool>());
-    case Type::number_integer:
-        return PlistValue(json.get<std::int64_t>());
-    case Type::number_unsigned: {
-        const auto u = json.get<std::uint64_t>();
-        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-            return PlistValue(static_cast<std::int64_t>(u));
-        return PlistValue(u);
-    }
-    case Type::number_float:
-        return PlistValue(json.get<double>());
-    case Type::string:
-        return PlistValue(json.get<std::string>());
-    case Type::array: {
-        PlistArray array;
-        array.reserve(json.size());
-        for (const auto &element : json)
-            array.push_back(readValue(element, depth + 1));
-        return PlistValue(std::move(array));
-    }
-    case Type::object: {
-        if (json.size() == 1) {
-            const auto first = json.begin();
-            const std::string &tag = first.key();
-            const Json::Value &payload = first.value();
-            if (tag == "$uint64") {
-                if (!payload.is_number_unsigned())
-                    corrupt("$uint64 holds no unsigned integer");
-                return PlistValue(payload.get<std::uint64_t>());
-            }
-            if (tag == "$double")
-                return PlistValue(readDouble(json));
-            if (tag == "$data") {
-                auto data = payload.is_string() ? Json::base64Decode(payload.get_ref<const std::string &>())
-                                                : std::nullopt;
-                if (!data)
-                    corrupt("$data holds no Base64 text");
-                return PlistValue(std::move(*data));
-            }
-            if (tag == "$date")
-                return PlistValue(PlistDate{readDouble(payload)});
-            if (tag == "$dict") {
-                if (!payload.is_object())
-                    corrupt("$dict holds no object");
-                PlistDictionary dictionary;
-                for (const auto &[key, element] : payload.items())
-                    dictionary.insert_or_assign(key, readValue(element, depth + 1));
-                return PlistValue(std::move(dictionary));
-            }
-        }
-        PlistDictionary dictionary;
-        for (const auto &[key, element] : json.items())
-            dictionary.insert_or_assign(key, readValue(element, depth + 1));
-        return PlistValue(std::move(dictionary));
-    }
-    case Type::null:
-        corrupt("null is not a setting value");
-    case Type::binary:
-    case Type::discarded:
-        break;
-    }
-    corrupt("unexpected JSON value");
+    throw FileException(error, path, 0, problem);
 }
 
 std::string utcStamp()
@@ -259,29 +51,86 @@ std::string utcStamp()
     return text;
 }
 
-// Moves @p path to a fresh "<name>.corrupt-<stamp>[-n]" beside it, never over an existing file.
-bool setAside(const std::filesystem::path &path, std::filesystem::path &target, std::string &problem)
+// Copies @p bytes to a fresh "<name>.corrupt-<stamp>[-n]" beside @p path, never over an existing file.
+bool copyTo(const std::filesystem::path &path, const std::string &bytes, std::filesystem::path &target,
+            std::string &problem)
 {
     const std::string base = path.string() + ".corrupt-" + utcStamp();
     for (int attempt = 1; attempt < 1000; ++attempt) {
         target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-            return true;
-        if (errno == EEXIST)
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno == EEXIST)
             continue;
-        if (errno == EINVAL || errno == ENOSYS) {
-            // The file system cannot refuse to replace: look first.
-            struct stat info;
-            if (::lstat(target.c_str(), &info) == 0)
-                continue;
-            if (::rename(path.c_str(), target.c_str()) == 0)
-                return true;
+        if (fd < 0) {
+            problem = errnoText(errno);
+            return false;
         }
-        problem = errnoText(errno);
-        return false;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                problem = errnoText(errno);
+                ::close(fd);
+                ::unlink(target.c_str());
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        ::fsync(fd);
+        ::close(fd);
+        return true;
     }
-    problem = "no free name to move it to";
+    problem = "no free name to copy it to";
     return false;
+}
+
+// The format version of a file's text when it is a newer one than this program writes.
+std::optional<std::int64_t> newerFormatVersion(std::string_view text)
+{
+    try {
+        const Json::Value document = Json::decode(text);
+        const auto version = document.is_object() ? document.find("formatVersion") : document.end();
+        if (version != document.end() && version->is_number_integer() && version->get<std::int64_t>() > formatVersion)
+            return version->get<std::int64_t>();
+    } catch (const JsonException &) {
+    }
+    return std::nullopt;
+}
+
+std::string octal(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// Why other users could have written what the file says, with how to fix it;
+// empty when only this user can. The file's mode is tightened when it is this
+// user's own, but what it holds now stays untrusted for this reading.
+std::string unsafeBecause(const std::filesystem::path &path, const struct stat &file)
+{
+    const uid_t me = ::geteuid();
+    if (file.st_uid != me)
+        return "it belongs to another user (uid " + std::to_string(file.st_uid) +
+               "); remove it, or make it yours with chown, then enrol again";
+    if (file.st_mode & (S_IWGRP | S_IWOTH)) {
+        const bool tightened = ::chmod(path.c_str(), 0600) == 0;
+        return "other users could write it (mode " + octal(file.st_mode) + ")" +
+               (tightened ? "; its mode is now 0600: enrol again to trust it" : "; run chmod 600 on it, then enrol again");
+    }
+    const auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    struct stat info{};
+    if (::stat(folder.c_str(), &info) != 0)
+        return {};
+    if (info.st_uid != me && info.st_uid != 0)
+        return "its folder " + folder.string() + " belongs to another user; keep the file in a folder of your own";
+    // A sticky folder (/tmp) lets nobody else replace the file.
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
+        return "other users can write its folder " + folder.string() + " (mode " + octal(info.st_mode) +
+               "); run chmod 700 on the folder, then enrol again";
+    return {};
 }
 
 } // namespace
@@ -293,14 +142,19 @@ SettingsFile::SettingsFile(std::filesystem::path path)
 
 SettingsFile::~SettingsFile() = default;
 
+SettingsFile::Stamp SettingsFile::stampOf(const struct stat &info)
+{
+    return Stamp{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                 static_cast<std::uint64_t>(info.st_size),
+                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 SettingsFile::Stamp SettingsFile::stampOf(const std::filesystem::path &path)
 {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
         return Stamp{};
-    return Stamp{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                 static_cast<std::uint64_t>(info.st_size),
-                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    return stampOf(info);
 }
 
 bool SettingsFile::changedOnDisk() const
@@ -308,170 +162,146 @@ bool SettingsFile::changedOnDisk() const
     return stampOf(m_path) != m_stamp;
 }
 
-SettingsFile::ReadResult SettingsFile::read()
+SettingsFile::ReadResult SettingsFile::leaveAlone(std::string problem)
 {
     ReadResult result;
-    std::string problem;
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        m_stamp = Stamp{};
-        m_blocked = false;
-        return result;
-    }
-    if (fd < 0) {
-        problem = errnoText(errno);
-    } else {
-        struct stat info;
-        std::string text;
-        if (::fstat(fd, &info) != 0) {
-            problem = errnoText(errno);
-        } else if (!S_ISREG(info.st_mode)) {
-            problem = "it is not a regular file";
-        } else {
-            text.resize(static_cast<std::size_t>(info.st_size));
-            std::size_t done = 0;
-            for (;;) {
-                if (done == text.size())
-                    text.resize(text.size() + 4096);
-                const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0) {
-                    problem = errnoText(errno);
-                    break;
-                }
-                if (n == 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
-            text.resize(done);
-        }
-        ::close(fd);
-        if (problem.empty()) {
-            try {
-                result.values = parse(text);
-                result.status = ReadResult::Status::loaded;
-                m_stamp = Stamp{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                                static_cast<std::uint64_t>(info.st_size),
-                                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                                    info.st_mtim.tv_nsec};
-                m_blocked = false;
-                return result;
-            } catch (const JsonException &e) {
-                problem = e.what();
-            }
-        }
-    }
-
+    result.status = ReadResult::Status::leftAlone;
     result.problem = problem;
-    if (setAside(m_path, result.setAsidePath, result.moveProblem)) {
-        result.status = ReadResult::Status::setAside;
-        m_blocked = false;
-    } else {
-        result.status = ReadResult::Status::blocked;
-        m_blocked = true;
-        m_blockedProblem = problem;
-    }
+    m_blocked = true;
+    m_blockedProblem = std::move(problem);
     m_stamp = stampOf(m_path);
     return result;
 }
 
-bool SettingsFile::prepareDirectory(std::string &problem)
+SettingsFile::ReadResult SettingsFile::read()
 {
-    const auto folder = m_path.parent_path();
-    if (folder.empty())
-        return true;
-    std::filesystem::path partial;
-    for (const auto &component : folder) {
-        partial /= component;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            problem = "cannot create the folder " + partial.string() + ": " + errnoText(errno);
-            return false;
-        }
+    FileReader::Contents contents;
+    try {
+        contents = FileReader::read(m_path);
+    } catch (const FileException &e) {
+        struct stat link{};
+        if (e.error() != FileError::missing)
+            return leaveAlone(e.what());
+        if (::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return leaveAlone("it is a symbolic link to a file that does not exist");
+        m_stamp = Stamp{};
+        m_blocked = false;
+        return {};
     }
-    return true;
+    ReadResult result;
+    try {
+        result.values = parse(contents.bytes);
+    } catch (const JsonException &e) {
+        if (const auto version = newerFormatVersion(contents.bytes))
+            return leaveAlone("it has the format version " + std::to_string(*version) +
+                              ", newer than this program knows");
+        result.status = ReadResult::Status::corrupt;
+        result.problem = e.what();
+        m_stamp = stampOf(contents.info);
+        if (m_stamp != m_corruptStamp) {
+            m_corruptStamp = m_stamp;
+            m_corruptCopied = false;
+        }
+        // Replaced only once a copy of it is kept.
+        m_blocked = !m_corruptCopied;
+        m_blockedProblem = result.problem;
+        return result;
+    }
+    result.status = ReadResult::Status::loaded;
+    result.unsafe = unsafeBecause(m_path, contents.info);
+    m_stamp = stampOf(contents.info);
+    m_blocked = false;
+    return result;
 }
 
-bool SettingsFile::write(const Values &values, std::string &problem)
+SettingsFile::ReadResult SettingsFile::readSettled()
 {
-    if (m_blocked) {
-        problem = "the file could not be read (" + m_blockedProblem + ") and is left untouched";
-        return false;
+    using namespace std::chrono_literals;
+    constexpr auto limit = 1500ms, settled = 300ms;
+    auto result = read();
+    auto pause = 10ms, waited = 0ms, quiet = 0ms;
+    while (result.status == ReadResult::Status::corrupt && waited < limit && quiet < settled) {
+        std::this_thread::sleep_for(pause);
+        waited += pause;
+        if (stampOf(m_path) == m_stamp) {
+            quiet += pause;
+        } else {
+            quiet = 0ms;
+            result = read();
+        }
+        pause = std::min(pause * 2, 160ms);
     }
-    std::string text;
-    try {
-        text = serialize(values);
-    } catch (const JsonException &e) {
-        problem = e.what();
-        return false;
-    }
-    if (!prepareDirectory(problem))
-        return false;
+    return result;
+}
 
-    QSaveFile file(qtPath(m_path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        problem = file.errorString().toStdString();
-        return false;
+std::optional<std::filesystem::path> SettingsFile::copyAside(std::string &problem)
+{
+    FileReader::Contents contents;
+    try {
+        contents = FileReader::read(m_path);
+    } catch (const FileException &e) {
+        problem = e.what();
+        return std::nullopt;
     }
-    // Biometric data lives here: owner only, whatever the umask or an older file's mode.
-    if (::fchmod(file.handle(), 0600) != 0) {
-        problem = "cannot restrict the file's permissions: " + errnoText(errno);
-        file.cancelWriting();
-        return false;
+    std::filesystem::path target;
+    if (!copyTo(m_path, contents.bytes, target, problem))
+        return std::nullopt;
+    if (stampOf(contents.info) == m_corruptStamp) {
+        m_corruptCopied = true;
+        m_blocked = false;
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        problem = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
+    return target;
+}
+
+void SettingsFile::prepareDirectory() const
+{
+    std::filesystem::path partial;
+    for (const auto &component : m_path.parent_path()) {
+        partial /= component;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            fail(FileError::folderNotCreated, partial,
+                 "cannot create the folder " + partial.string() + ": " + errnoText(errno));
     }
-    if (interrupted(WriteStep::temporaryWritten)) {
-        problem = "the write was interrupted before the file was replaced";
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        problem = file.errorString().toStdString();
-        return false;
-    }
-    // Make the rename itself durable.
-    const auto folder = m_path.parent_path().empty() ? std::filesystem::path(".") : m_path.parent_path();
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+}
+
+void SettingsFile::write(const Values &values)
+{
+    if (m_blocked)
+        fail(FileError::leftUntouched, m_path,
+             "the file could not be read (" + m_blockedProblem + ") and is left untouched");
+    const std::string text = serialize(values);
+    prepareDirectory();
+    AtomicFile::write(m_path, text,
+                      [this] { return m_interruption && m_interruption(WriteStep::temporaryWritten); });
     m_stamp = stampOf(m_path);
-    return true;
 }
 
 SettingsFile::Lock::Lock(const SettingsFile &file, std::chrono::milliseconds timeout)
     : m_lock(std::make_unique<QLockFile>(qtPath(file.path().string() + ".lock")))
 {
-    m_acquired = m_lock->tryLock(static_cast<int>(timeout.count()));
-    if (!m_acquired) {
-        switch (m_lock->error()) {
-        case QLockFile::LockFailedError:
-            m_problem = "another process holds the lock file " + file.path().string() + ".lock";
-            break;
-        case QLockFile::PermissionError:
-            m_problem = "no permission to create the lock file " + file.path().string() + ".lock";
-            break;
-        default:
-            m_problem = "cannot create the lock file " + file.path().string() + ".lock";
-        }
+    if (m_lock->tryLock(static_cast<int>(timeout.count())))
+        return;
+    const std::string lockPath = file.path().string() + ".lock";
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        fail(FileError::lockNotTaken, lockPath, "another process holds the lock file " + lockPath);
+    case QLockFile::PermissionError:
+        fail(FileError::lockNotTaken, lockPath, "no permission to create the lock file " + lockPath);
+    default:
+        fail(FileError::lockNotTaken, lockPath, "cannot create the lock file " + lockPath);
     }
 }
 
 SettingsFile::Lock::~Lock()
 {
-    if (m_acquired)
-        m_lock->unlock();
+    m_lock->unlock();
 }
 
 std::string SettingsFile::serialize(const Values &values)
 {
     std::string out = "{\"formatVersion\":" + std::to_string(formatVersion) + ",\"values\":";
     Json::appendObject(out, values, [](std::string &text, const std::shared_ptr<const PlistValue> &value) {
-        writeValue(text, *value, 1);
+        PlistJson::append(text, *value, 1);
     });
     out += "}\n";
     return out;
@@ -479,6 +309,7 @@ std::string SettingsFile::serialize(const Values &values)
 
 SettingsFile::Values SettingsFile::parse(std::string_view text)
 {
+    const auto corrupt = [](const std::string &what) { throw JsonException(JsonError::dataCorrupted, what); };
     const Json::Value document = Json::decode(text);
     if (!document.is_object())
         corrupt("the file holds no JSON object");
@@ -493,7 +324,7 @@ SettingsFile::Values SettingsFile::parse(std::string_view text)
     Values result;
     for (const auto &[key, json] : values->items()) {
         try {
-            result.insert_or_assign(key, std::make_shared<const PlistValue>(readValue(json, 1)));
+            result.insert_or_assign(key, std::make_shared<const PlistValue>(PlistJson::read(json, 1)));
         } catch (const JsonException &e) {
             throw e.nestedIn(key);
         }
@@ -501,10 +332,9 @@ SettingsFile::Values SettingsFile::parse(std::string_view text)
     return result;
 }
 
-void SettingsFile::setWriteInterruption(std::function<bool(WriteStep)> function)
+void SettingsFile::setWriteInterruption(WriteInterruption interruption)
 {
-    std::lock_guard lock(interruptionMutex());
-    interruption() = std::move(function);
+    m_interruption = std::move(interruption);
 }
 
 } // namespace faciward::platform

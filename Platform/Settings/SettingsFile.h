@@ -7,26 +7,20 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 class QLockFile;
+struct stat;
 
 namespace faciward::platform {
 
 /// @brief The file behind a SettingsStore's application domain. Internal to the
 /// settings store; not thread-safe on its own (the store serialises its use).
 ///
-/// On disk: UTF-8 JSON, {"formatVersion":1,"values":{ name: value, … }}. A value
-/// keeps its exact PlistValue type: booleans, int64 integers, finite doubles
-/// (always with a fraction or exponent, "6.0"), text, arrays and objects are
-/// plain JSON; what JSON cannot carry is a one-member tagged object:
-///     {"$uint64":N}        an unsigned integer
-///     {"$double":"nan"}    "nan", "-nan", "inf", "-inf", or "nan:<16 hex digits>" for other NaN bits
-///     {"$data":"<Base64>"} bytes
-///     {"$date":<seconds since 2001, a double or a $double object>}
-///     {"$dict":{…}}        a dictionary that would otherwise look like a tag
-///                          (exactly one member whose name starts with "$")
+/// On disk: UTF-8 JSON, {"formatVersion":1,"values":{ name: value, … }}, each value
+/// in the tagged form of PlistJson.
 class SettingsFile
 {
 public:
@@ -40,16 +34,18 @@ public:
     struct ReadResult
     {
         enum class Status {
-            missing,  ///< there is no file: no values
-            loaded,   ///< values read
-            setAside, ///< the file was corrupt or unreadable and now lies at setAsidePath
-            blocked,  ///< corrupt or unreadable, and it could not be moved: writes refuse to replace it
+            missing,   ///< there is no file: no values
+            loaded,    ///< values read
+            corrupt,   ///< the file does not parse; it is left where it is
+            leftAlone, ///< not a regular file, a dangling link, unreadable, or of a newer format:
+                       ///< left untouched, and writes refuse to replace it
         };
         Status status = Status::missing;
         Values values;
-        std::string problem; ///< why the file was not read (setAside, blocked)
-        std::filesystem::path setAsidePath;
-        std::string moveProblem; ///< why it could not be moved (blocked)
+        std::string problem; ///< why the file was not read (corrupt, leftAlone)
+        /// loaded: why other users could change the file, when they can (its
+        /// values may then have been written by someone else); empty when safe.
+        std::string unsafe;
     };
 
     explicit SettingsFile(std::filesystem::path path);
@@ -59,38 +55,52 @@ public:
 
     const std::filesystem::path &path() const { return m_path; }
 
-    /// @brief Reads the file. A corrupt or unreadable file is renamed to
-    /// "<name>.corrupt-<UTC time stamp>" (never over an existing file).
+    /// @brief Reads the file, once, without blocking and without changing it,
+    /// except that a file of this user's that others may write is made 0600.
     ReadResult read();
+
+    /// @brief As read(), but a file that does not parse is read again with a
+    /// short back-off while it keeps changing (another program writing it in
+    /// place), for at most about 1.5 s.
+    ReadResult readSettled();
+
+    /// @brief Copies a corrupt file to "<name>.corrupt-<UTC time stamp>" (never
+    /// over an existing file), once for each version of it; it stays where it
+    /// is, so that a program still writing it is not cut off. After the copy, a
+    /// write may replace it. Returns the copy, or nothing with @p problem.
+    std::optional<std::filesystem::path> copyAside(std::string &problem);
 
     /// @brief True when the file was replaced, changed or removed since it was last
     /// read or written through this object.
     bool changedOnDisk() const;
 
-    /// @brief Creates the missing folders of the path with mode 0700.
-    bool prepareDirectory(std::string &problem);
+    /// @brief True when the file last read does not parse and no copy of it is
+    /// kept yet: a write must copy it aside first.
+    bool awaitsCopy() const { return m_stamp.exists && m_stamp == m_corruptStamp && !m_corruptCopied; }
 
-    /// @brief Replaces the file with @p values atomically (a temporary file in the
-    /// same folder, synced, then renamed over it; mode 0600). On failure the old
-    /// file is left as it was and @p problem says why.
-    bool write(const Values &values, std::string &problem);
+    /// @brief Creates the missing folders of the path with mode 0700.
+    /// @throws FileException (folderNotCreated).
+    void prepareDirectory() const;
+
+    /// @brief Replaces the file with @p values atomically (AtomicFile). On failure
+    /// the old file is left as it was.
+    /// @throws FileException (leftUntouched for a file that could not be read, or
+    /// the failed step) or JsonException (invalidValue); what() says why.
+    void write(const Values &values);
 
     /// @brief Holds the lock file "<name>.lock" that serialises writers across
-    /// processes, for at most @p timeout waiting.
+    /// processes, waiting for it at most @p timeout.
     class Lock
     {
     public:
+        /// @throws FileException (lockNotTaken) when it could not be taken.
         explicit Lock(const SettingsFile &file, std::chrono::milliseconds timeout = std::chrono::seconds(10));
         ~Lock();
         Lock(const Lock &) = delete;
         Lock &operator=(const Lock &) = delete;
-        bool acquired() const { return m_acquired; }
-        const std::string &problem() const { return m_problem; }
 
     private:
         std::unique_ptr<QLockFile> m_lock;
-        bool m_acquired = false;
-        std::string m_problem;
     };
 
     /// @brief The text written for @p values.
@@ -100,10 +110,14 @@ public:
     /// @throws JsonException (dataCorrupted, typeMismatch) when it is not such a file.
     static Values parse(std::string_view text);
 
-    /// @brief Calls @p interruption at each WriteStep of every write in the process;
-    /// when it returns true the write stops there as if the step had failed.
-    /// An empty function removes it. For fault-injection tests.
-    static void setWriteInterruption(std::function<bool(WriteStep)> interruption);
+    /// @brief Asked at each WriteStep of a write; true stops the write there as if
+    /// the step had failed.
+    using WriteInterruption = std::function<bool(WriteStep)>;
+
+    /// @brief Calls @p interruption at each WriteStep of this file's writes. An
+    /// empty function removes it. Public for fault-injection tests: on a healthy
+    /// disk nothing else makes a write fail between two chosen steps.
+    void setWriteInterruption(WriteInterruption interruption);
 
 private:
     struct Stamp
@@ -113,12 +127,19 @@ private:
         std::int64_t modifiedNs = 0;
         bool operator==(const Stamp &) const = default;
     };
+    static Stamp stampOf(const struct stat &info);
+    // Marks the file as one writes must not replace, for @p problem.
+    ReadResult leaveAlone(std::string problem);
     static Stamp stampOf(const std::filesystem::path &path);
 
     std::filesystem::path m_path;
     Stamp m_stamp;
     bool m_blocked = false;
     std::string m_blockedProblem;
+    // The version of a corrupt file that was read last, and whether it was copied aside.
+    Stamp m_corruptStamp;
+    bool m_corruptCopied = false;
+    WriteInterruption m_interruption;
 };
 
 } // namespace faciward::platform

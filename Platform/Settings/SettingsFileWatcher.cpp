@@ -30,14 +30,38 @@ struct ReloadState
 {
     std::shared_ptr<SettingsStore> store;
     std::atomic<bool> pending{false};
+    // A reload that found the file half-written tries again after these pauses;
+    // only the last failure is reported.
+    platform::AnyCancellable retry;
 };
+
+constexpr std::chrono::milliseconds retryPauses[] = {std::chrono::milliseconds(50), std::chrono::milliseconds(100),
+                                                     std::chrono::milliseconds(200), std::chrono::milliseconds(400),
+                                                     std::chrono::milliseconds(800)};
+constexpr std::size_t retryCount = std::size(retryPauses);
+
+// Reloads @p state's store on @p scheduler's thread; when the file does not
+// read (another program may be writing it in place), tries again with a
+// growing pause. The values in memory stay meanwhile.
+void reloadWithRetries(const std::weak_ptr<ReloadState> &weak, platform::Scheduler &scheduler, std::size_t attempt)
+{
+    auto s = weak.lock();
+    if (!s)
+        return;
+    s->retry = {};
+    if (s->store->reload(attempt == retryCount) || attempt == retryCount)
+        return;
+    s->retry = scheduler.postAfter(retryPauses[attempt], [weak, &scheduler, attempt] {
+        reloadWithRetries(weak, scheduler, attempt + 1);
+    });
+}
 
 } // namespace
 
 class SettingsFileWatcher::Private
 {
 public:
-    Private(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+    Private(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
         : file(store->filePath())
         , scheduler(scheduler)
         , state(std::make_shared<ReloadState>())
@@ -97,23 +121,23 @@ public:
         if (state->pending.exchange(true))
             return;
         std::weak_ptr<ReloadState> weak = state;
-        scheduler.post([weak] {
+        scheduler.post([weak, &scheduler = scheduler] {
             auto s = weak.lock();
             if (!s)
                 return;
             // Cleared first: an event during the reload asks for another one.
             s->pending.store(false);
-            s->store->reload();
+            reloadWithRetries(weak, scheduler, 0);
         });
     }
 
     const std::filesystem::path file;
-    reactive::Scheduler &scheduler;
+    platform::Scheduler &scheduler;
     std::shared_ptr<ReloadState> state;
     QFileSystemWatcher watcher;
 };
 
-SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler)
+SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)
     : d(std::make_unique<Private>(std::move(store), scheduler))
 {
 }

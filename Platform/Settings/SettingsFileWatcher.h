@@ -29,7 +29,7 @@ class SettingsFileWatcher
 {
 public:
     /// @brief Starts watching @p store's file. @p scheduler must outlive the watcher.
-    SettingsFileWatcher(std::shared_ptr<SettingsStore> store, reactive::Scheduler &scheduler);
+    SettingsFileWatcher(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler);
     ~SettingsFileWatcher();
     SettingsFileWatcher(const SettingsFileWatcher &) = delete;
     SettingsFileWatcher &operator=(const SettingsFileWatcher &) = delete;

@@ -1,14 +1,14 @@
 #include "SettingsStore.h"
 
+#include "Platform/Files/FileError.h"
+#include "Platform/Files/XdgFolders.h"
+#include "Platform/Runtime/Diagnostics.h"
+#include "Platform/Settings/JsonException.h"
 #include "Platform/Settings/SettingsFile.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace faciward::platform {
 
@@ -19,16 +19,7 @@ thread_local const SettingsStore *t_updating = nullptr;
 
 void printLine(const std::string &line)
 {
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-std::filesystem::path homeFolder()
-{
-    if (const char *home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return std::filesystem::current_path();
+    Diagnostics::print(line);
 }
 
 bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &b)
@@ -38,27 +29,38 @@ bool identical(const SettingsStore::ValuePtr &a, const SettingsStore::ValuePtr &
     return a && b && a->isIdentical(*b);
 }
 
-} // namespace
+// What the store holds instead of a file it could not read.
+enum class Fallback { defaults, memory };
 
-struct SettingsStore::ObserverEntry
+std::string insteadText(Fallback fallback)
 {
-    ObserverEntry(ObserverToken token, KeyValueObservingOptions options, Observer observer)
-        : token(token)
-        , options(options)
-        , observer(std::move(observer))
-    {
-    }
-    const ObserverToken token;
-    const KeyValueObservingOptions options;
-    const Observer observer;
-    std::atomic<bool> active{true};
+    return fallback == Fallback::defaults ? "the settings start from their defaults" : "the settings in memory are kept";
+}
 
-    void deliver(const KeyValueChange &change) const
-    {
-        if (active.load(std::memory_order_acquire) && observer)
-            observer(change);
-    }
-};
+// Says in one line that @p file is left alone, when @p result says so.
+// @return true when it was.
+bool reportLeftAlone(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+{
+    if (result.status != SettingsFile::ReadResult::Status::leftAlone)
+        return false;
+    printLine("the settings file " + file.path().string() + " is left untouched (" + result.problem + "); " +
+              insteadText(fallback) + " and are not saved to it");
+    return true;
+}
+
+// A file that does not parse, once it has settled, is copied aside and left
+// in place; writes may replace it after that.
+void copyCorruptAside(SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+{
+    std::string problem;
+    const auto copy = file.copyAside(problem);
+    printLine("the settings file " + file.path().string() + " does not parse (" + result.problem + "); " +
+              (copy ? "a copy of it is at " + copy->string() + ", and "
+                    : "it could not be copied aside (" + problem + ") and is left untouched, and ") +
+              insteadText(fallback));
+}
+
+} // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path file)
     : m_file(std::make_unique<SettingsFile>(std::move(file)))
@@ -77,12 +79,8 @@ std::filesystem::path SettingsStore::standardFilePath()
 {
     if (const char *file = std::getenv("FACIWARD_SETTINGS_FILE"); file && *file)
         return std::filesystem::absolute(file);
-    std::filesystem::path config;
-    // Relative values are to be ignored, as the XDG base directories say.
-    if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else
-        config = homeFolder() / ".config";
+    // Without a home folder, the working folder stands in for it.
+    const auto config = XdgFolders::configHome().value_or(std::filesystem::current_path() / ".config");
     return config / "faciward" / "settings.json";
 }
 
@@ -104,26 +102,73 @@ void SettingsStore::loadLocked() const
 {
     if (m_loaded.load(std::memory_order_relaxed))
         return;
-    auto result = m_file->read();
-    using Status = SettingsFile::ReadResult::Status;
-    const std::string path = m_file->path().string();
-    if (result.status == Status::setAside)
-        printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                  "); it was moved to " + result.setAsidePath.string() + " and the settings start from their defaults");
-    else if (result.status == Status::blocked)
-        printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                  ") nor moved aside (" + result.moveProblem +
-                  "); the settings start from their defaults and the file is left untouched");
+    auto result = m_file->readSettled();
+    if (result.status == SettingsFile::ReadResult::Status::corrupt)
+        copyCorruptAside(*m_file, result, Fallback::defaults);
+    reportLeftAlone(*m_file, result, Fallback::defaults);
     {
         std::unique_lock lock(m_dataMutex);
         m_values = std::move(result.values);
+        takeSafetyLocked(result.unsafe);
     }
     m_loaded.store(true, std::memory_order_release);
 }
 
+void SettingsStore::takeSafetyLocked(const std::string &unsafe) const
+{
+    m_unsafe = unsafe;
+    {
+        std::lock_guard report(m_reportMutex);
+        m_reportedUndecodable.clear();
+        m_reportPath = m_file->path().string();
+    }
+    if (unsafe.empty())
+        return;
+    std::string names;
+    for (const auto &key : m_safeFileKeys)
+        names += (names.empty() ? "\"" : ", \"") + key + "\"";
+    if (!names.empty())
+        printUnsafe(names);
+}
+
+void SettingsStore::printUnsafe(const std::string &names) const
+{
+    printLine("the settings file " + m_file->path().string() + " is not safe, so " + names +
+              " is not taken from it: " + m_unsafe);
+}
+
+void SettingsStore::requireSafeFile(const std::string &key)
+{
+    ensureLoaded();
+    std::lock_guard commit(m_commitMutex);
+    std::unique_lock lock(m_dataMutex);
+    if (!m_safeFileKeys.insert(key).second || m_unsafe.empty())
+        return;
+    printUnsafe("\"" + key + "\"");
+}
+
+void SettingsStore::reportUndecodable(std::string_view key) const
+{
+    std::string path;
+    {
+        std::lock_guard lock(m_reportMutex);
+        if (!m_reportedUndecodable.emplace(key).second)
+            return;
+        path = m_reportPath;
+    }
+    printLine("the setting \"" + std::string(key) + "\" in " + path +
+              " does not hold a value of its type; its default is used");
+}
+
+bool SettingsStore::hiddenLocked(std::string_view key) const
+{
+    // Kept, and written back as it was, but not believed: whoever wrote it.
+    return !m_unsafe.empty() && m_safeFileKeys.contains(key);
+}
+
 SettingsStore::ValuePtr SettingsStore::effectiveLocked(std::string_view key) const
 {
-    if (auto found = m_values.find(key); found != m_values.end())
+    if (auto found = m_values.find(key); found != m_values.end() && !hiddenLocked(key))
         return found->second;
     if (auto found = m_defaults.find(key); found != m_defaults.end())
         return found->second;
@@ -152,7 +197,8 @@ PlistDictionary SettingsStore::dictionaryRepresentation() const
     for (const auto &[key, value] : m_defaults)
         result.insert_or_assign(key, *value);
     for (const auto &[key, value] : m_values)
-        result.insert_or_assign(key, *value);
+        if (!hiddenLocked(key))
+            result.insert_or_assign(key, *value);
     return result;
 }
 
@@ -209,21 +255,27 @@ void SettingsStore::registerDefaults(const PlistDictionary &defaults)
     notify(changes);
 }
 
-bool SettingsStore::refreshLocked(std::vector<Change> &changes)
+bool SettingsStore::refreshLocked(std::vector<Change> &changes, Refresh refresh, bool report)
 {
-    if (!m_file->changedOnDisk())
+    if (!m_file->changedOnDisk() && !(refresh == Refresh::beforeWrite && m_file->awaitsCopy()))
         return true;
-    auto result = m_file->read();
     using Status = SettingsFile::ReadResult::Status;
-    const std::string path = m_file->path().string();
-    if (result.status == Status::setAside || result.status == Status::blocked) {
-        // What is in memory is the last good state: keep it; the next write saves it anew.
-        if (result.status == Status::setAside)
-            printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                      "); it was moved to " + result.setAsidePath.string() + " and the settings in memory are kept");
-        else
-            printLine("faciward: the settings file " + path + " could not be read (" + result.problem +
-                      ") nor moved aside (" + result.moveProblem + "); the settings in memory are kept");
+    // Before a write, a file another program is writing in place is given time
+    // to settle, so that the write takes in what it wrote rather than replace it.
+    auto result = refresh == Refresh::beforeWrite ? m_file->readSettled() : m_file->read();
+    // What is in memory is the last good state: keep it. A reload leaves the
+    // file where it is, for a later reload to read once it settles.
+    if (result.status == Status::corrupt) {
+        if (refresh == Refresh::beforeWrite)
+            copyCorruptAside(*m_file, result, Fallback::memory);
+        else if (report)
+            printLine("the settings file " + m_file->path().string() + " does not parse (" + result.problem +
+                      "); the settings in memory are kept");
+        return false;
+    }
+    if (result.status == Status::leftAlone) {
+        if (report)
+            reportLeftAlone(*m_file, result, Fallback::memory);
         return false;
     }
     std::unique_lock lock(m_dataMutex);
@@ -242,10 +294,11 @@ bool SettingsStore::refreshLocked(std::vector<Change> &changes)
         if (!m_values.contains(key) && !identical(fallback(key), value))
             changes.push_back({key, fallback(key), value});
     m_values = std::move(incoming);
+    takeSafetyLocked(result.unsafe);
     return true;
 }
 
-bool SettingsStore::reload()
+bool SettingsStore::reload(bool reportProblems)
 {
     std::vector<Change> changes;
     bool ok = true;
@@ -254,7 +307,7 @@ bool SettingsStore::reload()
         if (!m_loaded.load(std::memory_order_relaxed))
             loadLocked();
         else
-            ok = refreshLocked(changes);
+            ok = refreshLocked(changes, Refresh::reload, reportProblems);
     }
     notify(changes);
     return ok;
@@ -265,6 +318,7 @@ void SettingsStore::relocate(const std::filesystem::path &file)
     std::lock_guard lock(m_commitMutex);
     std::unique_lock data(m_dataMutex);
     m_file = std::make_unique<SettingsFile>(file);
+    m_file->setWriteInterruption(m_interruption);
     m_values.clear();
     m_loaded.store(false, std::memory_order_release);
 }
@@ -272,77 +326,31 @@ void SettingsStore::relocate(const std::filesystem::path &file)
 bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Announce announce)
 {
     if (t_updating == this) {
-        printLine("faciward: a settings update function wrote to the store it updates (key \"" + key +
+        printLine("a settings update function wrote to the store it updates (key \"" + key +
                   "\"); this would deadlock");
         std::abort();
     }
-    // Prior records go out before the write, with no lock held: an observer may
-    // read or even write the store from there.
-    if (!observersOf(key, observingPrior).empty()) {
-        ensureLoaded();
-        ValuePtr current;
-        bool announces = true;
-        {
-            std::shared_lock data(m_dataMutex);
-            if (announce == Announce::ifStored && !m_values.contains(key))
-                announces = false;
-            current = effectiveLocked(key);
-        }
-        if (announces)
-            willChange(key, current);
-    }
+    announcePrior(key, announce);
     std::vector<Change> changes;
-    std::exception_ptr failure;
+    std::exception_ptr failure; // the mutation's
     bool ok = false;
     {
         std::lock_guard lock(m_commitMutex);
         loadLocked();
         std::string problem;
-        std::optional<SettingsFile::Lock> fileLock;
-        if (m_file->prepareDirectory(problem)) {
-            fileLock.emplace(*m_file);
-            if (!fileLock->acquired())
-                problem = fileLock->problem();
-        }
-        if (fileLock && fileLock->acquired()) {
-            refreshLocked(changes);
-            ValuePtr stored;
-            ValuePtr effective;
-            {
-                std::shared_lock data(m_dataMutex);
-                if (auto found = m_values.find(key); found != m_values.end())
-                    stored = found->second;
-                effective = effectiveLocked(key);
-            }
-            std::optional<ValuePtr> outcome;
-            try {
-                t_updating = this;
-                outcome = mutation(stored, effective);
-                t_updating = nullptr;
-            } catch (...) {
-                t_updating = nullptr;
-                failure = std::current_exception();
-            }
-            if (failure) {
-                ok = false;
-            } else if (!outcome) {
-                ok = true;
-            } else {
-                Values candidate = m_values;
-                if (*outcome)
-                    candidate.insert_or_assign(key, *outcome);
-                else
-                    candidate.erase(key);
-                ok = m_file->write(candidate, problem);
-                if (ok) {
-                    std::unique_lock data(m_dataMutex);
-                    m_values = std::move(candidate);
-                    changes.push_back({key, effective, effectiveLocked(key), true});
-                }
-            }
+        try {
+            m_file->prepareDirectory();
+            const SettingsFile::Lock fileLock(*m_file);
+            refreshLocked(changes, Refresh::beforeWrite, true);
+            failure = writeLocked(key, mutation, changes);
+            ok = !failure;
+        } catch (const FileException &e) {
+            problem = e.what();
+        } catch (const JsonException &e) {
+            problem = e.what();
         }
         if (!ok && !failure)
-            printLine("faciward: the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
+            printLine("the setting \"" + key + "\" could not be saved to " + m_file->path().string() +
                       ": " + problem);
     }
     notify(changes);
@@ -351,12 +359,63 @@ bool SettingsStore::commit(const std::string &key, const Mutation &mutation, Ann
     return ok;
 }
 
+void SettingsStore::announcePrior(const std::string &key, Announce announce)
+{
+    // Prior records go out before the write, with no lock held: an observer may
+    // read or even write the store from there.
+    if (!m_observers.wantsPrior(key))
+        return;
+    ensureLoaded();
+    ValuePtr current;
+    {
+        std::shared_lock data(m_dataMutex);
+        if (announce == Announce::ifStored && !m_values.contains(key))
+            return;
+        current = effectiveLocked(key);
+    }
+    m_observers.willChange(key, current);
+}
+
+std::exception_ptr SettingsStore::writeLocked(const std::string &key, const Mutation &mutation,
+                                              std::vector<Change> &changes)
+{
+    ValuePtr stored;
+    ValuePtr effective;
+    {
+        std::shared_lock data(m_dataMutex);
+        if (auto found = m_values.find(key); found != m_values.end())
+            stored = found->second;
+        effective = effectiveLocked(key);
+    }
+    std::optional<ValuePtr> wanted;
+    try {
+        t_updating = this;
+        wanted = mutation(stored, effective);
+        t_updating = nullptr;
+    } catch (...) {
+        t_updating = nullptr;
+        return std::current_exception();
+    }
+    if (!wanted)
+        return nullptr;
+    Values candidate = m_values;
+    if (*wanted)
+        candidate.insert_or_assign(key, *wanted);
+    else
+        candidate.erase(key);
+    m_file->write(candidate);
+    std::unique_lock data(m_dataMutex);
+    m_values = std::move(candidate);
+    changes.push_back({key, effective, effectiveLocked(key), true});
+    return nullptr;
+}
+
 void SettingsStore::notify(const std::vector<Change> &changes)
 {
     for (const auto &change : changes) {
         if (!change.announced)
-            willChange(change.key, change.oldValue);
-        didChange(change.key, change.oldValue, change.newValue);
+            m_observers.willChange(change.key, change.oldValue);
+        m_observers.didChange(change.key, change.oldValue, change.newValue);
     }
 }
 
@@ -366,90 +425,24 @@ SettingsStore::ObserverToken SettingsStore::addObserver(const std::string &key, 
     // Loaded now, so that what the file holds at registration is the state later
     // changes are reported against, including the first reload's.
     ensureLoaded();
-    std::shared_ptr<ObserverEntry> entry;
-    {
-        std::lock_guard lock(m_observerMutex);
-        entry = std::make_shared<ObserverEntry>(++m_lastToken, options, std::move(observer));
-        m_observers[key].push_back(entry);
-        m_observerKeys.emplace(entry->token, key);
-    }
-    // Registered first, so that no change made meanwhile goes unreported.
-    if (options & observingInitial) {
-        KeyValueChange change;
-        if (options & observingNew)
-            change.newValue = objectSnapshot(key);
-        entry->deliver(change);
-    }
-    return entry->token;
+    return m_observers.add(key, options, std::move(observer), [this, &key] { return objectSnapshot(key); });
 }
 
 bool SettingsStore::removeObserver(ObserverToken token)
 {
-    std::shared_ptr<ObserverEntry> removed;
-    {
-        std::lock_guard lock(m_observerMutex);
-        auto name = m_observerKeys.find(token);
-        if (name == m_observerKeys.end())
-            return false;
-        if (auto list = m_observers.find(name->second); list != m_observers.end()) {
-            auto &entries = list->second;
-            auto found = std::find_if(entries.begin(), entries.end(),
-                                      [token](const auto &entry) { return entry->token == token; });
-            if (found != entries.end()) {
-                removed = *found;
-                entries.erase(found);
-            }
-            if (entries.empty())
-                m_observers.erase(list);
-        }
-        m_observerKeys.erase(name);
-    }
-    if (removed)
-        removed->active.store(false, std::memory_order_release);
-    // The entry (and the function it holds) goes outside the lock: destroying a
-    // function may release objects whose destructors use the store.
-    return removed != nullptr;
+    return m_observers.remove(token);
+}
+
+void SettingsStore::setWriteInterruption(SettingsFile::WriteInterruption interruption)
+{
+    std::lock_guard lock(m_commitMutex);
+    m_interruption = std::move(interruption);
+    m_file->setWriteInterruption(m_interruption);
 }
 
 std::size_t SettingsStore::observerCount(std::string_view key) const
 {
-    std::lock_guard lock(m_observerMutex);
-    auto found = m_observers.find(key);
-    return found == m_observers.end() ? 0 : found->second.size();
-}
-
-SettingsStore::ObserverList SettingsStore::observersOf(std::string_view key, KeyValueObservingOptions required) const
-{
-    ObserverList result;
-    std::lock_guard lock(m_observerMutex);
-    if (auto found = m_observers.find(key); found != m_observers.end())
-        for (const auto &entry : found->second)
-            if ((entry->options & required) == required)
-                result.push_back(entry);
-    return result;
-}
-
-void SettingsStore::willChange(const std::string &key, const ValuePtr &oldValue)
-{
-    for (const auto &entry : observersOf(key, observingPrior)) {
-        KeyValueChange change;
-        change.isPrior = true;
-        if (entry->options & observingOld)
-            change.oldValue = oldValue;
-        entry->deliver(change);
-    }
-}
-
-void SettingsStore::didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue)
-{
-    for (const auto &entry : observersOf(key, 0)) {
-        KeyValueChange change;
-        if (entry->options & observingOld)
-            change.oldValue = oldValue;
-        if (entry->options & observingNew)
-            change.newValue = newValue;
-        entry->deliver(change);
-    }
+    return m_observers.count(key);
 }
 
 } // namespace faciward::platform

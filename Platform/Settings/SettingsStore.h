@@ -1,24 +1,26 @@
 #pragma once
 
 #include "Platform/Settings/KeyValueChange.h"
+#include "Platform/Settings/KeyValueObserverRegistry.h"
 #include "Platform/Settings/PlistValue.h"
+#include "Platform/Settings/SettingsFile.h"
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace faciward::platform {
-
-class SettingsFile;
 
 /// @brief The user-defaults store: named property-list values kept in a JSON
 /// file, with a volatile domain of registered defaults underneath.
@@ -33,9 +35,13 @@ class SettingsFile;
 /// the meantime are merged in first, key by key. A change that cannot be
 /// persisted is not applied at all, and the call returns false.
 ///
-/// A file that cannot be read or parsed is moved aside to
-/// "<name>.corrupt-<UTC time stamp>" and the store starts from its defaults,
-/// saying so in one line on standard error; it is never overwritten.
+/// A file that does not parse when the store first reads it (after giving a
+/// program that writes it in place a moment to finish) is copied to
+/// "<name>.corrupt-<UTC time stamp>" and left where it is; the store starts from
+/// its defaults, saying so in one line on standard error. A file that cannot be
+/// read (not a regular file, a dangling link, no permission) or is of a newer
+/// format is left untouched: the store runs on its defaults and never writes
+/// over it.
 ///
 /// Safe to use from any thread. Reads take a shared lock for a moment; writes
 /// are serialised, and update() runs a read-modify-write of one key atomically.
@@ -106,14 +112,26 @@ public:
 
     /// @brief Takes in what other processes wrote to the file since this store last
     /// read or wrote it.
-    /// @return false when the file could not be read (it is then set aside, and the
-    /// values in memory are kept).
-    bool reload();
+    /// @return false when the file could not be read: it does not parse (another
+    /// program may be writing it) or is left alone. The values in memory are then
+    /// kept and the file is neither moved nor copied; call again a little later.
+    /// With @p reportProblems, the reason is one line on standard error.
+    bool reload(bool reportProblems = true);
+
+    /// @brief Takes @p key only from a file that no other user can have written:
+    /// from a file or folder that others may write, or that belongs to someone
+    /// else, the key reads as its default (and is not written back), and one line
+    /// says how to fix it. A file of this user's own that others may write is made 0600.
+    void requireSafeFile(const std::string &key);
+
+    /// @brief Says in one line, once per key and load of the file, that the
+    /// stored value of @p key does not decode to its type. For typed readers.
+    void reportUndecodable(std::string_view key) const;
 
     /// @brief Receives the change records of one key.
-    using Observer = std::function<void(const KeyValueChange &)>;
+    using Observer = KeyValueObserverRegistry::Observer;
     /// @brief Names one registration of an observer; never 0.
-    using ObserverToken = std::uint64_t;
+    using ObserverToken = KeyValueObserverRegistry::Token;
 
     /// @brief Registers @p observer for the changes of @p key, as @p options ask
     /// (observingNew, observingOld, observingInitial, observingPrior). With
@@ -129,14 +147,21 @@ public:
     /// @return true when the registration was active until now.
     bool removeObserver(ObserverToken token);
 
-    /// @brief How many observers are registered for @p key.
+    /// @brief How many observers are registered for @p key. Public for tests,
+    /// which check that an observation ends its registration.
     std::size_t observerCount(std::string_view key) const;
 
     /// @brief Points the store at another file. The application domain is dropped
     /// from memory (neither file is touched) and the new file is read on next use;
-    /// registered defaults stay. For switching the standard store to another file
-    /// before use, e.g. in tests.
+    /// registered defaults stay. Public for tests, which point the process's
+    /// standard store at a file of their own before use.
     void relocate(const std::filesystem::path &file);
+
+    /// @brief Asked at each step of this store's writes (SettingsFile::WriteStep);
+    /// true makes the write fail there. Kept across relocate(); an empty function
+    /// removes it. Public for fault-injection tests: on a healthy disk nothing else
+    /// makes a write fail between two chosen steps.
+    void setWriteInterruption(SettingsFile::WriteInterruption interruption);
 
 private:
     using Values = std::map<std::string, ValuePtr, std::less<>>;
@@ -147,8 +172,6 @@ private:
         ValuePtr newValue;
         bool announced = false; // its prior record went out before it was made
     };
-    struct ObserverEntry;
-    using ObserverList = std::vector<std::shared_ptr<ObserverEntry>>;
     // How a write of one key announces itself to prior observers.
     enum class Announce { always, ifStored };
     // Given the stored and the effective value, the value to write (null removes),
@@ -157,34 +180,42 @@ private:
 
     void ensureLoaded() const;
     void loadLocked() const;
-    bool refreshLocked(std::vector<Change> &changes);
+    // Whether a refresh is a reload (no waiting, the file left where it is) or precedes a write.
+    enum class Refresh { reload, beforeWrite };
+    bool refreshLocked(std::vector<Change> &changes, Refresh refresh, bool report);
+    // Takes the safety of the file just read; drops the keys that need a safe file when it is not.
+    void takeSafetyLocked(const std::string &unsafe) const;
+    void printUnsafe(const std::string &names) const;
+    bool hiddenLocked(std::string_view key) const;
+    // A write of one key: prior records, then under the commit mutex the lock file,
+    // the changes of other processes, the mutation and the file write, then the
+    // after records.
     bool commit(const std::string &key, const Mutation &mutation, Announce announce);
+    void announcePrior(const std::string &key, Announce announce);
+    // Runs the mutation and writes its result. Returns the mutation's exception;
+    // throws the file's failures.
+    std::exception_ptr writeLocked(const std::string &key, const Mutation &mutation, std::vector<Change> &changes);
     ValuePtr effectiveLocked(std::string_view key) const;
     void notify(const std::vector<Change> &changes);
 
-    ObserverList observersOf(std::string_view key, KeyValueObservingOptions required) const;
-
-    /// @brief Called on the writing thread before a change of @p key is made or
-    /// reported, with no lock held: the prior records.
-    void willChange(const std::string &key, const ValuePtr &oldValue);
-
-    /// @brief Called on the writing thread after every committed change of the
-    /// effective value of @p key (own writes, registered defaults, and changes of
-    /// other processes taken in), with no lock held: the after records.
-    void didChange(const std::string &key, const ValuePtr &oldValue, const ValuePtr &newValue);
-
     mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
     std::unique_ptr<SettingsFile> m_file;
+    SettingsFile::WriteInterruption m_interruption; // guarded by m_commitMutex
     mutable std::atomic<bool> m_loaded{false};
 
     mutable std::shared_mutex m_dataMutex; // guards the two domains
     mutable Values m_values;
     Values m_defaults;
 
-    mutable std::mutex m_observerMutex; // guards the observer registry
-    std::map<std::string, ObserverList, std::less<>> m_observers;
-    std::map<ObserverToken, std::string> m_observerKeys;
-    ObserverToken m_lastToken = 0;
+    KeyValueObserverRegistry m_observers;
+
+    // Guarded by m_dataMutex.
+    std::set<std::string, std::less<>> m_safeFileKeys;
+    mutable std::string m_unsafe; // why the file last read is not safe; empty when it is
+
+    mutable std::mutex m_reportMutex; // guards the two below
+    mutable std::set<std::string, std::less<>> m_reportedUndecodable;
+    mutable std::string m_reportPath;
 };
 
 } // namespace faciward::platform

@@ -32,10 +32,6 @@ public:
     static std::shared_ptr<const FaceRectangles> create(const std::filesystem::path &path,
                                                         bool brightenDarkFrames = true);
 
-    /// @brief dlib's HOG detector (no upsampling), kept for comparison in the
-    /// benchmark.
-    static std::shared_ptr<const FaceRectangles> createHog();
-
 protected:
     /// @brief Puts @p faces in the order detect() promises.
     static void sortLargestFirst(std::vector<FaceBox> &faces);

@@ -21,6 +21,27 @@ std::string_view name(VisionError error)
 
 namespace {
 
+// The libraries' messages span lines (OpenCV's ends in one, after the
+// function's name); the description is one line. Runs of white space and
+// control characters become one space.
+std::string oneLine(const std::string &text)
+{
+    std::string out;
+    bool space = false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f) {
+            space = !out.empty();
+            continue;
+        }
+        if (space && c != ')')
+            out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
 std::string describe(VisionError error, const std::string &detail)
 {
     std::string text;
@@ -42,15 +63,14 @@ std::string describe(VisionError error, const std::string &detail)
         break;
     }
     if (!detail.empty())
-        text += ": " + detail;
+        text += ": " + oneLine(detail);
     return text;
 }
 
 } // namespace
 
-VisionException::VisionException(VisionError error, std::string detail)
-    : m_error(error)
-    , m_text(describe(error, detail))
+VisionException::VisionException(VisionError error, const std::string &detail)
+    : CaseException<VisionError>(error, describe(error, detail))
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <exception>
+#include "Platform/Error/CaseException.h"
+
 #include <string>
 #include <string_view>
 
@@ -24,18 +25,11 @@ enum class VisionError {
 std::string_view name(VisionError error);
 
 /// @brief Carries a VisionError, with a one-line description for people.
-class VisionException : public std::exception
+/// what() is e.g. "model file missing: /usr/share/faciward/fr_detect.onnx".
+class VisionException : public CaseException<VisionError>
 {
 public:
-    VisionException(VisionError error, std::string detail);
-
-    VisionError error() const noexcept { return m_error; }
-    /// @brief E.g. "model file missing: /usr/share/faciward/fr_detect.onnx".
-    const char *what() const noexcept override { return m_text.c_str(); }
-
-private:
-    VisionError m_error;
-    std::string m_text;
+    VisionException(VisionError error, const std::string &detail);
 };
 
 } // namespace faciward::platform

@@ -42,7 +42,7 @@ public:
 
 private:
     const Key<V> &m_key;
-    reactive::AnyCancellable m_cancellable;
+    platform::AnyCancellable m_cancellable;
 };
 
 } // namespace faciward::prefs

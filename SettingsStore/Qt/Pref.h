@@ -50,7 +50,7 @@ public:
     }
 
     /// @brief The key's changes, starting with a record of its current value.
-    reactive::Publisher<KeyChange<V>> publisher() const
+    platform::Publisher<KeyChange<V>> publisher() const
     {
         return Prefs::publisher(m_key, {ObservationOption::initial});
     }

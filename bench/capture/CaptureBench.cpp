@@ -118,7 +118,7 @@ std::optional<Latency> firstFrameLatency(CameraManagerCombine &camera)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    faciward::runtime::QtScheduler main;
+    faciward::platform::QtScheduler main;
 
     const auto dir = std::filesystem::temp_directory_path() / ("faciward-capture-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "pictures");

@@ -76,8 +76,8 @@ public:
         m_real.stop();
     }
     bool isRunning() const override { return m_real.isRunning(); }
-    reactive::Publisher<cv::Mat> frames() const override { return m_real.frames(); }
-    reactive::Publisher<platform::CaptureException> failures() const override { return m_real.failures(); }
+    platform::Publisher<cv::Mat> frames() const override { return m_real.frames(); }
+    platform::Publisher<platform::CaptureException> failures() const override { return m_real.failures(); }
 
 private:
     platform::CaptureBackend &m_real;
@@ -89,10 +89,10 @@ private:
 class SilentScreenLock final : public platform::ScreenLockSignals
 {
 public:
-    reactive::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
+    platform::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
 
 private:
-    reactive::PassthroughSubject<bool> m_subject;
+    platform::PassthroughSubject<bool> m_subject;
 };
 
 void print(const std::string &metric, double value, const char *unit)
@@ -146,7 +146,7 @@ int main(int argc, char **argv)
         fs::create_symlink(p, dir / "stranger" / p.filename());
 
     QCoreApplication app(argc, argv);
-    runtime::QtScheduler main;
+    platform::QtScheduler main;
     const platform::CaptureDevice ownerCamera{platform::CaptureDevice::Kind::imageFolder, dir / "owner", "owner"};
     const platform::CaptureDevice strangerCamera{platform::CaptureDevice::Kind::imageFolder, dir / "stranger",
                                                  "stranger"};

@@ -8,6 +8,7 @@
 // neural detector and for dlib's HOG detector.
 
 #include "bench/recognition/DevelopmentSet.h"
+#include "bench/recognition/HogFaceRectangles.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
 #include "Faciward/Presence/Recognition/Recognizer.h"
 #include "Faciward/Presence/Recognition/RecognizerManager.h"
@@ -258,7 +259,7 @@ int main()
     // --- detection on the annotated group pictures --------------------------------
     const auto annotated = devdata::annotatedFaces(data);
     const std::map<std::string, std::shared_ptr<const platform::FaceRectangles>> detectors{
-        {"onnx", model->faceRectangles()}, {"hog", platform::FaceRectangles::createHog()}};
+        {"onnx", model->faceRectangles()}, {"hog", std::make_shared<bench::HogFaceRectangles>()}};
     for (const auto &[name, rectangles] : detectors) {
         devdata::DetectionScore total;
         for (const auto &picture : annotated) {

@@ -59,7 +59,7 @@ FileStorage::Error storageError(F &&f)
     try {
         f();
     } catch (const FileStorageError &e) {
-        EXPECT_EQ(std::string(e.what()), std::string(toString(e.error())));
+        EXPECT_EQ(std::string(e.what()), std::string(name(e.error())));
         return e.error();
     }
     ADD_FAILURE() << "no FileStorageError thrown";

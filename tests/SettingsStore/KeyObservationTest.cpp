@@ -1,4 +1,3 @@
-#include "SettingsStore/Associable.h"
 #include "SettingsStore/LifetimeTrackerList.h"
 #include "SettingsStore/NotificationSuppression.h"
 #include "SettingsStore/Prefs.h"

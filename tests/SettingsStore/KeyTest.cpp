@@ -35,6 +35,7 @@ protected:
 
 TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
 {
+    faciward::testing::ExpectStderr undecodable("^faciward: the setting \".*\" in .* does not hold a value of its type; its default is used$");
     const Key<std::int64_t> key("n", 6, store);
     SettingsStore other(dir / "other.json"); // another store is read and written on its own
     ASSERT_TRUE(Prefs::set(other, key, std::int64_t{42}));
@@ -78,11 +79,11 @@ TEST_F(KeyTest, aValueThatDoesNotConvertKeepsWhatIsStored)
 TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)
 {
     const Key<bool> key("flag", false, store);
-    platform::SettingsFile::setWriteInterruption([](auto) { return true; });
+    store->setWriteInterruption([](auto) { return true; });
     faciward::testing::ExpectStderr expected("could not be saved");
     EXPECT_FALSE(Prefs::set(key, true));
     EXPECT_FALSE(Prefs::update(key, [](bool &flag) { flag = true; }));
-    platform::SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_FALSE(Prefs::get(key));
 }
 

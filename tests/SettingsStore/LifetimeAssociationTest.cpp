@@ -1,7 +1,5 @@
-#include "SettingsStore/Associable.h"
 #include "SettingsStore/LifetimeAssociation.h"
 #include "SettingsStore/LifetimeTrackerList.h"
-#include "SettingsStore/ObjectLifetimeTracker.h"
 #include "tests/support/RunTogether.h"
 
 #include <gtest/gtest.h>

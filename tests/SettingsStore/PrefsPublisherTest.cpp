@@ -36,7 +36,7 @@ TEST_F(PrefsPublisherTest, cancellingDroppingOrCancellingFromTheReceiverUnregist
     cancelled.cancel();
     cancelled.cancel();
     EXPECT_EQ(store->observerCount("number"), 0u);
-    reactive::AnyCancellable own;
+    platform::AnyCancellable own;
     own = Prefs::publisher(number).sink([&](const Change &) {
         ++heard;
         own.cancel();

@@ -50,6 +50,7 @@ protected:
 
 TEST_F(ToggleTest, showsTheStoredValueAndTitleAndFollowsChangesMadeElsewhere)
 {
+    faciward::testing::ExpectStderr undecodable("does not hold a value of its type; its default is used$");
     const Key<bool> on("on", true, store);
     EXPECT_TRUE(Toggle("On", on).isChecked()); // never written: the default
     ASSERT_TRUE(store->setObject("enabled", PlistValue("true"))); // text: read as its JSON
@@ -100,9 +101,9 @@ TEST_F(ToggleTest, aClickWhoseWriteFailsShowsWhatIsStoredAgain)
     toggle.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&toggle));
 
-    platform::SettingsFile::setWriteInterruption([](platform::SettingsFile::WriteStep) { return true; });
+    store->setWriteInterruption([](platform::SettingsFile::WriteStep) { return true; });
     click(toggle, toggle.rect().center());
-    platform::SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_FALSE(toggle.isChecked());
     EXPECT_TRUE(actions.empty());
     EXPECT_EQ(expected.matched(), 1);

@@ -3,6 +3,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include <filesystem>
+#include <string>
 
 namespace faciward::testing {
 
@@ -21,5 +22,9 @@ void writeNumberedPictures(const std::filesystem::path &folder, int count);
 /// @brief Writes a Motion-JPEG video of @p count numbered frames at @p framesPerSecond.
 /// Returns false when the video could not be written.
 bool writeNumberedVideo(const std::filesystem::path &file, int count, double framesPerSecond);
+
+/// @brief A valid PNG of @p width × @p height black pixels, a few MB at most
+/// however large it claims to be: the pixel bomb hostile pictures are made of.
+std::string pixelBombPng(unsigned width, unsigned height);
 
 } // namespace faciward::testing

@@ -5,7 +5,7 @@ namespace faciward::testing {
 using platform::CaptureDevice;
 using platform::CaptureException;
 
-FakeCaptureBackend::FakeCaptureBackend(reactive::Scheduler &main)
+FakeCaptureBackend::FakeCaptureBackend(platform::Scheduler &main)
     : m_main(main)
     , m_devices{{CaptureDevice::Kind::camera, "/dev/video0", "Fake Camera"}}
 {
@@ -29,7 +29,7 @@ void FakeCaptureBackend::failStarts(std::optional<platform::CaptureError> error,
     m_failDetail = std::move(detail);
 }
 
-void FakeCaptureBackend::produceFrames(reactive::Scheduler::Duration interval, std::function<cv::Mat(int)> make)
+void FakeCaptureBackend::produceFrames(platform::Scheduler::Duration interval, std::function<cv::Mat(int)> make)
 {
     m_interval = interval;
     m_make = make ? std::move(make) : [](int n) { return cv::Mat(480, 640, CV_8UC3, frameColour(n)); };
@@ -128,12 +128,12 @@ bool FakeCaptureBackend::isRunning() const
     return m_running;
 }
 
-reactive::Publisher<cv::Mat> FakeCaptureBackend::frames() const
+platform::Publisher<cv::Mat> FakeCaptureBackend::frames() const
 {
     return m_frames.publisher();
 }
 
-reactive::Publisher<CaptureException> FakeCaptureBackend::failures() const
+platform::Publisher<CaptureException> FakeCaptureBackend::failures() const
 {
     return m_failures.publisher();
 }

@@ -21,7 +21,7 @@ namespace faciward::testing {
 class FakeCaptureBackend final : public platform::CaptureBackend
 {
 public:
-    explicit FakeCaptureBackend(reactive::Scheduler &main);
+    explicit FakeCaptureBackend(platform::Scheduler &main);
     ~FakeCaptureBackend() override;
 
     // --- what the fake camera does ---------------------------------------
@@ -33,7 +33,7 @@ public:
     /// @brief While running, sends a frame every @p interval of scheduler time, the first one
     /// @p interval after the start; @p make makes frame n (n counts from 0 over the fake's life).
     /// Without @p make, frame n is a 640×480 picture filled with `frameColour(n)`.
-    void produceFrames(reactive::Scheduler::Duration interval, std::function<cv::Mat(int)> make = {});
+    void produceFrames(platform::Scheduler::Duration interval, std::function<cv::Mat(int)> make = {});
 
     // --- driving it --------------------------------------------------------
     /// @brief Sends @p frame now if running; returns whether it was sent.
@@ -60,19 +60,19 @@ public:
     void start() override;
     void stop() override;
     bool isRunning() const override;
-    reactive::Publisher<cv::Mat> frames() const override;
-    reactive::Publisher<platform::CaptureException> failures() const override;
+    platform::Publisher<cv::Mat> frames() const override;
+    platform::Publisher<platform::CaptureException> failures() const override;
 
 private:
     void postFailure(platform::CaptureException failure, bool endsRun);
     void armProduction();
 
-    reactive::Scheduler &m_main;
+    platform::Scheduler &m_main;
     std::vector<platform::CaptureDevice> m_devices;
     platform::CaptureAuthorization m_authorization = platform::CaptureAuthorization::authorized;
     std::optional<platform::CaptureError> m_failStarts;
     std::string m_failDetail;
-    std::optional<reactive::Scheduler::Duration> m_interval;
+    std::optional<platform::Scheduler::Duration> m_interval;
     std::function<cv::Mat(int)> m_make;
     int m_produced = 0;
     std::optional<platform::CaptureDevice> m_selected;
@@ -85,10 +85,10 @@ private:
     int m_stopCalls = 0;
     int m_runs = 0;
     std::vector<platform::CaptureDevice> m_selections;
-    reactive::PassthroughSubject<cv::Mat> m_frames;
-    reactive::PassthroughSubject<platform::CaptureException> m_failures;
+    platform::PassthroughSubject<cv::Mat> m_frames;
+    platform::PassthroughSubject<platform::CaptureException> m_failures;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
-    reactive::AnyCancellable m_production;
+    platform::AnyCancellable m_production;
 };
 
 } // namespace faciward::testing

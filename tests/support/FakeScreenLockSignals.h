@@ -16,10 +16,10 @@ public:
 
     std::size_t subscriberCount() const { return m_subject.subscriberCount(); }
 
-    reactive::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
+    platform::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
 
 private:
-    reactive::PassthroughSubject<bool> m_subject;
+    platform::PassthroughSubject<bool> m_subject;
 };
 
 } // namespace faciward::testing

@@ -104,14 +104,14 @@ protected:
                                          pictures.emplace_back(FakeCaptureBackend::frameNumber(image), key);
                                      }};
     Log log;
-    reactive::AnyCancellable statusLog = manager.statusSubject().sink(
+    platform::AnyCancellable statusLog = manager.statusSubject().sink(
         [this](Status s) { log.push_back(std::string(presence::name(s)) + "@" + seconds(main.elapsed())); });
-    reactive::AnyCancellable lockLog =
-        manager.lockingSubject().sink([this](reactive::Void) { log.push_back("lock@" + seconds(main.elapsed())); });
+    platform::AnyCancellable lockLog =
+        manager.lockingSubject().sink([this](platform::Void) { log.push_back("lock@" + seconds(main.elapsed())); });
 
     void SetUp() override
     {
-        backend.produceFrames(reactive::seconds(1.0 / 30));
+        backend.produceFrames(platform::seconds(1.0 / 30));
         main.runPending(); // the camera's set-up
         log.clear();
     }

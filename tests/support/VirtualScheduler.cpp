@@ -30,12 +30,12 @@ void VirtualScheduler::post(std::function<void()> work)
     m_inboxCondition.notify_all();
 }
 
-reactive::AnyCancellable VirtualScheduler::postAfter(Duration delay, std::function<void()> work, Duration)
+platform::AnyCancellable VirtualScheduler::postAfter(Duration delay, std::function<void()> work, Duration)
 {
     return schedule(delay, Duration::zero(), false, std::move(work));
 }
 
-reactive::AnyCancellable VirtualScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration)
+platform::AnyCancellable VirtualScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration)
 {
     return schedule(interval, interval, true, std::move(work));
 }
@@ -45,19 +45,19 @@ bool VirtualScheduler::isCurrent() const
     return std::this_thread::get_id() == m_owner;
 }
 
-reactive::AnyCancellable VirtualScheduler::schedule(Duration delay, Duration interval, bool repeating,
+platform::AnyCancellable VirtualScheduler::schedule(Duration delay, Duration interval, bool repeating,
                                                     std::function<void()> work)
 {
     if (!isCurrent()) {
         // Timers are armed on the scheduler's thread; a request from elsewhere
         // is carried there like any posted work.
-        auto token = std::make_shared<reactive::AnyCancellable>();
+        auto token = std::make_shared<platform::AnyCancellable>();
         auto cancelled = std::make_shared<bool>(false);
         post([this, token, cancelled, delay, interval, repeating, work = std::move(work)]() mutable {
             if (!*cancelled)
                 *token = schedule(delay, interval, repeating, std::move(work));
         });
-        return reactive::AnyCancellable([this, token, cancelled] {
+        return platform::AnyCancellable([this, token, cancelled] {
             post([token, cancelled] {
                 *cancelled = true;
                 token->cancel();
@@ -70,7 +70,7 @@ reactive::AnyCancellable VirtualScheduler::schedule(Duration delay, Duration int
     timer->repeating = repeating;
     m_timers.emplace(Key{m_now + std::max(delay, Duration::zero()), m_sequence++}, timer);
     std::weak_ptr<Timer> weak = timer;
-    return reactive::AnyCancellable([weak] {
+    return platform::AnyCancellable([weak] {
         if (auto t = weak.lock())
             t->cancelled = true;
     });

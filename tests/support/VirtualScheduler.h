@@ -19,7 +19,7 @@ namespace faciward::testing {
 /// to their due time; repeating timers re-arm at due + interval, so they never
 /// drift. `post` is safe from any thread; everything else belongs to the test's
 /// thread, which is the scheduler's own.
-class VirtualScheduler final : public reactive::Scheduler
+class VirtualScheduler final : public platform::Scheduler
 {
 public:
     VirtualScheduler();
@@ -27,15 +27,15 @@ public:
     TimePoint now() const override;
     WallTimePoint wallNow() const override;
     void post(std::function<void()> work) override;
-    [[nodiscard]] reactive::AnyCancellable postAfter(Duration delay, std::function<void()> work,
+    [[nodiscard]] platform::AnyCancellable postAfter(Duration delay, std::function<void()> work,
                                                      Duration tolerance = Duration::zero()) override;
-    [[nodiscard]] reactive::AnyCancellable repeatEvery(Duration interval, std::function<void()> work,
+    [[nodiscard]] platform::AnyCancellable repeatEvery(Duration interval, std::function<void()> work,
                                                        Duration tolerance = Duration::zero()) override;
     bool isCurrent() const override;
 
     /// @brief Runs posted work, timers due by now + @p d in order, and leaves now at now + @p d.
     void advanceBy(Duration d);
-    void advanceBy(double seconds) { advanceBy(reactive::seconds(seconds)); }
+    void advanceBy(double seconds) { advanceBy(platform::seconds(seconds)); }
     void advanceTo(TimePoint t);
     /// @brief Runs the posted work (and what it posts) without moving time.
     void runPending();
@@ -62,7 +62,7 @@ private:
     using Key = std::pair<TimePoint, std::uint64_t>;
 
     bool runOnePost();
-    reactive::AnyCancellable schedule(Duration delay, Duration interval, bool repeating, std::function<void()> work);
+    platform::AnyCancellable schedule(Duration delay, Duration interval, bool repeating, std::function<void()> work);
 
     const TimePoint m_start;
     TimePoint m_now;

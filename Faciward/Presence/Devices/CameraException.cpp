@@ -3,8 +3,7 @@
 namespace faciward::presence {
 
 CameraException::CameraException(CameraError error, std::string underlying)
-    : std::runtime_error(description(error, underlying))
-    , m_error(error)
+    : platform::CaseException<CameraError>(error, description(error, underlying))
     , m_underlying(error == CameraError::createCaptureInput ? std::move(underlying) : std::string())
 {
 }

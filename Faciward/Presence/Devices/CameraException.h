@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CameraError.h"
+#include "Platform/Error/CaseException.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace faciward::presence {
@@ -11,14 +11,24 @@ namespace faciward::presence {
 ///
 /// The camera managers publish these on their error subjects rather than
 /// throwing them; two are equal when case and underlying text are equal.
-class CameraException : public std::runtime_error
+class CameraException : public platform::CaseException<CameraError>
 {
 public:
     /// @param underlying the underlying failure's text; used by `createCaptureInput` only.
     explicit CameraException(CameraError error, std::string underlying = {});
 
-    CameraError error() const { return m_error; }
     const std::string &underlying() const { return m_underlying; }
+
+    /// @brief The failure of the device beneath, with its path, e.g.
+    /// "/dev/video4: No such file or directory"; empty when there was none.
+    /// What a person needs beyond the fixed description; not part of equality.
+    const std::string &cause() const { return m_cause; }
+    CameraException withCause(std::string cause) const
+    {
+        CameraException copy = *this;
+        copy.m_cause = std::move(cause);
+        return copy;
+    }
 
     /// @brief The description text: "Creating capture input for camera: " followed
     /// by the underlying text, "Camera unavailable", "Cannot add capture input to
@@ -29,12 +39,12 @@ public:
 
     friend bool operator==(const CameraException &a, const CameraException &b)
     {
-        return a.m_error == b.m_error && a.m_underlying == b.m_underlying;
+        return a.error() == b.error() && a.m_underlying == b.m_underlying;
     }
 
 private:
-    CameraError m_error;
     std::string m_underlying;
+    std::string m_cause;
 };
 
 } // namespace faciward::presence

@@ -2,7 +2,7 @@
 
 namespace faciward::presence {
 
-CameraManager::CameraManager(reactive::Scheduler &main, platform::CaptureBackend &backend)
+CameraManager::CameraManager(platform::Scheduler &main, platform::CaptureBackend &backend)
     : m_main(main)
     , m_backend(backend)
     , m_setup(
@@ -36,11 +36,7 @@ bool CameraManager::isRunning() const
 
 void CameraManager::setError(const CameraException &error)
 {
-    std::weak_ptr<int> alive = m_alive;
-    m_main.post([this, alive, error] {
-        if (!alive.expired())
-            m_error.send(error);
-    });
+    m_post([this, error] { m_error.send(error); });
 }
 
 CameraManager::Status CameraManager::status() const
@@ -48,7 +44,7 @@ CameraManager::Status CameraManager::status() const
     return m_setup.status();
 }
 
-reactive::Publisher<cv::Mat> CameraManager::frames() const
+platform::Publisher<cv::Mat> CameraManager::frames() const
 {
     return m_backend.frames();
 }

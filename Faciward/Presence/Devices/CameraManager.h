@@ -5,6 +5,7 @@
 #include "CameraStatus.h"
 #include "Platform/Capture/CaptureBackend.h"
 #include "Platform/Reactive/CurrentValueSubject.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/Scheduler.h"
 
 #include <opencv2/core/mat.hpp>
@@ -26,7 +27,7 @@ class CameraManager
 public:
     using Status = CameraStatus;
 
-    CameraManager(reactive::Scheduler &main, platform::CaptureBackend &backend);
+    CameraManager(platform::Scheduler &main, platform::CaptureBackend &backend);
     ~CameraManager();
     CameraManager(const CameraManager &) = delete;
     CameraManager &operator=(const CameraManager &) = delete;
@@ -46,19 +47,20 @@ public:
     Status status() const;
 
     /// @brief The last set-up or capture error for the views; empty at first, never cleared.
-    const reactive::CurrentValueSubject<std::optional<CameraException>> &error() const { return m_error; }
-    const reactive::CurrentValueSubject<bool> &isConfiguredSubject() const { return m_isConfiguredSubject; }
+    const platform::CurrentValueSubject<std::optional<CameraException>> &error() const { return m_error; }
+    const platform::CurrentValueSubject<bool> &isConfiguredSubject() const { return m_isConfiguredSubject; }
 
     /// @brief The frames of the live picture, on the main scheduler.
-    reactive::Publisher<cv::Mat> frames() const;
+    platform::Publisher<cv::Mat> frames() const;
 
 private:
-    reactive::Scheduler &m_main;
+    platform::Scheduler &m_main;
     platform::CaptureBackend &m_backend;
-    reactive::CurrentValueSubject<std::optional<CameraException>> m_error{std::nullopt};
-    reactive::CurrentValueSubject<bool> m_isConfiguredSubject{false};
+    platform::CurrentValueSubject<std::optional<CameraException>> m_error{std::nullopt};
+    platform::CurrentValueSubject<bool> m_isConfiguredSubject{false};
     CameraSetup m_setup;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Errors arrive on capture threads and are sent on the main loop while this lives.
+    platform::OwnedPost m_post{m_main};
 };
 
 } // namespace faciward::presence

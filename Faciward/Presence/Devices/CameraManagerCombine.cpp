@@ -2,7 +2,7 @@
 
 namespace faciward::presence {
 
-CameraManagerCombine::CameraManagerCombine(reactive::Scheduler &main, platform::CaptureBackend &backend)
+CameraManagerCombine::CameraManagerCombine(platform::Scheduler &main, platform::CaptureBackend &backend)
     : m_backend(backend)
     , m_setup(
           main, backend, [this](const CameraException &error) { m_cameraErrorSubject.send(error); },

@@ -30,7 +30,7 @@ class CameraManagerCombine
 public:
     using Status = CameraStatus;
 
-    CameraManagerCombine(reactive::Scheduler &main, platform::CaptureBackend &backend);
+    CameraManagerCombine(platform::Scheduler &main, platform::CaptureBackend &backend);
     ~CameraManagerCombine();
     CameraManagerCombine(const CameraManagerCombine &) = delete;
     CameraManagerCombine &operator=(const CameraManagerCombine &) = delete;
@@ -59,27 +59,27 @@ public:
     Status status() const;
 
     /// @brief Set-up and capture failures, each once while it lasts.
-    const reactive::PassthroughSubject<CameraException> &cameraErrorSubject() const { return m_cameraErrorSubject; }
+    const platform::PassthroughSubject<CameraException> &cameraErrorSubject() const { return m_cameraErrorSubject; }
     /// @brief Every frame (BGR, 8 bits per channel, never changed afterwards), sent after
     /// `cameraFrameCGImageSubject`, on the main scheduler.
-    const reactive::PassthroughSubject<cv::Mat> &cameraFrameSubject() const { return m_cameraFrameSubject; }
+    const platform::PassthroughSubject<cv::Mat> &cameraFrameSubject() const { return m_cameraFrameSubject; }
     /// @brief Every frame, the same picture as `cameraFrameSubject`, sent first.
-    const reactive::PassthroughSubject<cv::Mat> &cameraFrameCGImageSubject() const
+    const platform::PassthroughSubject<cv::Mat> &cameraFrameCGImageSubject() const
     {
         return m_cameraFrameCGImageSubject;
     }
     /// @brief Never sent.
-    const reactive::PassthroughSubject<bool> &cameraStatusSubject() const { return m_cameraStatusSubject; }
+    const platform::PassthroughSubject<bool> &cameraStatusSubject() const { return m_cameraStatusSubject; }
     /// @brief The result of each configuration; false until the first.
-    const reactive::CurrentValueSubject<bool> &isConfiguredSubject() const { return m_isConfiguredSubject; }
+    const platform::CurrentValueSubject<bool> &isConfiguredSubject() const { return m_isConfiguredSubject; }
 
 private:
     platform::CaptureBackend &m_backend;
-    reactive::PassthroughSubject<CameraException> m_cameraErrorSubject;
-    reactive::PassthroughSubject<cv::Mat> m_cameraFrameSubject;
-    reactive::PassthroughSubject<cv::Mat> m_cameraFrameCGImageSubject;
-    reactive::PassthroughSubject<bool> m_cameraStatusSubject;
-    reactive::CurrentValueSubject<bool> m_isConfiguredSubject{false};
+    platform::PassthroughSubject<CameraException> m_cameraErrorSubject;
+    platform::PassthroughSubject<cv::Mat> m_cameraFrameSubject;
+    platform::PassthroughSubject<cv::Mat> m_cameraFrameCGImageSubject;
+    platform::PassthroughSubject<bool> m_cameraStatusSubject;
+    platform::CurrentValueSubject<bool> m_isConfiguredSubject{false};
     CameraSetup m_setup;
 };
 

@@ -7,7 +7,7 @@ namespace faciward::presence {
 using platform::CaptureAuthorization;
 using platform::CaptureError;
 
-CameraSetup::CameraSetup(reactive::Scheduler &main, platform::CaptureBackend &backend, Report report,
+CameraSetup::CameraSetup(platform::Scheduler &main, platform::CaptureBackend &backend, Report report,
                          Configured configured, Frame frame)
     : m_main(main)
     , m_backend(backend)
@@ -26,10 +26,7 @@ CameraSetup::~CameraSetup() = default;
 
 void CameraSetup::configure()
 {
-    std::weak_ptr<int> alive = m_alive;
-    m_main.post([this, alive] {
-        if (alive.expired())
-            return;
+    m_post([this] {
         checkPermissions();
         const bool result = configureCaptureSession();
         if (m_configured)
@@ -67,10 +64,8 @@ void CameraSetup::checkPermissions()
     m_status = CameraStatus::unauthorized;
 }
 
-bool CameraSetup::configureCaptureSession()
+bool CameraSetup::selectAvailable()
 {
-    if (m_status != CameraStatus::unconfigured)
-        return true;
     const auto device = choose(m_backend.devices());
     if (!device) {
         report(CameraException(CameraError::cameraUnavailable));
@@ -80,6 +75,20 @@ bool CameraSetup::configureCaptureSession()
     if (m_backend.selected() != device)
         m_backend.select(*device);
     m_selected = device;
+    return true;
+}
+
+bool CameraSetup::configureCaptureSession()
+{
+    // An unauthorised camera counts as configured: the set-up has run to its end
+    // and the refusal was already reported as an error of its own. False would
+    // say that no camera was found, which is not so. Nothing needs configuring
+    // again once access is granted: start() looks for the device afresh after a
+    // refusal.
+    if (m_status != CameraStatus::unconfigured)
+        return true;
+    if (!selectAvailable())
+        return false;
     m_status = CameraStatus::configured;
     return true;
 }
@@ -87,18 +96,11 @@ bool CameraSetup::configureCaptureSession()
 void CameraSetup::start()
 {
     const auto status = m_status.load();
-    if (!m_selected || status == CameraStatus::failed || status == CameraStatus::unauthorized) {
-        // A fresh look: the camera may have been plugged in, or another chosen by the system.
-        const auto device = choose(m_backend.devices());
-        if (!device) {
-            report(CameraException(CameraError::cameraUnavailable));
-            m_status = CameraStatus::failed;
-            return;
-        }
-        if (m_backend.selected() != device)
-            m_backend.select(*device);
-        m_selected = device;
-    }
+    // A fresh look after a failure: the camera may have been plugged in, or
+    // another chosen by the system.
+    if ((!m_selected || status == CameraStatus::failed || status == CameraStatus::unauthorized) &&
+        !selectAvailable())
+        return;
     m_backend.start();
 }
 
@@ -127,7 +129,10 @@ void CameraSetup::frameArrived()
 
 void CameraSetup::failed(const platform::CaptureException &failure)
 {
-    const CameraException error = cameraError(failure);
+    // The description of some cases is fixed ("Camera unavailable"): the
+    // failure beneath, with its path, says which camera and why.
+    const CameraException plain = cameraError(failure);
+    const CameraException error = plain.withCause(plain.underlying().empty() ? failure.what() : failure.path().string());
     report(error);
     switch (error.error()) {
     case CameraError::deniedAuthorization:
@@ -163,6 +168,10 @@ CameraException CameraSetup::cameraError(const platform::CaptureException &failu
 
 void CameraSetup::report(const CameraException &error)
 {
+    // start() runs for every check, so a camera that stays unplugged or busy
+    // fails again on each one. Reported every time, the same error would flood
+    // the error subject (and the runner's standard error) at the check rate;
+    // a frame or a different error in between makes the next one news again.
     if (m_lastReported == error)
         return;
     m_lastReported = error;

@@ -3,6 +3,7 @@
 #include "CameraException.h"
 #include "CameraStatus.h"
 #include "Platform/Capture/CaptureBackend.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/Scheduler.h"
 
 #include <opencv2/core/mat.hpp>
@@ -33,7 +34,7 @@ public:
     /// @brief Receives each frame of the back-end, on the main scheduler.
     using Frame = std::function<void(const cv::Mat &)>;
 
-    CameraSetup(reactive::Scheduler &main, platform::CaptureBackend &backend, Report report, Configured configured,
+    CameraSetup(platform::Scheduler &main, platform::CaptureBackend &backend, Report report, Configured configured,
                 Frame frame = {});
     ~CameraSetup();
     CameraSetup(const CameraSetup &) = delete;
@@ -73,17 +74,24 @@ public:
 private:
     void report(const CameraException &error);
     std::optional<platform::CaptureDevice> choose(const std::vector<platform::CaptureDevice> &devices) const;
+    // Chooses the device and selects it on the back-end; reports
+    // cameraUnavailable and leaves the status failed when there is none.
+    bool selectAvailable();
 
-    reactive::Scheduler &m_main;
+    platform::Scheduler &m_main;
     platform::CaptureBackend &m_backend;
     Report m_report;
     Configured m_configured;
+    // The one member that may be read off the main thread: status() is the
+    // managers' public status, which any thread may ask for. Every write, and
+    // every other member, stays on the main thread, which orders them without a
+    // lock.
     std::atomic<CameraStatus> m_status{CameraStatus::unconfigured};
     std::optional<platform::CaptureDevice> m_selected;
     std::optional<CameraException> m_lastReported;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
-    reactive::AnyCancellable m_frames;
-    reactive::AnyCancellable m_failures;
+    platform::OwnedPost m_post{m_main};
+    platform::AnyCancellable m_frames;
+    platform::AnyCancellable m_failures;
 };
 
 } // namespace faciward::presence

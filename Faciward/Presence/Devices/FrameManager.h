@@ -21,11 +21,11 @@ public:
     FrameManager &operator=(const FrameManager &) = delete;
 
     /// @brief The newest frame; empty until the first.
-    const reactive::CurrentValueSubject<std::optional<cv::Mat>> &current() const { return m_current; }
+    const platform::CurrentValueSubject<std::optional<cv::Mat>> &current() const { return m_current; }
 
 private:
-    reactive::CurrentValueSubject<std::optional<cv::Mat>> m_current{std::nullopt};
-    reactive::AnyCancellable m_frames;
+    platform::CurrentValueSubject<std::optional<cv::Mat>> m_current{std::nullopt};
+    platform::AnyCancellable m_frames;
 };
 
 } // namespace faciward::presence

@@ -20,18 +20,18 @@ public:
     ScreenLockingStatusManager &operator=(const ScreenLockingStatusManager &) = delete;
 
     /// @brief Fires when the screen goes from unlocked to locked.
-    const reactive::PassthroughSubject<reactive::Void> &screenLockedSubject() const { return m_screenLockedSubject; }
+    const platform::PassthroughSubject<platform::Void> &screenLockedSubject() const { return m_screenLockedSubject; }
     /// @brief Fires when the screen goes from locked to unlocked.
-    const reactive::PassthroughSubject<reactive::Void> &screenUnlockedSubject() const
+    const platform::PassthroughSubject<platform::Void> &screenUnlockedSubject() const
     {
         return m_screenUnlockedSubject;
     }
 
 private:
-    reactive::PassthroughSubject<reactive::Void> m_screenUnlockedSubject;
-    reactive::PassthroughSubject<reactive::Void> m_screenLockedSubject;
+    platform::PassthroughSubject<platform::Void> m_screenUnlockedSubject;
+    platform::PassthroughSubject<platform::Void> m_screenLockedSubject;
     bool m_locked = false;
-    reactive::AnyCancellable m_subscription;
+    platform::AnyCancellable m_subscription;
 };
 
 } // namespace faciward::presence

@@ -46,13 +46,13 @@ public:
 
     bool isRunning() const override { return m_claim->load() && m_shared.m_backend.isRunning(); }
 
-    reactive::Publisher<cv::Mat> frames() const override
+    platform::Publisher<cv::Mat> frames() const override
     {
         auto claim = m_claim;
         return m_shared.m_backend.frames().filter([claim](const cv::Mat &) { return claim->load(); });
     }
 
-    reactive::Publisher<platform::CaptureException> failures() const override
+    platform::Publisher<platform::CaptureException> failures() const override
     {
         return m_shared.m_backend.failures();
     }

@@ -2,12 +2,12 @@
 
 namespace faciward::presence {
 
-CountDown::CountDown(reactive::Scheduler &scheduler)
+CountDown::CountDown(platform::Scheduler &scheduler)
     : m_scheduler(scheduler)
 {
 }
 
-void CountDown::start(std::uint64_t count, reactive::Scheduler::Duration interval, std::function<void()> completion)
+void CountDown::start(std::uint64_t count, platform::Scheduler::Duration interval, std::function<void()> completion)
 {
     m_count = count;
     m_subject.send(m_count);
@@ -15,7 +15,7 @@ void CountDown::start(std::uint64_t count, reactive::Scheduler::Duration interva
     // The timer belongs to this object, so capturing `this` is safe: destroying
     // the count-down cancels the timer first.
     if (count == 0)
-        m_timer = m_scheduler.postAfter(reactive::Scheduler::Duration::zero(), [this] { finish(); });
+        m_timer = m_scheduler.postAfter(platform::Scheduler::Duration::zero(), [this] { finish(); });
     else
         m_timer = m_scheduler.repeatEvery(interval, [this] { tick(); });
 }

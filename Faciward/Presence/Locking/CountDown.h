@@ -21,14 +21,14 @@ namespace faciward::presence {
 class CountDown
 {
 public:
-    explicit CountDown(reactive::Scheduler &scheduler);
+    explicit CountDown(platform::Scheduler &scheduler);
     CountDown(const CountDown &) = delete;
     CountDown &operator=(const CountDown &) = delete;
 
     /// @brief Starts counting @p count ticks of @p interval (callers use one
     /// second), replacing a running count-down and its completion.
     /// Publishes @p count at once.
-    void start(std::uint64_t count, reactive::Scheduler::Duration interval, std::function<void()> completion);
+    void start(std::uint64_t count, platform::Scheduler::Duration interval, std::function<void()> completion);
 
     /// @brief Stops ticking. Publishes nothing; the count and the completion stay.
     void cancel();
@@ -39,18 +39,18 @@ public:
     bool isRunning() const { return m_timer.isActive(); }
 
     /// @brief The published counts. Nothing is replayed to a new receiver: read count().
-    reactive::Publisher<std::uint64_t> publisher() const { return m_subject.publisher(); }
-    const reactive::PassthroughSubject<std::uint64_t> &subject() const { return m_subject; }
+    platform::Publisher<std::uint64_t> publisher() const { return m_subject.publisher(); }
+    const platform::PassthroughSubject<std::uint64_t> &subject() const { return m_subject; }
 
 private:
     void tick();
     void finish();
 
-    reactive::Scheduler &m_scheduler;
+    platform::Scheduler &m_scheduler;
     std::uint64_t m_count = 0;
-    reactive::PassthroughSubject<std::uint64_t> m_subject;
+    platform::PassthroughSubject<std::uint64_t> m_subject;
     std::function<void()> m_completed;
-    reactive::AnyCancellable m_timer;
+    platform::AnyCancellable m_timer;
 };
 
 } // namespace faciward::presence

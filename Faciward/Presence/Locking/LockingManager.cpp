@@ -37,7 +37,7 @@ std::string_view name(LockingManager::Status status)
     return "unknown";
 }
 
-LockingManager::LockingManager(reactive::Scheduler &main, CameraManagerCombine &camera,
+LockingManager::LockingManager(platform::Scheduler &main, CameraManagerCombine &camera,
                                const ScreenLockingStatusManager &screenLock, platform::IdleTimeSource &idleTime,
                                FrameRecognizer &recognizer, Executor recognitionQueue, PictureStore storePicture)
     : m_main(main)
@@ -50,15 +50,13 @@ LockingManager::LockingManager(reactive::Scheduler &main, CameraManagerCombine &
     , m_lastCheckCompleted(main.now())
     , m_lockingCountDown(main)
     , m_restartingCountDown(main)
-    , m_self(std::make_shared<LockingManager *>(this))
 {
-    m_restartingCancellable = screenLock.screenUnlockedSubject().sink([this](reactive::Void) { start(false); });
-    m_lockingScreenCancellable = screenLock.screenLockedSubject().sink([this](reactive::Void) { stop(); });
+    m_restartingCancellable = screenLock.screenUnlockedSubject().sink([this](platform::Void) { start(false); });
+    m_lockingScreenCancellable = screenLock.screenLockedSubject().sink([this](platform::Void) { stop(); });
 }
 
 LockingManager::~LockingManager()
 {
-    m_self.reset();
     if (m_phase == Phase::collecting)
         m_camera.stopRunning();
 }
@@ -216,11 +214,11 @@ void LockingManager::handleFrame(const platform::Image &frame)
 
 void LockingManager::runRecognition(std::vector<platform::Image> frames)
 {
-    std::weak_ptr<LockingManager *> self = m_self;
     FrameRecognizer *recognizer = &m_recognizer;
-    reactive::Scheduler *main = &m_main;
     const std::uint64_t generation = m_generation;
-    m_recognitionQueue([self, recognizer, main, generation, frames = std::move(frames)]() mutable {
+    // The work runs on the queue's thread and may outlive the manager: it touches
+    // the manager only through the poster, on the main loop.
+    m_recognitionQueue([this, post = m_post.poster(), recognizer, generation, frames = std::move(frames)]() mutable {
         bool ownerFound = false;
         try {
             if (!recognizer->hasModel())
@@ -231,9 +229,8 @@ void LockingManager::runRecognition(std::vector<platform::Image> frames)
             // A model that cannot be loaded, or a check that fails, counts as an absent owner.
             ownerFound = false;
         }
-        main->post([self, generation, ownerFound, frames = std::move(frames)] {
-            if (auto manager = self.lock())
-                (*manager)->applyVerdict(generation, ownerFound, frames);
+        post([this, generation, ownerFound, frames = std::move(frames)] {
+            applyVerdict(generation, ownerFound, frames);
         });
     });
 }

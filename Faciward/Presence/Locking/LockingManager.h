@@ -4,6 +4,7 @@
 #include "Faciward/Settings/DisableTime.h"
 #include "Platform/Reactive/AnyCancellable.h"
 #include "Platform/Reactive/CurrentValueSubject.h"
+#include "Platform/Reactive/OwnedPost.h"
 #include "Platform/Reactive/PassthroughSubject.h"
 #include "Platform/Reactive/Scheduler.h"
 #include "Platform/Vision/Image.h"
@@ -62,7 +63,7 @@ public:
     /// @brief Subscribes to the screen-lock signals; tracks nothing until start().
     /// Every argument must outlive the manager; @p recognitionQueue must have run
     /// (or dropped) its jobs before @p recognizer goes away.
-    LockingManager(reactive::Scheduler &main, CameraManagerCombine &camera, const ScreenLockingStatusManager &screenLock,
+    LockingManager(platform::Scheduler &main, CameraManagerCombine &camera, const ScreenLockingStatusManager &screenLock,
                    platform::IdleTimeSource &idleTime, FrameRecognizer &recognizer, Executor recognitionQueue,
                    PictureStore storePicture);
     ~LockingManager();
@@ -91,9 +92,9 @@ public:
     void setStatus(Status status);
 
     /// @brief Every status change, repeats included; starts with `disabled`.
-    const reactive::CurrentValueSubject<Status> &statusSubject() const { return m_statusSubject; }
+    const platform::CurrentValueSubject<Status> &statusSubject() const { return m_statusSubject; }
     /// @brief Fires when a lock count-down reaches zero.
-    const reactive::PassthroughSubject<reactive::Void> &lockingSubject() const { return m_lockingSubject; }
+    const platform::PassthroughSubject<platform::Void> &lockingSubject() const { return m_lockingSubject; }
 
     CountDown &disableTimer() { return m_disableTimer; }
     CountDown &lockingCountDown() { return m_lockingCountDown; }
@@ -101,7 +102,7 @@ public:
     CountDown &restartingCountDown() { return m_restartingCountDown; }
 
     /// @brief When the last check ended (monotonic clock); the creation time at first.
-    reactive::Scheduler::TimePoint lastCheckCompleted() const { return m_lastCheckCompleted; }
+    platform::Scheduler::TimePoint lastCheckCompleted() const { return m_lastCheckCompleted; }
 
 private:
     enum class Phase { watching, collecting, recognising };
@@ -119,7 +120,7 @@ private:
     void disableTimerFinished();
     void newGeneration();
 
-    reactive::Scheduler &m_main;
+    platform::Scheduler &m_main;
     CameraManagerCombine &m_camera;
     platform::IdleTimeSource &m_idleTime;
     FrameRecognizer &m_recognizer;
@@ -128,22 +129,22 @@ private:
 
     CountDown m_disableTimer;
     Status m_status = Status::disabled;
-    reactive::AnyCancellable m_idleTimer;
-    reactive::AnyCancellable m_restartingCancellable;
-    reactive::AnyCancellable m_lockingScreenCancellable;
-    reactive::AnyCancellable m_cameraFrameCancellable;
-    reactive::AnyCancellable m_collectionTimeout;
+    platform::AnyCancellable m_idleTimer;
+    platform::AnyCancellable m_restartingCancellable;
+    platform::AnyCancellable m_lockingScreenCancellable;
+    platform::AnyCancellable m_cameraFrameCancellable;
+    platform::AnyCancellable m_collectionTimeout;
     std::vector<platform::Image> m_buffer;
-    reactive::Scheduler::TimePoint m_lastCheckCompleted;
-    reactive::CurrentValueSubject<Status> m_statusSubject{Status::disabled};
-    reactive::PassthroughSubject<reactive::Void> m_lockingSubject;
+    platform::Scheduler::TimePoint m_lastCheckCompleted;
+    platform::CurrentValueSubject<Status> m_statusSubject{Status::disabled};
+    platform::PassthroughSubject<platform::Void> m_lockingSubject;
     CountDown m_lockingCountDown;
     CountDown m_restartingCountDown;
 
     Phase m_phase = Phase::watching;
     std::uint64_t m_generation = 0;
-    // Verdicts posted by the recognition queue check this before touching the manager.
-    std::shared_ptr<LockingManager *> m_self;
+    // Verdicts of the recognition queue reach the manager on the main loop while it lives.
+    platform::OwnedPost m_post{m_main};
 };
 
 /// @brief The status as the runner prints it: "idle", "processing", "disabled",

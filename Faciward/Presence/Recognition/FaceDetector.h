@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Faciward/Presence/Recognition/CaseException.h"
+#include "Platform/Error/CaseException.h"
 #include "Platform/Vision/FaceBox.h"
 #include "Platform/Vision/FaceRectangles.h"
 #include "Platform/Vision/Image.h"
@@ -24,7 +24,7 @@ public:
     enum class Error { couldNotFindFace, couldNotGetCIImage, couldNotProcessImageRequest };
 
     /// @brief Carries an Error; what() is the case name.
-    using Exception = CaseException<Error>;
+    using Exception = platform::CaseException<Error>;
 
     /// @brief One face: where it is in the frame, and its 224 by 224 picture.
     struct Face

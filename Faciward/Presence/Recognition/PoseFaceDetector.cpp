@@ -1,5 +1,6 @@
 #include "Faciward/Presence/Recognition/PoseFaceDetector.h"
 
+#include "Platform/Runtime/Diagnostics.h"
 #include "Platform/Vision/HeadPose.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -11,7 +12,7 @@ namespace faciward::presence {
 struct PoseFaceDetector::State
 {
     std::shared_ptr<const platform::FaceModels> models;
-    reactive::PassthroughSubject<FaceData> subject;
+    platform::PassthroughSubject<FaceData> subject;
     // The frame in flight. Claimed by detect() on the caller's thread and
     // released on the executor's, so it is one atomic flag.
     std::atomic<bool> processing{false};
@@ -55,7 +56,7 @@ void PoseFaceDetector::State::measure(const platform::Image &frame)
     try {
         faces = models->faceRectangles()->detect(*bgr);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "Failed to perform FaceRectangleRequest: %s\n", e.what());
+        platform::Diagnostics::print(std::string("Failed to perform FaceRectangleRequest: ") + e.what());
         return;
     }
     if (faces.empty())
@@ -90,7 +91,7 @@ void PoseFaceDetector::detect(const platform::Image &image)
                 try {
                     state->measure(image);
                 } catch (const std::exception &e) { // out of memory, say: the next frame tries again
-                    std::fprintf(stderr, "Failed to measure the head pose: %s\n", e.what());
+                    platform::Diagnostics::print(std::string("Failed to measure the head pose: ") + e.what());
                 }
             }
         });
@@ -105,7 +106,7 @@ bool PoseFaceDetector::isProcessing() const
     return d->processing.load();
 }
 
-const reactive::PassthroughSubject<PoseFaceDetector::FaceData> &PoseFaceDetector::faceParametersSubject() const
+const platform::PassthroughSubject<PoseFaceDetector::FaceData> &PoseFaceDetector::faceParametersSubject() const
 {
     return d->subject;
 }

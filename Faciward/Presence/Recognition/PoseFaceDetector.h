@@ -43,7 +43,7 @@ public:
     /// @brief True while a measurement runs.
     bool isProcessing() const;
 
-    const reactive::PassthroughSubject<FaceData> &faceParametersSubject() const;
+    const platform::PassthroughSubject<FaceData> &faceParametersSubject() const;
 
 private:
     struct State;

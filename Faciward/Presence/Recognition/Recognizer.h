@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Faciward/Presence/Recognition/CaseException.h"
+#include "Platform/Error/CaseException.h"
 #include "Platform/Vision/FaceModels.h"
 #include "Platform/Vision/Image.h"
 
@@ -23,7 +23,7 @@ public:
     enum class Error { couldNotGetEmbeddings, couldNotGetCGImage, couldNotGetFaceFeatures };
 
     /// @brief Carries an Error; what() is the case name.
-    using Exception = CaseException<Error>;
+    using Exception = platform::CaseException<Error>;
 
     /// @brief The loaded models, shared by every recognizer and detector.
     using Model = std::shared_ptr<const platform::FaceModels>;

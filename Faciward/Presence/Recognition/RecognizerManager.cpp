@@ -93,7 +93,7 @@ RecognizerManager::FrameCheck RecognizerManager::checkFrame(const Image &frame, 
     }
     std::vector<std::vector<double>> embeddings;
     try {
-        embeddings = runtime::boundedMap(faces, concurrencyLimit,
+        embeddings = platform::boundedMap(faces, concurrencyLimit,
                                          [&model](const Image &face) { return Recognizer(model).recognize(face); });
     } catch (const Recognizer::Exception &e) {
         return {Outcome::failed, std::string(name(e.error()))};
@@ -106,7 +106,7 @@ std::vector<RecognizerManager::FrameCheck> RecognizerManager::check(const std::v
     if (frames.empty())
         return {};
     const Recognizer::Model current = requireModel();
-    return runtime::boundedMap(frames, concurrencyLimit,
+    return platform::boundedMap(frames, concurrencyLimit,
                                [this, &current](const Image &frame) { return checkFrame(frame, current); });
 }
 
@@ -144,11 +144,11 @@ std::vector<std::vector<double>> RecognizerManager::embeddings(const std::vector
     if (frames.empty())
         return {};
     const Recognizer::Model current = requireModel();
-    const auto perFrame = runtime::boundedMap(frames, concurrencyLimit, [&current](const Image &frame) {
+    const auto perFrame = platform::boundedMap(frames, concurrencyLimit, [&current](const Image &frame) {
         const Recognizer recognizer(current);
         const FaceDetector detector(current->faceRectangles());
         try {
-            return runtime::boundedMap(detector.detect(frame), concurrencyLimit,
+            return platform::boundedMap(detector.detect(frame), concurrencyLimit,
                                        [&recognizer](const Image &face) { return recognizer.recognize(face); });
         } catch (const FaceDetector::Exception &) {
         } catch (const Recognizer::Exception &) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Faciward/Presence/Recognition/CaseException.h"
+#include "Platform/Error/CaseException.h"
 #include "Faciward/Presence/Recognition/FrameRecognizer.h"
 #include "Faciward/Presence/Recognition/Recognizer.h"
 
@@ -27,7 +27,7 @@ public:
     enum class Error { modelNotLoaded };
 
     /// @brief Carries an Error; what() is the case name.
-    using Exception = CaseException<Error>;
+    using Exception = platform::CaseException<Error>;
 
     /// @brief What one frame of a check showed.
     struct FrameCheck

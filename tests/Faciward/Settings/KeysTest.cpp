@@ -2,6 +2,8 @@
 #include "SettingsStore/Prefs.h"
 #include "tests/support/ScopedSettingsFile.h"
 
+#include "tests/support/Guards.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -62,6 +64,7 @@ TEST_F(KeysTest, structuredValuesAreStoredAsTheirJsonText)
 
 TEST_F(KeysTest, storedImagesDropsBadItemsButAForeignArrayReadsEmpty)
 {
+    faciward::testing::ExpectStderr undecodable("^faciward: the setting \".*\" in .* does not hold a value of its type; its default is used$");
     auto store = settings.store();
     ASSERT_TRUE(store->setObject("storedImages", PlistValue(PlistArray{PlistValue("{not an item"),
                                                                        PlistValue(R"({"key":"k","url":"u"})")})));
@@ -97,6 +100,7 @@ TEST_F(KeysTest, embeddingsAreNestedArraysOfNumbersAndKeepANaNAcrossARestart)
 
 TEST_F(KeysTest, strictDecodingLeavesBadStoredValuesAtTheirDefault)
 {
+    faciward::testing::ExpectStderr undecodable("^faciward: the setting \".*\" in .* does not hold a value of its type; its default is used$");
     auto store = settings.store();
     ASSERT_TRUE(store->setObject("inactivityTime", PlistValue(7.5)));
     EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);

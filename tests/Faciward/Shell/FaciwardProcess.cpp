@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,7 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
     std::string *sinks[2] = {&run.out, &run.err};
     int open = 2;
     bool stopped = false;
+    std::chrono::steady_clock::time_point stoppedAt;
     bool killed = false;
     while (open > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -77,13 +79,19 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
         if (stopWhen && !stopped && stopWhen(run.out)) {
             ::kill(pid, SIGTERM);
             stopped = true;
+            stoppedAt = std::chrono::steady_clock::now();
         }
     }
     for (auto &fd : fds)
         if (fd.fd >= 0)
             ::close(fd.fd);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    run.peakRssKb = usage.ru_maxrss;
+    if (stopped)
+        run.exitAfterStop =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stoppedAt);
     if (killed)
         run.code = -1;
     else

@@ -14,6 +14,10 @@ struct FaciwardOutcome
     int code = -1;
     std::string out;
     std::string err;
+    /// The peak resident memory of the program, in kB.
+    long peakRssKb = 0;
+    /// From SIGTERM (sent when stopWhen held) to the program's end; zero when none was sent.
+    std::chrono::milliseconds exitAfterStop{0};
 };
 
 /// @brief Runs the `faciward` binary with @p arguments, in this process's

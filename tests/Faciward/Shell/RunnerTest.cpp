@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(RunnerTest, UsageErrorsExitWithTwo)
+TEST_F(RunnerTest, usageErrorsExitWithTwo)
 {
     for (const auto &arguments : std::vector<std::vector<std::string>>{{},
                                                                        {"frobnicate"},
@@ -98,7 +98,7 @@ TEST_F(RunnerTest, UsageErrorsExitWithTwo)
                                         "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"}));
 }
 
-TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
+TEST_F(RunnerTest, enrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
 {
     std::vector<std::string> arguments{"enrol"};
     for (const auto &p : simmEnrolment())
@@ -132,7 +132,7 @@ TEST_F(RunnerTest, EnrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
                                 }));
 }
 
-TEST_F(RunnerTest, CheckWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
+TEST_F(RunnerTest, checkWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
 {
     const std::string stranger = picture("johns/John_Salley/000179_02159509.jpg");
     Outcome run = runFaciward({"check", stranger});
@@ -169,7 +169,7 @@ TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
     EXPECT_EQ(storedEmbeddings(), before);
 }
 
-TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
+TEST_F(RunnerTest, facesPrintsOneJsonObjectPerFace)
 {
     const Outcome run = runFaciward({"faces", picture("faces/2008_002506.jpg")});
     ASSERT_EQ(run.code, 0) << run.err;
@@ -193,7 +193,7 @@ TEST_F(RunnerTest, FacesPrintsOneJsonObjectPerFace)
     }
 }
 
-TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)
+TEST_F(RunnerTest, facesOfAFacelessOrUnreadablePicture)
 {
     Outcome run = runFaciward({"faces", blankPicture()});
     EXPECT_EQ(run.code, 0);
@@ -205,7 +205,7 @@ TEST_F(RunnerTest, FacesOfAFacelessOrUnreadablePicture)
     EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: " + missing + ": no such file"});
 }
 
-TEST_F(RunnerTest, MissingModelsAreOneClearLineNotACrash)
+TEST_F(RunnerTest, missingModelsAreOneClearLineNotACrash)
 {
     ft::TempDir empty;
     ft::EnvGuard models("FACIWARD_MODEL_DIR", empty.path().string());

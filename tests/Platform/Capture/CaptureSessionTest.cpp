@@ -160,7 +160,7 @@ protected:
     std::vector<CaptureException> failures;
 
 private:
-    faciward::reactive::CancellableSet m_subscriptions;
+    faciward::platform::CancellableSet m_subscriptions;
 };
 
 } // namespace

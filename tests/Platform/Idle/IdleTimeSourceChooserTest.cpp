@@ -39,11 +39,12 @@ std::vector<std::string> descriptions(const std::vector<IdleTimeSourceChooser::C
 
 TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 {
-    ExpectStderr guard("^idle time: using second$");
+    ExpectStderr guard("^faciward: idle time: using second$");
     int madeThird = 0;
-    auto source = IdleTimeSourceChooser::choose(
+    auto [source, found] = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", true, 2.0), fake("third", true, 3.0, &madeThird)});
     ASSERT_TRUE(source);
+    EXPECT_TRUE(found);
     EXPECT_EQ(source->name(), "second");
     EXPECT_EQ(source->idleTime(), IdleTimeSource::Seconds(2.0));
     EXPECT_EQ(madeThird, 0) << "candidates after the winner are not even made";
@@ -52,10 +53,11 @@ TEST(IdleTimeSourceChooser, theFirstAvailableCandidateWinsAndIsNamedOnce)
 
 TEST(IdleTimeSourceChooser, withoutAnAnswerTheIdleTimeIsUnknownAndStandardErrorSaysWhy)
 {
-    ExpectStderr guard(R"(^idle time: unknown, no source answers \(no first; no second; nothing\)$)");
-    auto source = IdleTimeSourceChooser::choose(
+    ExpectStderr guard(R"(^faciward: idle time: unknown, no source answers \(no first; no second; nothing\)$)");
+    auto [source, found] = IdleTimeSourceChooser::choose(
         {fake("first", false, 1.0), fake("second", false, 1.0), {"nothing", [] { return nullptr; }}});
     ASSERT_TRUE(source);
+    EXPECT_FALSE(found);
     EXPECT_EQ(source->idleTime(), std::nullopt);
     EXPECT_TRUE(source->isAvailable());
     EXPECT_EQ(guard.matched(), 1);

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-using namespace faciward::reactive;
+using namespace faciward::platform;
 using faciward::testing::VirtualScheduler;
 
 TEST(PassthroughSubject, deliversToEveryReceiverUntilCancelled)

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace faciward::reactive;
+using namespace faciward::platform;
 
 // The check cycle's timeline covers what the throttle lets through; here, what a
 // cancelled subscription leaves behind.

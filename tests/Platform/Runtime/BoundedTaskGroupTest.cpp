@@ -6,7 +6,7 @@
 #include <barrier>
 #include <numeric>
 
-using faciward::runtime::boundedMap;
+using faciward::platform::boundedMap;
 
 TEST(BoundedMap, keepsInputOrderAndNeverExceedsTheBound)
 {

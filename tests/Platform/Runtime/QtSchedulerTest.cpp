@@ -5,7 +5,7 @@
 
 #include <thread>
 
-using faciward::runtime::QtScheduler;
+using faciward::platform::QtScheduler;
 using namespace std::chrono_literals;
 
 namespace {
@@ -59,7 +59,7 @@ TEST_F(QtSchedulerTest, timerArmedAndCancelledFromAnotherThread)
 {
     bool fired = false;
     bool control = false;
-    faciward::reactive::AnyCancellable c, d;
+    faciward::platform::AnyCancellable c, d;
     std::jthread([&] {
         c = scheduler.postAfter(1ms, [&] { fired = true; });
         c.cancel();

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-using faciward::runtime::SerialQueue;
+using faciward::platform::SerialQueue;
 
 TEST(SerialQueue, runsJobsInOrderOneAtATime)
 {

@@ -30,7 +30,7 @@ protected:
 
     std::unique_ptr<PrivateSessionBus> bus;
     std::unique_ptr<DBusScreenLockSignals> signals;
-    faciward::reactive::AnyCancellable subscription;
+    faciward::platform::AnyCancellable subscription;
     std::vector<bool> received;
 };
 
@@ -57,7 +57,7 @@ TEST_F(DBusScreenLockSignalsTest, otherSignalsAreNotTakenForScreenLocks)
 TEST(DBusScreenLockSignals, withoutABusItIsInertAndSaysSoInOneLine)
 {
     faciward::testing::coreApplication();
-    ExpectStderr guard("^screen lock: no session bus.*; screen lock and unlock will not be seen$");
+    ExpectStderr guard("^faciward: screen lock: no session bus.*; screen lock and unlock will not be seen$");
     DBusScreenLockSignals signals(std::string("unix:path=/nonexistent/faciward-bus"));
     EXPECT_FALSE(signals.isListening());
     bool received = false;

@@ -61,7 +61,7 @@ protected:
     }
 
     TempDir dir{"faciward-watch"};
-    runtime::QtScheduler scheduler;
+    platform::QtScheduler scheduler;
     std::vector<Heard> heard;
 };
 

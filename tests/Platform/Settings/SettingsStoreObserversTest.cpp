@@ -121,9 +121,9 @@ TEST_F(SettingsStoreObserversTest, aWriteThatCannotBeSavedIsAnnouncedButNotRepor
     testing::ExpectStderr expected("could not be saved");
     ASSERT_TRUE(store->setObject("n", PlistValue(1)));
     observe("n", newAndOld | observingPrior);
-    SettingsFile::setWriteInterruption([](SettingsFile::WriteStep) { return true; });
+    store->setWriteInterruption([](SettingsFile::WriteStep) { return true; });
     const bool saved = store->setObject("n", PlistValue(2));
-    SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_FALSE(saved);
     EXPECT_EQ(records, (std::vector<Record>{prior(PlistValue(1))}));
     EXPECT_EQ(store->object("n"), PlistValue(1));

@@ -54,9 +54,27 @@ protected:
     std::filesystem::path file = dir / "config" / "faciward" / "settings.json";
 
     std::shared_ptr<SettingsStore> open() const { return std::make_shared<SettingsStore>(file); }
-
-    void TearDown() override { SettingsFile::setWriteInterruption({}); }
 };
+
+TEST_F(SettingsStoreTest, readsTheApplicationDomainThenTheRegisteredDefaults)
+{
+    auto store = open();
+    EXPECT_FALSE(store->object("k"));
+    store->registerDefaults({{"k", PlistValue(1)}, {"other", PlistValue("x")}});
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_FALSE(std::filesystem::exists(file)) << "registered defaults are never persisted";
+
+    EXPECT_TRUE(store->setObject("k", PlistValue(2)));
+    EXPECT_EQ(store->object("k"), PlistValue(2));
+    EXPECT_EQ(store->dictionaryRepresentation(),
+              (PlistDictionary{{"k", PlistValue(2)}, {"other", PlistValue("x")}}));
+
+    EXPECT_TRUE(store->removeObject("k"));
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_TRUE(store->setObject("k", PlistValue(3)));
+    EXPECT_TRUE(store->setObject("k", std::nullopt));
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+}
 
 TEST_F(SettingsStoreTest, persistsEveryChangeBeforeReturning)
 {
@@ -73,6 +91,13 @@ TEST_F(SettingsStoreTest, persistsEveryChangeBeforeReturning)
     EXPECT_EQ(reopened->object("u")->type(), PlistValue::Type::uint64);
     EXPECT_EQ(reopened->object("d")->type(), PlistValue::Type::real);
     EXPECT_FALSE(reopened->object("gone"));
+}
+
+TEST_F(SettingsStoreTest, removingWhatIsNotThereWritesNothing)
+{
+    auto store = open();
+    EXPECT_TRUE(store->removeObject("never"));
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(SettingsStoreTest, keepsTheFolderAndTheFileToTheOwner)
@@ -92,43 +117,34 @@ TEST_F(SettingsStoreTest, keepsTheFolderAndTheFileToTheOwner)
     EXPECT_EQ(modeOf(file), 0600u);
 }
 
-TEST_F(SettingsStoreTest, aCorruptFileIsSetAsideNeverOverwrittenAndTheStoreStartsFromDefaults)
+TEST_F(SettingsStoreTest, aCorruptFileIsCopiedAsideLeftInPlaceAndTheStoreStartsFromDefaults)
 {
     const std::string garbage = "{\"formatVersion\":1,\"values\":{\"embeddings\":[[0.1,";
     writeText(file, garbage);
-    ExpectStderr expected("^faciward: the settings file .*settings\\.json could not be read \\(.*\\); it was moved "
-                          "to .*settings\\.json\\.corrupt-[0-9]{8}T[0-9]{6}Z and the settings start from their defaults$");
+    ExpectStderr expected("^faciward: the settings file .*settings\\.json does not parse \\(.*\\); a copy of it is at "
+                          ".*settings\\.json\\.corrupt-[0-9]{8}T[0-9]{6}Z(-[0-9]+)?, and the settings start from their defaults$");
     auto store = open();
     store->registerDefaults({{"k", PlistValue(1)}});
     EXPECT_EQ(store->object("k"), PlistValue(1));
     EXPECT_FALSE(store->object("embeddings"));
     EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(readText(file), garbage) << "a writer still at work is not cut off";
 
     const auto names = entriesOf(file.parent_path());
-    ASSERT_EQ(names.size(), 1u);
-    const auto setAside = file.parent_path() / names[0];
-    EXPECT_EQ(readText(setAside), garbage);
+    ASSERT_EQ(names.size(), 2u);
+    const auto copy = file.parent_path() / names[1]; // after "settings.json"
+    EXPECT_EQ(readText(copy), garbage);
 
     ASSERT_TRUE(store->setObject("k", PlistValue(2)));
-    EXPECT_EQ(readText(setAside), garbage) << "the set-aside file must stay as it was";
+    EXPECT_EQ(readText(copy), garbage) << "the copy must stay as it was";
     EXPECT_EQ(open()->object("k"), PlistValue(2));
     EXPECT_EQ(expected.matched(), 1) << "one line, once";
-}
 
-TEST_F(SettingsStoreTest, setAsideNamesNeverCollide)
-{
-    ExpectStderr expected("could not be read");
-    for (int i = 0; i < 3; ++i) {
-        writeText(file, "not json " + std::to_string(i));
-        EXPECT_FALSE(open()->object("k"));
-    }
-    EXPECT_EQ(expected.matched(), 3);
-    const auto names = entriesOf(file.parent_path());
-    ASSERT_EQ(names.size(), 3u);
-    std::set<std::string> contents;
-    for (const auto &name : names)
-        contents.insert(readText(file.parent_path() / name));
-    EXPECT_EQ(contents, (std::set<std::string>{"not json 0", "not json 1", "not json 2"}));
+    // Copies never take each other's names.
+    writeText(file, "not json");
+    EXPECT_FALSE(open()->object("k"));
+    EXPECT_EQ(expected.matched(), 2);
+    EXPECT_EQ(entriesOf(file.parent_path()).size(), 3u);
 }
 
 TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
@@ -137,7 +153,7 @@ TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
     ASSERT_TRUE(store->setObject("k", PlistValue("old")));
     const std::string before = readText(file);
 
-    SettingsFile::setWriteInterruption([](SettingsFile::WriteStep step) {
+    store->setWriteInterruption([](SettingsFile::WriteStep step) {
         return step == SettingsFile::WriteStep::temporaryWritten;
     });
     {
@@ -150,7 +166,7 @@ TEST_F(SettingsStoreTest, aWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole)
     EXPECT_EQ(readText(file), before);
     EXPECT_EQ(entriesOf(file.parent_path()), std::vector<std::string>{"settings.json"}) << "no temporary left";
 
-    SettingsFile::setWriteInterruption({});
+    store->setWriteInterruption({});
     EXPECT_TRUE(store->setObject("k", PlistValue("new")));
     EXPECT_EQ(open()->object("k"), PlistValue("new"));
 }
@@ -161,7 +177,7 @@ TEST_F(SettingsStoreTest, aFailedRenameLeavesNoHalfWrittenFile)
     ASSERT_TRUE(store->setObject("k", PlistValue(1)));
     // Between writing the temporary file and renaming it, something puts a folder
     // where the file was: the rename fails for real, even for root.
-    SettingsFile::setWriteInterruption([this](SettingsFile::WriteStep) {
+    store->setWriteInterruption([this](SettingsFile::WriteStep) {
         std::filesystem::remove(file);
         std::filesystem::create_directory(file);
         writeText(file / "keep", "kept");
@@ -207,6 +223,20 @@ TEST_F(SettingsStoreTest, updateSeesTheEffectiveValueAndCanRemoveOrAbandon)
     EXPECT_EQ(open()->object("count"), std::nullopt);
 }
 
+TEST_F(SettingsStoreTest, anUpdateFunctionThatWritesToItsStoreStopsTheProgram)
+{
+    auto store = open();
+    EXPECT_DEATH(store->update("k",
+                               [&](auto) {
+                                   store->setObject("j", PlistValue(1));
+                                   return PlistValue(2);
+                               }),
+                 "a settings update function wrote to the store it updates \\(key \"j\"\\)");
+    // Reading inside an update is fine.
+    EXPECT_TRUE(store->update("k", [&](auto) { return PlistValue(store->object("missing").has_value()); }));
+    EXPECT_EQ(store->object("k"), PlistValue(false));
+}
+
 TEST_F(SettingsStoreTest, writesOfAnotherProcessAreMergedKeyByKey)
 {
     auto mine = open();
@@ -233,17 +263,51 @@ TEST_F(SettingsStoreTest, reloadTakesInARemovedFileAndKeepsMemoryWhenTheFileTurn
     ASSERT_TRUE(store->setObject("k", PlistValue(1)));
     writeText(file, "garbage");
     {
-        ExpectStderr expected("could not be read .* and the settings in memory are kept$");
+        ExpectStderr expected("does not parse .*the settings in memory are kept$");
         EXPECT_FALSE(store->reload());
         EXPECT_EQ(expected.matched(), 1);
+        EXPECT_EQ(readText(file), "garbage") << "a reload neither moves nor copies";
+        EXPECT_EQ(store->object("k"), PlistValue(1));
+        // A write copies the settled file aside first, then replaces it.
+        ASSERT_TRUE(store->setObject("j", PlistValue(2)));
+        EXPECT_EQ(expected.matched(), 2);
     }
-    EXPECT_EQ(store->object("k"), PlistValue(1));
-    ASSERT_TRUE(store->setObject("j", PlistValue(2)));
     EXPECT_EQ(open()->dictionaryRepresentation(), (PlistDictionary{{"j", PlistValue(2)}, {"k", PlistValue(1)}}));
 
     std::filesystem::remove(file);
     EXPECT_TRUE(store->reload());
     EXPECT_FALSE(store->object("k"));
+}
+
+TEST_F(SettingsStoreTest, relocateDropsTheValuesButKeepsTheDefaults)
+{
+    auto store = open();
+    store->registerDefaults({{"d", PlistValue(true)}});
+    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+    const auto other = dir / "other.json";
+    store->relocate(other);
+    EXPECT_EQ(store->filePath(), other);
+    EXPECT_FALSE(store->object("k"));
+    EXPECT_EQ(store->object("d"), PlistValue(true));
+    ASSERT_TRUE(store->setObject("k", PlistValue(2)));
+    store->relocate(file);
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+}
+
+TEST(SettingsStorePath, followsTheEnvironment)
+{
+    {
+        EnvGuard file("FACIWARD_SETTINGS_FILE", "/tmp/x/s.json");
+        EXPECT_EQ(SettingsStore::standardFilePath(), "/tmp/x/s.json");
+    }
+    EnvGuard noFile("FACIWARD_SETTINGS_FILE", std::nullopt);
+    {
+        EnvGuard config("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(SettingsStore::standardFilePath(), "/cfg/faciward/settings.json");
+    }
+    EnvGuard relative("XDG_CONFIG_HOME", "relative");
+    EnvGuard home("HOME", "/home/someone");
+    EXPECT_EQ(SettingsStore::standardFilePath(), "/home/someone/.config/faciward/settings.json");
 }
 
 } // namespace

@@ -86,7 +86,7 @@ protected:
 
 } // namespace
 
-TEST_F(DepthwiseConvolutionTest, AgreesWithOpenCvOnNarrowAndWidePlanes)
+TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
 {
     // Narrow planes are computed by the layer itself, wide ones by OpenCV
     // inside it; odd sides and stride 2 reach the last padded column and row.

@@ -7,7 +7,7 @@
 
 namespace ft = faciward::testing;
 
-TEST(FaceLandmarks, BoxesPastThePictureEdgeStillGiveFinitePoints)
+TEST(FaceLandmarks, boxesPastThePictureEdgeStillGiveFinitePoints)
 {
     const auto picture = ft::developmentPicture("johns/John_Simm/000288_00470387.jpg");
     const auto points = ft::sharedFaceModels()->landmarks()->locate(picture, {-40, -40, 230, 230});

@@ -30,7 +30,7 @@ std::vector<cv::Rect2d> rects(const std::vector<platform::FaceBox> &faces)
 
 // The annotated group pictures: every face must be found, and a box that is not
 // a face would be enrolled as the owner, so stray boxes are counted too.
-TEST(FaceRectangles, FindsTheAnnotatedFacesWithFewStrayBoxes)
+TEST(FaceRectangles, findsTheAnnotatedFacesWithFewStrayBoxes)
 {
     const auto rectangles = ft::sharedFaceModels()->faceRectangles();
     devdata::DetectionScore total;
@@ -46,7 +46,7 @@ TEST(FaceRectangles, FindsTheAnnotatedFacesWithFewStrayBoxes)
                 total.meanIoU);
 }
 
-TEST(FaceRectangles, BoxesAreSquareAndLargestFirst)
+TEST(FaceRectangles, boxesAreSquareAndLargestFirst)
 {
     const auto faces = ft::sharedFaceModels()->faceRectangles()->detect(
         ft::developmentPicture("faces/2008_002506.jpg"));

@@ -42,7 +42,7 @@ FaceLandmarks::Points project(double yaw, double roll, double pitch, cv::Size si
 
 } // namespace
 
-TEST(HeadPose, RecoversTheAnglesOfAProjectedFace)
+TEST(HeadPose, recoversTheAnglesOfAProjectedFace)
 {
     const cv::Size size(640, 480);
     for (const auto &[yaw, roll, pitch] : std::vector<std::tuple<double, double, double>>{

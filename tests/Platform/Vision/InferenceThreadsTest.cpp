@@ -34,7 +34,7 @@ protected:
 
 } // namespace
 
-TEST_F(InferenceThreadsTest, EveryStripeRunsExactlyOnce)
+TEST_F(InferenceThreadsTest, everyStripeRunsExactlyOnce)
 {
     // Many loops in a row, as the layers of a network come: no stripe of one
     // loop is lost, repeated or run in the next.
@@ -67,7 +67,7 @@ TEST_F(InferenceThreadsTest, LoopsFromSeveralThreadsAtOnceAllComplete)
     EXPECT_EQ(failures.load(), 0);
 }
 
-TEST_F(InferenceThreadsTest, AFailingStripeReachesTheCallerAndThePoolGoesOn)
+TEST_F(InferenceThreadsTest, aFailingStripeReachesTheCallerAndThePoolGoesOn)
 {
     const InferenceThreads::Call call;
     EXPECT_ANY_THROW(loop(16, [](int i) {

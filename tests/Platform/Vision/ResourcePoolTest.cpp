@@ -24,7 +24,7 @@ TEST(ResourcePool, AFailingFactoryLeavesThePoolAsItWas)
     EXPECT_EQ(*pool.acquire(), 7);
 }
 
-TEST(ResourcePool, ConcurrentUsersNeverShareAnObject)
+TEST(ResourcePool, concurrentUsersNeverShareAnObject)
 {
     // Two threads hold their leases at the same moment, several times over: each
     // has an object of its own, and the pool never grows past two.

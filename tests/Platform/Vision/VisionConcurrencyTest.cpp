@@ -13,7 +13,7 @@ namespace ft = faciward::testing;
 namespace platform = faciward::platform;
 using platform::Image;
 
-TEST(VisionConcurrency, TwoThreadsDetectAndEmbedAsOneWould)
+TEST(VisionConcurrency, twoThreadsDetectAndEmbedAsOneWould)
 {
     const auto models = ft::sharedFaceModels();
     const std::array<Image, 2> frames{

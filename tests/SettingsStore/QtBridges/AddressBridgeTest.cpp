@@ -19,6 +19,8 @@ protected:
     faciward::testing::TempDir dir{"faciward-addresses"};
     std::shared_ptr<platform::SettingsStore> store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
     const QUuid id = QUuid::fromString(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
+    // A stored value that does not decode is reported once per key and load.
+    faciward::testing::ExpectStderr undecodable{"does not hold a value of its type; its default is used$"};
 };
 
 TEST_F(AddressBridgeTest, anAddressIsKeptAsItsJsonText)

@@ -16,6 +16,8 @@ protected:
     std::shared_ptr<platform::SettingsStore> store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
     const QColor fallback = QColor(Qt::darkCyan);
     Key<QColor> key{"colour", fallback, store};
+    // A stored value that does not decode is reported once per key and load.
+    faciward::testing::ExpectStderr undecodable{"does not hold a value of its type; its default is used$"};
 };
 
 TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)

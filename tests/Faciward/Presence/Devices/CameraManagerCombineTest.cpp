@@ -59,7 +59,7 @@ protected:
     VirtualScheduler main;
     FakeCaptureBackend backend{main};
     std::unique_ptr<CameraManagerCombine> manager;
-    faciward::reactive::CancellableSet subscriptions;
+    faciward::platform::CancellableSet subscriptions;
     Texts errors;
     std::vector<bool> configured;
     Texts order;

@@ -9,7 +9,7 @@
 #include <vector>
 
 using faciward::presence::CountDown;
-using faciward::reactive::seconds;
+using faciward::platform::seconds;
 using faciward::testing::VirtualScheduler;
 using Log = std::vector<std::string>;
 
@@ -22,7 +22,7 @@ protected:
     VirtualScheduler main;
     std::unique_ptr<CountDown> countDown = std::make_unique<CountDown>(main);
     Log log;
-    faciward::reactive::AnyCancellable subscription =
+    faciward::platform::AnyCancellable subscription =
         countDown->publisher().sink([this](std::uint64_t n) { log.push_back(std::to_string(n) + "@" + at()); });
 
     std::string at() const

@@ -20,7 +20,7 @@ class LockingManagerTest : public faciward::testing::LockingManagerFixture
 {
 protected:
     // Stores a timed disable period of @p minutes that began @p ago.
-    void storeTimedPeriod(std::int64_t minutes, reactive::Scheduler::Duration ago)
+    void storeTimedPeriod(std::int64_t minutes, platform::Scheduler::Duration ago)
     {
         DisableTime period;
         period.startDate = main.wallNow() - std::chrono::duration_cast<std::chrono::system_clock::duration>(ago);
@@ -263,7 +263,7 @@ TEST_F(LockingManagerTest, timedDisablePeriodsAreStoredHonouredAndEnded)
     struct Case
     {
         const char *what;
-        reactive::Scheduler::Duration ago;
+        platform::Scheduler::Duration ago;
         std::uint64_t left;
     };
     for (const auto &c : {Case{"in force", std::chrono::minutes(4), 360}, Case{"over", std::chrono::minutes(11), 0},
@@ -333,7 +333,7 @@ TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckAsAFailure)
             quiet.deliver(cv::Mat(480, 640, CV_8UC3, FakeCaptureBackend::frameColour(n)));
             main.advanceBy(1.0);
         }
-        main.advanceBy(std::chrono::milliseconds(9999) - reactive::seconds(double(c.frames.size())));
+        main.advanceBy(std::chrono::milliseconds(9999) - platform::seconds(double(c.frames.size())));
         EXPECT_EQ(m.status(), c.frames.empty() ? Status::idle : Status::processing);
         main.advanceBy(std::chrono::milliseconds(1)); // 10 s after the camera started
         EXPECT_EQ(m.status(), Status::locking);
@@ -359,7 +359,7 @@ TEST_F(LockingManagerTest, theVerdictOfTheWorkerIsAppliedOnTheMainThreadOnly)
         changed.notify_all();
         changed.wait_for(lock, std::chrono::seconds(20), [&] { return open; });
     };
-    runtime::SerialQueue queue{"recognition"};
+    platform::SerialQueue queue{"recognition"};
     executor = [&](std::function<void()> job) { queue.async(std::move(job)); };
     std::vector<std::thread::id> publishers;
     auto s = manager.statusSubject().sink([&](Status) { publishers.push_back(std::this_thread::get_id()); });

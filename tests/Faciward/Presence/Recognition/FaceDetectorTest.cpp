@@ -30,7 +30,7 @@ protected:
 
 } // namespace
 
-TEST_F(FaceDetectorTest, EveryFaceBecomesA224PictureInTheDetectorsOrder)
+TEST_F(FaceDetectorTest, everyFaceBecomesA224PictureInTheDetectorsOrder)
 {
     rectangles->boxes[1] = {cv::Rect(40, 40, 16, 16), cv::Rect(4, 4, 10, 30)};
     const Image frame = ft::fakeFrame(1, {{cv::Rect(40, 40, 16, 16), 7}, {cv::Rect(4, 4, 10, 30), 9}});
@@ -47,7 +47,7 @@ TEST_F(FaceDetectorTest, EveryFaceBecomesA224PictureInTheDetectorsOrder)
     EXPECT_EQ(faces[1].box.rect, cv::Rect2d(4, 4, 10, 30));
 }
 
-TEST_F(FaceDetectorTest, BoxesRunningOffTheFrameArePadded)
+TEST_F(FaceDetectorTest, boxesRunningOffTheFrameArePadded)
 {
     rectangles->boxes[1] = {cv::Rect(-10, -10, 30, 30), cv::Rect(50, 50, 40, 40), cv::Rect(200, 200, 10, 10)};
     const auto pictures = detector.detect(ft::fakeFrame(1, {{cv::Rect(0, 0, 20, 20), 5}}));

@@ -18,7 +18,7 @@ TEST(FaceParameters, DecodesByNameAndIgnoresOtherMembers)
     EXPECT_EQ(value, (FaceParameters{3.5, 2, 1}));
 }
 
-TEST(FaceParameters, DecodingFailsWhenAnAngleIsMissingOrNotANumber)
+TEST(FaceParameters, decodingFailsWhenAnAngleIsMissingOrNotANumber)
 {
     for (const char *text : {R"({"yaw":1,"roll":2})", R"({"roll":2,"pitch":3})", R"({})"}) {
         try {

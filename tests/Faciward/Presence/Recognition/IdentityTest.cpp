@@ -17,7 +17,7 @@ using faciward::prefs::Prefs;
 namespace Keys = faciward::settings::Keys;
 using Outcome = RecognizerManager::FrameCheck::Outcome;
 
-TEST(Identity, EnrolThreeCheckTheRestAtTheDefaultPrecision)
+TEST(Identity, enrolThreeCheckTheRestAtTheDefaultPrecision)
 {
     ft::ScopedSettingsFile settings;
     const auto people = faciward::devdata::identitySet(ft::developmentData());

@@ -42,7 +42,7 @@ protected:
     std::vector<PoseFaceDetector::FaceData> published;
     std::unique_ptr<PoseFaceDetector> detector =
         std::make_unique<PoseFaceDetector>(ft::sharedFaceModels(), queue.executor());
-    faciward::reactive::AnyCancellable subscription = detector->faceParametersSubject().sink(
+    faciward::platform::AnyCancellable subscription = detector->faceParametersSubject().sink(
         [this](const PoseFaceDetector::FaceData &data) { published.push_back(data); });
 
     static Image face(const char *picture) { return ft::webcamFrame(ft::developmentPicture(picture)); }
@@ -50,7 +50,7 @@ protected:
 
 } // namespace
 
-TEST_F(PoseFaceDetectorTest, PublishesThePoseInDegreesWithItsFrame)
+TEST_F(PoseFaceDetectorTest, publishesThePoseInDegreesWithItsFrame)
 {
     const Image frame = face("johns/John_Savage/000274_01099061.jpg");
     detector->detect(frame);
@@ -64,7 +64,7 @@ TEST_F(PoseFaceDetectorTest, PublishesThePoseInDegreesWithItsFrame)
     EXPECT_LT(std::abs(published[0].parameters.roll), 90);
 }
 
-TEST_F(PoseFaceDetectorTest, FramesGivenWhileMeasuringAreDropped)
+TEST_F(PoseFaceDetectorTest, framesGivenWhileMeasuringAreDropped)
 {
     const Image first = face("johns/John_Simm/000297_00470170.jpg");
     const Image second = face("johns/John_Savage/000274_01099061.jpg");
@@ -82,7 +82,7 @@ TEST_F(PoseFaceDetectorTest, FramesGivenWhileMeasuringAreDropped)
     EXPECT_EQ(published[1].image.data, second.data);
 }
 
-TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetector)
+TEST_F(PoseFaceDetectorTest, aFrameWithoutAFacePublishesNothingAndFreesTheDetector)
 {
     detector->detect(Image(480, 640, CV_8UC3, cv::Scalar::all(128)));
     queue.runAll();
@@ -96,7 +96,7 @@ TEST_F(PoseFaceDetectorTest, AFrameWithoutAFacePublishesNothingAndFreesTheDetect
 
 TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
 {
-    ft::ExpectStderr expected("^Failed to perform FaceRectangleRequest: model failed: scripted$");
+    ft::ExpectStderr expected("^faciward: Failed to perform FaceRectangleRequest: model failed: scripted$");
     auto rectangles = std::make_shared<ft::FakeFaceRectangles>();
     rectangles->failures[1] = platform::VisionError::inferenceFailed;
     ManualExecutor own;
@@ -117,7 +117,7 @@ TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
     EXPECT_FALSE(failing.isProcessing());
 }
 
-TEST_F(PoseFaceDetectorTest, WorkQueuedForADetectorThatIsGoneDoesNothing)
+TEST_F(PoseFaceDetectorTest, workQueuedForADetectorThatIsGoneDoesNothing)
 {
     detector->detect(face("johns/John_Simm/000297_00470170.jpg"));
     detector.reset();

@@ -139,7 +139,7 @@ TEST_F(RecognizerManagerTest, WithoutModelAWholeCallFailsWithATypedError)
     }
 }
 
-TEST_F(RecognizerManagerTest, AnswersComeInFrameOrder)
+TEST_F(RecognizerManagerTest, answersComeInFrameOrder)
 {
     const std::vector<Image> frames{frameWith(1, 1), frameWith(2, 2), frameWith(3, 0), frameWith(4, 1),
                                     frameWith(5, 2)};
@@ -154,7 +154,7 @@ TEST_F(RecognizerManagerTest, AnswersComeInFrameOrder)
     EXPECT_EQ(manager.recognize({frameWith(1, 1)}), answers({false}));
 }
 
-TEST_F(RecognizerManagerTest, OrderHoldsWhenALaterFrameFinishesFirst)
+TEST_F(RecognizerManagerTest, orderHoldsWhenALaterFrameFinishesFirst)
 {
     // Frame 1's detection waits until frame 2 has reached its owner test.
     Meeting frameTwoDone(2);
@@ -234,7 +234,7 @@ TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
     EXPECT_EQ(thresholdReads.load(), 6) << "no early exit";
 }
 
-TEST_F(RecognizerManagerTest, FailuresOfOneFrameAreWrittenAndLeaveTheOthers)
+TEST_F(RecognizerManagerTest, failuresOfOneFrameAreWrittenAndLeaveTheOthers)
 {
     rectangles->failures[2] = VisionError::inferenceFailed;
     rectangles->failures[3] = VisionError::unsupportedImage;
@@ -275,7 +275,7 @@ TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotM
     EXPECT_EQ(enrolled, (Embeddings{stranger, owner, {0.5, 0.5}}));
 }
 
-TEST_F(RecognizerManagerTest, OverlappingCallsFromTwoThreadsEachGetTheirOwnAnswers)
+TEST_F(RecognizerManagerTest, overlappingCallsFromTwoThreadsEachGetTheirOwnAnswers)
 {
     const std::vector<Image> inputs[2] = {{frameWith(1, 1), frameWith(2, 2), frameWith(3, 1)},
                                           {frameWith(4, 2), frameWith(5, 2), frameWith(6, 1)}};

@@ -24,7 +24,7 @@ TEST(Similarity, CosineEdgeCases)
     EXPECT_EQ(s.score({1, 0}, {7, std::sqrt(51.0)}), 0.7);
 }
 
-TEST(Similarity, TheActiveModeIsTheLastOneAndNoneRefusesEverything)
+TEST(Similarity, theActiveModeIsTheLastOneAndNoneRefusesEverything)
 {
     Similarity s;
     s.currentSimMode = {};

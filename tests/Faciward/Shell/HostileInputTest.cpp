@@ -1,0 +1,177 @@
+// Hostile input to the runner as a program: pictures that are damaged, too
+// large, not files or named to forge output, and a camera that is a FIFO.
+#include "Faciward/Settings/Keys.h"
+#include "SettingsStore/Prefs.h"
+#include "tests/Faciward/Shell/FaciwardProcess.h"
+#include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/CaptureSamples.h"
+#include "tests/support/Guards.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+namespace ft = faciward::testing;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+void writeFile(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string firstHalfOf(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return bytes.substr(0, bytes.size() / 2);
+}
+
+// What a folder holds: each entry's name, type, mode and content.
+std::vector<std::string> snapshot(const fs::path &folder)
+{
+    std::vector<std::string> out;
+    for (const auto &entry : fs::directory_iterator(folder)) {
+        struct stat info{};
+        ::lstat(entry.path().c_str(), &info);
+        std::string content;
+        if (S_ISREG(info.st_mode) && (info.st_mode & S_IRUSR)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        out.push_back(entry.path().filename().string() + " " + std::to_string(info.st_mode) + " " + content);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+TEST(HostileInput, hostileSettingsPathsGiveTheirLineTouchNothingAndFailClosed)
+{
+    ft::TempHome home;
+    const fs::path owner = ft::developmentData() / "johns/John_Simm/000288_00470387.jpg";
+    const auto enrolled = ft::runFaciward({"enrol", owner}, std::chrono::seconds(60));
+    ASSERT_EQ(enrolled.code, 0) << enrolled.err;
+    const fs::path folder = home.settingsFile().parent_path();
+    const fs::path good = folder.parent_path() / "good.json";
+    fs::copy_file(home.settingsFile(), good);
+    const bool root = ::geteuid() == 0;
+    const auto path = home.settingsFile().string();
+    const struct
+    {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+        std::string line;          // the one line on standard error, a pattern
+        mode_t modeAfter = 0;      // the file's mode afterwards, when it is to be tightened
+    } cases[] = {
+        {"FIFO", [](const fs::path &p) { ::mkfifo(p.c_str(), 0600); },
+         "is left untouched \\(it is not a regular file\\)"},
+        {"directory", [](const fs::path &p) { fs::create_directory(p); },
+         "is left untouched \\(it is not a regular file\\)"},
+        {"dangling link", [](const fs::path &p) { fs::create_symlink(p.parent_path() / "gone.json", p); },
+         "is left untouched \\(it is a symbolic link to a file that does not exist\\)"},
+        // Root reads any file: a link to itself is what root cannot read.
+        {"unreadable",
+         [&](const fs::path &p) {
+             if (root)
+                 fs::create_symlink(p, p);
+             else
+                 fs::copy_file(good, p), fs::permissions(p, fs::perms::none);
+         },
+         root ? "is left untouched \\(Too many levels of symbolic links\\)" : "is left untouched \\(Permission denied\\)"},
+        {"newer format", [](const fs::path &p) { writeFile(p, "{\"formatVersion\":2,\"values\":{\"embeddings\":7}}"); },
+         "is left untouched \\(it has the format version 2, newer than this program knows\\)"},
+        {"others may write",
+         [&](const fs::path &p) { fs::copy_file(good, p), fs::permissions(p, fs::perms(0666)); },
+         "is not safe, so \"embeddings\" is not taken from it: other users could write it \\(mode 0666\\); its mode "
+         "is now 0600: enrol again to trust it", 0600},
+        {"others may write the folder",
+         [&](const fs::path &p) { fs::copy_file(good, p), fs::permissions(p.parent_path(), fs::perms(0777)); },
+         "is not safe, so \"embeddings\" is not taken from it: other users can write its folder .* \\(mode 0777\\); "
+         "run chmod 700 on the folder, then enrol again"},
+    };
+    for (const auto &c : cases) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        c.make(home.settingsFile());
+        const auto before = snapshot(folder);
+        const auto run = ft::runFaciward({"check", owner}, std::chrono::seconds(30));
+        EXPECT_EQ(run.code, 0) << c.name << ": " << run.err;
+        // Fails closed: without trusted embeddings the owner is a stranger.
+        EXPECT_EQ(run.out, owner.string() + ": stranger\nverdict: owner absent\n") << c.name;
+        EXPECT_TRUE(std::regex_match(run.err, std::regex("faciward: the settings file " + path + " " + c.line + "[^\n]*\n")))
+            << c.name << ": " << run.err;
+        if (c.modeAfter)
+            EXPECT_EQ(fs::status(home.settingsFile()).permissions(), fs::perms(c.modeAfter)) << c.name;
+        else
+            EXPECT_EQ(snapshot(folder), before) << c.name << ": touched";
+        fs::permissions(folder, fs::perms(0700));
+    }
+}
+
+TEST(HostileInput, checkGivesOneLinePerHostilePictureInBoundedMemory)
+{
+    ft::TempHome home;
+    ft::TempDir dir;
+    const fs::path face = ft::developmentData() / "johns/John_Salley/000179_02159509.jpg";
+    const fs::path truncated = dir / "truncated.jpg", bomb = dir / "bomb.png", fifo = dir / "fifo.jpg";
+    const fs::path forged = dir / "x.jpg: owner\nverdict: owner present\ny.jpg";
+    writeFile(truncated, firstHalfOf(face));
+    // 144 megapixels, about 430 MB once decoded.
+    writeFile(bomb, ft::pixelBombPng(12000, 12000));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::copy_file(face, forged);
+
+    const auto run = ft::runFaciward({"check", truncated, bomb, fifo, forged}, std::chrono::seconds(60));
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ft::lines(run.out),
+              (Lines{truncated.string() + ": error damaged picture: Premature end of JPEG file",
+                     bomb.string() + ": error too large: 12000x12000 pixels, above the limit of 50 megapixels",
+                     fifo.string() + ": error not a file",
+                     (dir / "x.jpg: owner\\nverdict: owner present\\ny.jpg").string() + ": stranger",
+                     "verdict: owner absent"}));
+    // The models take about 200 MB; the bomb decoded would add 430 MB.
+    RecordProperty("peak_rss_kb", std::to_string(run.peakRssKb));
+    std::printf("peak RSS of check with the bomb: %ld kB\n", run.peakRssKb);
+    EXPECT_LT(run.peakRssKb, 400 * 1024);
+}
+
+TEST(HostileInput, runnerRefusesAFifoCameraAndExitsWithinTwoSecondsOfSigterm)
+{
+    ft::TempHome home;
+    ft::TempDir dir;
+    const fs::path camera = dir / "camera";
+    ASSERT_EQ(::mkfifo(camera.c_str(), 0600), 0);
+    const auto refused = ft::runFaciward({"run", "--camera", camera, "--assume-idle"}, std::chrono::seconds(10));
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err,
+              "faciward: --camera " + camera.string() + ": neither a camera device, a video file nor a folder of pictures\n");
+
+    // A folder when the runner starts, a FIFO by the time the camera opens:
+    // the capture thread must not hang in it, nor keep the runner from leaving.
+    fs::remove(camera);
+    fs::create_directory(camera);
+    ASSERT_TRUE(faciward::prefs::Prefs::set(faciward::settings::Keys::inactivityTime(), std::int64_t(1)));
+    bool swapped = false;
+    const auto run = ft::runFaciward({"run", "--camera", camera, "--assume-idle"}, std::chrono::seconds(30),
+                                     [&](const std::string &out) {
+                                         if (!swapped && out.find("status: idle") != std::string::npos) {
+                                             fs::remove(camera);
+                                             swapped = ::mkfifo(camera.c_str(), 0600) == 0;
+                                         }
+                                         // The check has begun and the camera failed: the lock path starts.
+                                         return out.find("countdown: ") != std::string::npos;
+                                     });
+    EXPECT_TRUE(swapped) << run.out;
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    std::printf("exit after SIGTERM: %lld ms\n", static_cast<long long>(run.exitAfterStop.count()));
+    EXPECT_LT(run.exitAfterStop, std::chrono::seconds(2)) << run.err;
+}
