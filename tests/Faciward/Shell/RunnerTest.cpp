@@ -148,7 +148,7 @@ TEST_F(RunnerTest, checkWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
                                                         "verdict: owner absent"}));
 }
 
-TEST_F(RunnerTest, EnrolWithoutAnyFaceKeepsTheEnrolment)
+TEST_F(RunnerTest, enrolWithoutAnyFaceKeepsTheEnrolment)
 {
     std::vector<std::string> arguments{"enrol"};
     for (const auto &p : simmEnrolment())

@@ -16,7 +16,7 @@ struct Flow : Coordinator
 
 static_assert(std::is_abstract_v<Coordinator>, "start() must be provided by every flow");
 
-TEST(CoordinatorTest, ChildrenFollowIdentityRules)
+TEST(CoordinatorTest, childrenFollowIdentityRules)
 {
     // Two distinct objects of the same class: a and b.
     const std::shared_ptr<Coordinator> flows[] = {Flow::create(), Flow::create()};
@@ -39,7 +39,7 @@ TEST(CoordinatorTest, ChildrenFollowIdentityRules)
     }
 }
 
-TEST(CoordinatorDeathTest, FinishWithoutOverrideIsFatal)
+TEST(CoordinatorDeathTest, finishWithoutOverrideIsFatal)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(Flow::create()->finish(), "Fatal error: Must be overriden: .*Coordinator.cpp:[0-9]+");

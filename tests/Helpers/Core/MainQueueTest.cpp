@@ -14,7 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(MainQueueTest, PostsRunAfterReturnOnMainThreadInOrder)
+TEST(MainQueueTest, postsRunAfterReturnOnMainThreadInOrder)
 {
     testing::widgetApplication();
     std::vector<int> order;

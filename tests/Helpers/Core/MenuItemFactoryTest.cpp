@@ -13,7 +13,7 @@
 namespace faciward::helpers {
 namespace {
 
-TEST(MenuItemFactoryTest, KeyEquivalentsBecomeShortcuts)
+TEST(MenuItemFactoryTest, keyEquivalentsBecomeShortcuts)
 {
     using M = ModifierFlag;
     const std::tuple<std::optional<QString>, std::optional<ModifierFlags>, QKeySequence> table[] = {
@@ -35,7 +35,7 @@ TEST(MenuItemFactoryTest, KeyEquivalentsBecomeShortcuts)
     EXPECT_EQ(notOneKey.matched(), 1);
 }
 
-TEST(MenuItemFactoryTest, ItemsAreLiteralAndTheirClosuresLiveExactlyAsLongAsThey)
+TEST(MenuItemFactoryTest, itemsAreLiteralAndTheirClosuresLiveExactlyAsLongAsThey)
 {
     testing::widgetApplication();
     const MenuItemFactory factory;

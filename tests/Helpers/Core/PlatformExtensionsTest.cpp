@@ -16,7 +16,7 @@
 namespace faciward::helpers {
 namespace {
 
-TEST(HexColorTest, Table)
+TEST(HexColorTest, table)
 {
     const std::pair<const char16_t *, QRgb> table[] = {
         {u"#C3FF00", qRgba(195, 255, 0, 255)}, {u"#E0FF7B", qRgba(224, 255, 123, 255)},
@@ -39,7 +39,7 @@ struct Recorder : QWidget
     void mouseMoveEvent(QMouseEvent *) override { ++moves; }
 };
 
-TEST(PausableWindowTest, PausedWindowDropsClicksAndKeysButNotMoves)
+TEST(PausableWindowTest, pausedWindowDropsClicksAndKeysButNotMoves)
 {
     testing::widgetApplication();
     UserInteractionPausableWindow window;
@@ -63,7 +63,7 @@ TEST(PausableWindowTest, PausedWindowDropsClicksAndKeysButNotMoves)
     }
 }
 
-TEST(ScreenTest, SizesAndNumbersAreSafeWithoutAScreen)
+TEST(ScreenTest, sizesAndNumbersAreSafeWithoutAScreen)
 {
     testing::widgetApplication();
     EXPECT_FALSE(Screen::availableSize(nullptr) || displayNumber(nullptr));
@@ -76,7 +76,7 @@ TEST(ScreenTest, SizesAndNumbersAreSafeWithoutAScreen)
     }
 }
 
-TEST(HostedIconTest, FramesFollowTheRendererAtMostTenTimesASecond)
+TEST(HostedIconTest, framesFollowTheRendererAtMostTenTimesASecond)
 {
     testing::widgetApplication();
     QSystemTrayIcon item;

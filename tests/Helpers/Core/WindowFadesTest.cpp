@@ -28,7 +28,7 @@ double bezierAt(double x1, double y1, double x2, double y2, double x)
     return at(y1, y2, lo);
 }
 
-TEST(TimingCurveTest, CurvesAreTheCubicBeziers)
+TEST(TimingCurveTest, curvesAreTheCubicBeziers)
 {
     using T = TimingFunction;
     const std::pair<T, std::array<double, 4>> curves[] = {
@@ -47,7 +47,7 @@ protected:
     testing::ExpectStderr m_offscreen{"This plugin does not support (setting window opacity|raise)"};
 };
 
-TEST_F(WindowFadesTest, FadeOutHidesAndRestoresTheOpacityFromBefore)
+TEST_F(WindowFadesTest, fadeOutHidesAndRestoresTheOpacityFromBefore)
 {
     // A fade that interrupts another restores what the window had before the first one, not a
     // half-way value; right after a fade-in starts, that is 1, and the fade-in must not come back.
@@ -73,7 +73,7 @@ TEST_F(WindowFadesTest, FadeOutHidesAndRestoresTheOpacityFromBefore)
     }
 }
 
-TEST_F(WindowFadesTest, ShowFadingInCentresAndEndsOpaque)
+TEST_F(WindowFadesTest, showFadingInCentresAndEndsOpaque)
 {
     WindowController controller(new QWidget);
     QWidget &window = *controller.window();
@@ -95,7 +95,7 @@ struct ReluctantWindow : QWidget
     void closeEvent(QCloseEvent *event) override { event->setAccepted(isClosingUnconditionally(*this)); }
 };
 
-TEST_F(WindowFadesTest, DelayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
+TEST_F(WindowFadesTest, delayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
 {
     WindowController controller(new ReluctantWindow);
     QWidget &window = *controller.window();

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // Windows and controllers that go away while their fade or close is pending:
 // nothing may touch them afterwards (the sanitizer builds check that).
-TEST(WindowLifetimeTest, GoneBeforeTheEndMeansNoCompletion)
+TEST(WindowLifetimeTest, goneBeforeTheEndMeansNoCompletion)
 {
     testing::widgetApplication();
     testing::ExpectStderr offscreenOpacity("does not support setting window opacity");

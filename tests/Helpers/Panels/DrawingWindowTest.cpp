@@ -37,7 +37,7 @@ class DrawingWindowTest : public ::testing::TestWithParam<Drag>
 // The drawing window lies at (50, 50) over a window of a known colour at
 // (100, 100): window coordinates are 50 off screen coordinates, so a capture
 // taken from the wrong place shows the plain desktop.
-TEST_P(DrawingWindowTest, HandsOverTheScreenUnderTheSelection)
+TEST_P(DrawingWindowTest, handsOverTheScreenUnderTheSelection)
 {
     widgetApplication();
     const Drag drag = GetParam();

@@ -53,7 +53,7 @@ protected:
     const QUrl second = QUrl::fromLocalFile(QStringLiteral("/tmp/second.png"));
 };
 
-TEST_F(FloatingPanelTest, StacksFromTheLowerLeftSizedToTheCard)
+TEST_F(FloatingPanelTest, stacksFromTheLowerLeftSizedToTheCard)
 {
     manager->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
     ASSERT_EQ(manager->panelCount(), 2u);
@@ -70,7 +70,7 @@ TEST_F(FloatingPanelTest, StacksFromTheLowerLeftSizedToTheCard)
     EXPECT_EQ(single->panelCount(), 1u);
 }
 
-TEST_F(FloatingPanelTest, TheSameAddressAgainReplacesAndHidesTheOldPanel)
+TEST_F(FloatingPanelTest, theSameAddressAgainReplacesAndHidesTheOldPanel)
 {
     manager->delegate = listener;
     manager->showPanel(picture(Qt::red), first, {100, 500});
@@ -81,7 +81,7 @@ TEST_F(FloatingPanelTest, TheSameAddressAgainReplacesAndHidesTheOldPanel)
     EXPECT_EQ(listener->removedAll, 0);
 }
 
-TEST_F(FloatingPanelTest, TellsTheDelegateWheneverNoPanelIsLeft)
+TEST_F(FloatingPanelTest, tellsTheDelegateWheneverNoPanelIsLeft)
 {
     manager->delegate = listener;
     manager->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
@@ -98,7 +98,7 @@ TEST_F(FloatingPanelTest, TellsTheDelegateWheneverNoPanelIsLeft)
     }
 }
 
-TEST_F(FloatingPanelTest, TheCloseButtonRemovesThePanelOnce)
+TEST_F(FloatingPanelTest, theCloseButtonRemovesThePanelOnce)
 {
     manager->delegate = listener;
     manager->showPanel(picture(Qt::red), first, {100, 500});
@@ -113,7 +113,7 @@ TEST_F(FloatingPanelTest, TheCloseButtonRemovesThePanelOnce)
 
 // The close button stays on the card's top left corner and the caption at its
 // bottom, whatever the card's width.
-TEST(FloatingPanelView, KeepsTheCloseButtonAndCaptionOnAWideCard)
+TEST(FloatingPanelView, keepsTheCloseButtonAndCaptionOnAWideCard)
 {
     widgetApplication();
     for (const int width : {200, 300}) {
@@ -126,7 +126,7 @@ TEST(FloatingPanelView, KeepsTheCloseButtonAndCaptionOnAWideCard)
     }
 }
 
-TEST(FloatingPanelView, ADragRemovesThePanelFirstThenHandsOverTheFile)
+TEST(FloatingPanelView, aDragRemovesThePanelFirstThenHandsOverTheFile)
 {
     widgetApplication();
     TempDir dir;

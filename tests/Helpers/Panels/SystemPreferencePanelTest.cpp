@@ -7,7 +7,7 @@ namespace {
 
 using Command = SystemPreferencePanel::Command;
 
-TEST(SystemPreferencePanel, OpensTheKnownDesktopsOwnSettingsPages)
+TEST(SystemPreferencePanel, opensTheKnownDesktopsOwnSettingsPages)
 {
     const struct
     {
@@ -37,7 +37,7 @@ TEST(SystemPreferencePanel, OpensTheKnownDesktopsOwnSettingsPages)
     }
 }
 
-TEST(SystemPreferencePanel, ReportsAProgramThatDidNotStart)
+TEST(SystemPreferencePanel, reportsAProgramThatDidNotStart)
 {
     const SystemPreferencePanel panel(QStringLiteral("GNOME"), [](const Command &) { return false; });
     EXPECT_FALSE(panel.openNotifications());

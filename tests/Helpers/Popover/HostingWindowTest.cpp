@@ -81,7 +81,7 @@ protected:
     int finished = 0;
 };
 
-TEST_F(HostingWindowTest, FloatsCentredAndTheCloseButtonFadesOutOnce)
+TEST_F(HostingWindowTest, floatsCentredAndTheCloseButtonFadesOutOnce)
 {
     auto welcome = std::make_shared<Welcome>(finished);
     QWidget *window = startShown(welcome);
@@ -100,7 +100,7 @@ TEST_F(HostingWindowTest, FloatsCentredAndTheCloseButtonFadesOutOnce)
     window->removeEventFilter(&counter);
 }
 
-TEST_F(HostingWindowTest, TheRunningFadeKeepsTheWindowWhenTheParentLetsGo)
+TEST_F(HostingWindowTest, theRunningFadeKeepsTheWindowWhenTheParentLetsGo)
 {
     auto welcome = std::make_shared<Welcome>(finished);
     QPointer<QWidget> window = startShown(welcome);
@@ -113,7 +113,7 @@ TEST_F(HostingWindowTest, TheRunningFadeKeepsTheWindowWhenTheParentLetsGo)
     EXPECT_TRUE(spinUntil([&] { return !window; }));
 }
 
-TEST_F(HostingWindowTest, ASecondStartLetsTheFirstWindowGo)
+TEST_F(HostingWindowTest, aSecondStartLetsTheFirstWindowGo)
 {
     auto welcome = std::make_shared<Welcome>(finished);
     QPointer<QWidget> first = startShown(welcome);
@@ -124,7 +124,7 @@ TEST_F(HostingWindowTest, ASecondStartLetsTheFirstWindowGo)
 
 // The close button asks the delegate each time, on a later turn: no keeps the
 // window, yes hides it, and so does a delegate that throws.
-TEST_F(HostingWindowTest, TheDelegateDecidesAndAThrowCountsAsYes)
+TEST_F(HostingWindowTest, theDelegateDecidesAndAThrowCountsAsYes)
 {
     struct Delegate : HostingWindowControllerDelegate {
         int answer = 0, asked = 0;
@@ -146,7 +146,7 @@ TEST_F(HostingWindowTest, TheDelegateDecidesAndAThrowCountsAsYes)
 }
 
 // The window's chrome for each way the flows configure it.
-TEST_F(HostingWindowTest, ConfigurationsGiveTheirChrome)
+TEST_F(HostingWindowTest, configurationsGiveTheirChrome)
 {
     using B = WindowButton;
     auto configuration = [](std::vector<WindowButton> hidden, std::optional<WindowStyleMask> mask) {

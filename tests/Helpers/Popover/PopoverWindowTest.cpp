@@ -19,7 +19,7 @@ using PopoverWindowTest = testing::OffscreenTest;
 // Anchors at the corners of the screen: the window hangs below a top anchor
 // and above a bottom one, stays on the screen, and its arrow points at the
 // anchor's centre unless the rounded corner is in the way.
-TEST_F(PopoverWindowTest, HangsFromItsAnchorAndStaysOnScreen)
+TEST_F(PopoverWindowTest, hangsFromItsAnchorAndStaysOnScreen)
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const int inset = PopoverWindow::arrowWidth / 2 + 1;
@@ -48,7 +48,7 @@ TEST_F(PopoverWindowTest, HangsFromItsAnchorAndStaysOnScreen)
     }
 }
 
-TEST(EventMonitor, RegistersOnceHowEverOftenStarted)
+TEST(EventMonitor, registersOnceHowEverOftenStarted)
 {
     auto source = std::make_shared<testing::FakeMouseSource>();
     int presses = 0;
@@ -69,7 +69,7 @@ TEST(EventMonitor, RegistersOnceHowEverOftenStarted)
 }
 
 // The offscreen platform has no tray, as many Linux desktops do not.
-TEST_F(PopoverWindowTest, StatusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
+TEST_F(PopoverWindowTest, statusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QPixmap icon(22, 22);
@@ -78,7 +78,7 @@ TEST_F(PopoverWindowTest, StatusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
     EXPECT_EQ(item.anchorRect().topLeft(), QPoint(area.right(), area.top()));
 }
 
-TEST(PreferX11Platform, OnlyWhenNothingWasChosenAndAnXDisplayIsThere)
+TEST(PreferX11Platform, onlyWhenNothingWasChosenAndAnXDisplayIsThere)
 {
     struct Case { std::optional<std::string> chosen, display, expected; } const cases[] = {
         {std::nullopt, ":5", "xcb"},

@@ -51,7 +51,7 @@ protected:
     int finished = 0;
 };
 
-TEST_F(PopupCoordinatorTest, ShowsOnALaterTurnAtTheContentSize)
+TEST_F(PopupCoordinatorTest, showsOnALaterTurnAtTheContentSize)
 {
     auto popup = startPopup(true, false);
     EXPECT_FALSE(popup->popover().isVisible());
@@ -69,7 +69,7 @@ TEST_F(PopupCoordinatorTest, ShowsOnALaterTurnAtTheContentSize)
 
 // The monitor runs exactly while a tap-to-close popover is shown, whoever
 // hides it; each outside press finishes the flow once more.
-TEST_F(PopupCoordinatorTest, MonitorRunsOnlyWhileATapToClosePopoverIsShown)
+TEST_F(PopupCoordinatorTest, monitorRunsOnlyWhileATapToClosePopoverIsShown)
 {
     struct Case {
         const char *name;
@@ -98,7 +98,7 @@ TEST_F(PopupCoordinatorTest, MonitorRunsOnlyWhileATapToClosePopoverIsShown)
     }
 }
 
-TEST_F(PopupCoordinatorTest, DismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
+TEST_F(PopupCoordinatorTest, dismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
 {
     std::weak_ptr<MessagePopup> probe = startPopup(true, false, 0.05s);
     EXPECT_FALSE(probe.expired()) << "the parent has dropped it, the delayed finish holds it";
@@ -107,7 +107,7 @@ TEST_F(PopupCoordinatorTest, DismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
     EXPECT_TRUE(probe.expired());
 }
 
-TEST_F(PopupCoordinatorTest, WithoutAStatusItemNothingShows)
+TEST_F(PopupCoordinatorTest, withoutAStatusItemNothingShows)
 {
     auto popup = startPopup(false, true);
     testing::settle();

@@ -42,7 +42,7 @@ struct Row {
 
 // Clicks toggle the popover, its state follows a dismissal, and the symbol
 // keeps its size beside a large font.
-TEST_F(PopupInfoButtonTest, ClicksToggleThePopoverAndItsStateFollowsDismissal)
+TEST_F(PopupInfoButtonTest, clicksToggleThePopoverAndItsStateFollowsDismissal)
 {
     struct Case { const char *name; std::vector<bool> onButton; bool open; } const cases[] = {
         {"open, then close with the button", {true, true}, false},

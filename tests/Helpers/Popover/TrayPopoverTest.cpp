@@ -60,7 +60,7 @@ QImage screen()
 
 // Under the Xvfb of scripts/test, with trayer at its top right: the real
 // tray, the real X input path, clicks made by xdotool.
-TEST(TrayPopover, ArrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
+TEST(TrayPopover, arrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
 {
     FACIWARD_REQUIRE_PROGRAM("xdotool");
     ASSERT_TRUE(std::getenv("DISPLAY")) << "scripts/test runs these tests on its Xvfb";

@@ -13,7 +13,7 @@ namespace {
 
 // The version line shows only when both values exist, the name only when it
 // does, and the icon stays 100x100 with a wide picture fitted inside it.
-TEST(AboutView, VersionLineAndIcon)
+TEST(AboutView, versionLineAndIcon)
 {
     testing::widgetApplication();
     const QString v = QStringLiteral("1.2"), b = QStringLiteral("34");

@@ -23,7 +23,7 @@ LozengeView *lozengeOf(QWidget *step)
 
 // The steps overlap by four pixels (a step's bottom includes its mark), only
 // the first calls back, and the page scrolls when it is taller than the view.
-TEST(AuthorizeAppView, StepsOverlapAndOnlyTheFirstCallsBack)
+TEST(AuthorizeAppView, stepsOverlapAndOnlyTheFirstCallsBack)
 {
     testing::widgetApplication();
     int calls = 0;

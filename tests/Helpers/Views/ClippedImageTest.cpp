@@ -70,7 +70,7 @@ private:
 
 // A 200x100 picture in a 100x100 view is drawn 100x50, centred: probe rows
 // just outside and inside its edges. The same holds however the picture arrives.
-TEST(ClippedImage, FitsThePictureCentredWithItsProportions)
+TEST(ClippedImage, fitsThePictureCentredWithItsProportions)
 {
     testing::widgetApplication();
     testing::TempDir dir;
@@ -102,7 +102,7 @@ TEST(ClippedImage, FitsThePictureCentredWithItsProportions)
 
 // Asked for rounded corners, the view cuts them off with antialiasing and
 // leaves the rest of the picture whole.
-TEST(ClippedImage, CutsRoundedCornersWhenAsked)
+TEST(ClippedImage, cutsRoundedCornersWhenAsked)
 {
     testing::widgetApplication();
     const QColor blue(20, 60, 200);
@@ -120,7 +120,7 @@ TEST(ClippedImage, CutsRoundedCornersWhenAsked)
 // loop, with the spinner gone: a missing file, a named pipe (whose reader would
 // block), an address of another scheme or none, and a name or symbol that
 // does not exist.
-TEST(ClippedImage, WhatCannotLoadTurnsRed)
+TEST(ClippedImage, whatCannotLoadTurnsRed)
 {
     testing::widgetApplication();
     testing::TempDir dir;
@@ -149,7 +149,7 @@ TEST(ClippedImage, WhatCannotLoadTurnsRed)
 
 // A server that never answers shows the spinner, not red; the load then times
 // out to red and the spinner stops.
-TEST(ClippedImage, SlowLoadSpinsThenTimesOut)
+TEST(ClippedImage, slowLoadSpinsThenTimesOut)
 {
     testing::widgetApplication();
     PictureServer silent(std::nullopt);

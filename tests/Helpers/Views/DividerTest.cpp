@@ -13,7 +13,7 @@ namespace {
 
 // Offered a large space, the mark stays 8x28 with its stem and dot in the
 // foreground colour.
-TEST(Divider, KeepsItsSizeInALargeLayout)
+TEST(Divider, keepsItsSizeInALargeLayout)
 {
     testing::widgetApplication();
     QWidget host;
@@ -31,7 +31,7 @@ TEST(Divider, KeepsItsSizeInALargeLayout)
 }
 
 // The background follows its parent's size, and new values repaint the same widget.
-TEST(VisualEffectBackground, FollowsItsParentAndUpdatesInPlace)
+TEST(VisualEffectBackground, followsItsParentAndUpdatesInPlace)
 {
     testing::widgetApplication();
     using B = VisualEffectBackground;

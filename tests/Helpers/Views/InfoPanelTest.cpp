@@ -14,7 +14,7 @@ namespace {
 
 // Both intents give the same grey card; the symbol, one line high, sits level
 // with the top of several lines of content.
-TEST(InfoPanel, SameCardForBothIntentsAndSymbolLevelWithFirstLine)
+TEST(InfoPanel, sameCardForBothIntentsAndSymbolLevelWithFirstLine)
 {
     testing::widgetApplication();
     const QColor window = testing::lightPalette().color(QPalette::Window);

@@ -13,7 +13,7 @@ namespace {
 
 // A lozenge is its text plus the padding; a click runs its action once, and
 // one without an action stays a plain label. The mark touches the capsule.
-TEST(LozengeView, SizeClicksAndMark)
+TEST(LozengeView, sizeClicksAndMark)
 {
     testing::widgetApplication();
     int taps = 0;

@@ -18,7 +18,7 @@ const char *const symbolNames[] = {"info.circle", "info.circle.fill", "exclamati
 
 // Every symbol the views use exists and is drawn in the text colour of the
 // scheme; an unknown name, or one reaching for another resource, is invalid.
-TEST(Symbol, EachIsDrawnInTheTextColour)
+TEST(Symbol, eachIsDrawnInTheTextColour)
 {
     testing::widgetApplication();
     QWidget row;

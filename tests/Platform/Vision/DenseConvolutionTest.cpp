@@ -63,7 +63,7 @@ std::vector<cv::Mat> forward(cv::dnn::Net &net, const cv::Mat &input, const std:
 
 } // namespace
 
-TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
+TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
     DepthwiseConvolution::install();
     cv::RNG rng(20261207);
@@ -123,7 +123,7 @@ TEST(DenseConvolution, AgreesWithOpenCvOnEveryShapeItTakes)
     }
 }
 
-TEST(DenseConvolution, BothNetworksGiveOpenCvsOutputs)
+TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
 {
     // The application's layers (this one, the depthwise one, the copies)
     // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
@@ -151,7 +151,7 @@ TEST(DenseConvolution, BothNetworksGiveOpenCvsOutputs)
     }
 }
 
-TEST(CopyLayers, SlicesAndJoinsAsOpenCvDoes)
+TEST(CopyLayers, slicesAndJoinsAsOpenCvDoes)
 {
     // Two cuts of one tensor joined again: along the last axis (the
     // detector's case), and along a middle one, cut with the first axis too.

@@ -123,7 +123,7 @@ TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
     }
 }
 
-TEST_F(DepthwiseConvolutionTest, AnInputWithOtherChannelsIsAnOpenCvError)
+TEST_F(DepthwiseConvolutionTest, anInputWithOtherChannelsIsAnOpenCvError)
 {
     // Weights for 8 channels, a picture of 3: OpenCV's own check answers, as
     // an exception the caller can catch, never a read past the weights.

@@ -54,7 +54,7 @@ TEST(HeadPose, recoversTheAnglesOfAProjectedFace)
     }
 }
 
-TEST(HeadPose, AbsurdBoxesAreRefusedNotAllocated)
+TEST(HeadPose, absurdBoxesAreRefusedNotAllocated)
 {
     const auto models = ft::sharedFaceModels();
     const Image frame(480, 640, CV_8UC3, cv::Scalar::all(100));

@@ -47,7 +47,7 @@ TEST_F(InferenceThreadsTest, everyStripeRunsExactlyOnce)
     }
 }
 
-TEST_F(InferenceThreadsTest, LoopsFromSeveralThreadsAtOnceAllComplete)
+TEST_F(InferenceThreadsTest, loopsFromSeveralThreadsAtOnceAllComplete)
 {
     // Two frames' workers start loops at the same moments; each loop still runs
     // every stripe exactly once, whether it got the helpers or not.

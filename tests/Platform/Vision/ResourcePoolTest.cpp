@@ -10,7 +10,7 @@
 
 using faciward::platform::ResourcePool;
 
-TEST(ResourcePool, AFailingFactoryLeavesThePoolAsItWas)
+TEST(ResourcePool, aFailingFactoryLeavesThePoolAsItWas)
 {
     bool fail = true;
     ResourcePool<int> pool([&fail]() -> std::unique_ptr<int> {

@@ -8,7 +8,7 @@
 
 using faciward::platform::ShapePredictorFile;
 
-TEST(ShapePredictorFile, ReadsWhatDlibReads)
+TEST(ShapePredictorFile, readsWhatDlibReads)
 {
     const auto path = faciward::platform::FaceModels::Paths::standard().landmarks;
     const ShapePredictorFile ours = ShapePredictorFile::read(path);
@@ -41,7 +41,7 @@ TEST(ShapePredictorFile, ReadsWhatDlibReads)
     }
 }
 
-TEST(ShapePredictorFile, DamagedFilesAreSerializationErrors)
+TEST(ShapePredictorFile, damagedFilesAreSerializationErrors)
 {
     faciward::testing::TempDir dir;
     // Version 1 and a one-number mean shape, then: cut short inside the

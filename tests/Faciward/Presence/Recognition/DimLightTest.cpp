@@ -20,7 +20,7 @@ using faciward::presence::FaceDetector;
 using faciward::presence::RecognizerManager;
 using Outcome = RecognizerManager::FrameCheck::Outcome;
 
-TEST(DimLight, TheOwnerIsRecognisedInDimFramesAndAStrangerIsNot)
+TEST(DimLight, theOwnerIsRecognisedInDimFramesAndAStrangerIsNot)
 {
     ft::ScopedSettingsFile settings;
     const auto people = devdata::identitySet(ft::developmentData());
@@ -52,7 +52,7 @@ TEST(DimLight, TheOwnerIsRecognisedInDimFramesAndAStrangerIsNot)
     }
 }
 
-TEST(DimLight, DarkAndNoisyEmptyFramesShowNoFace)
+TEST(DimLight, darkAndNoisyEmptyFramesShowNoFace)
 {
     // Brightening must not make faces of noise: empty frames from black to
     // just below normal light, plain, shaded and furnished.

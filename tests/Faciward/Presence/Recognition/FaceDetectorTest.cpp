@@ -58,7 +58,7 @@ TEST_F(FaceDetectorTest, boxesRunningOffTheFrameArePadded)
     EXPECT_EQ(cv::countNonZero(pictures[2].reshape(1)), 0) << "a box beyond the frame gives a black picture";
 }
 
-TEST_F(FaceDetectorTest, FailuresAreTheTypedErrors)
+TEST_F(FaceDetectorTest, failuresAreTheTypedErrors)
 {
     int detections = 0;
     rectangles->onDetect = [&detections](int) { ++detections; };

@@ -12,7 +12,7 @@ using faciward::platform::JsonError;
 using faciward::platform::JsonException;
 using faciward::presence::FaceParameters;
 
-TEST(FaceParameters, DecodesByNameAndIgnoresOtherMembers)
+TEST(FaceParameters, decodesByNameAndIgnoresOtherMembers)
 {
     const auto value = JsonCoding<FaceParameters>::decode(Json::decode(R"({"pitch":1,"note":"x","roll":2,"yaw":3.5})"));
     EXPECT_EQ(value, (FaceParameters{3.5, 2, 1}));

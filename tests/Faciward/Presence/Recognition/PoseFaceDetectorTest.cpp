@@ -94,7 +94,7 @@ TEST_F(PoseFaceDetectorTest, aFrameWithoutAFacePublishesNothingAndFreesTheDetect
     EXPECT_FALSE(detector->isProcessing());
 }
 
-TEST_F(PoseFaceDetectorTest, AFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
+TEST_F(PoseFaceDetectorTest, aFailedDetectionIsLoggedAndTheNextFrameIsMeasured)
 {
     ft::ExpectStderr expected("^faciward: Failed to perform FaceRectangleRequest: model failed: scripted$");
     auto rectangles = std::make_shared<ft::FakeFaceRectangles>();

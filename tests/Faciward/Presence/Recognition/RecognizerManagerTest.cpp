@@ -119,7 +119,7 @@ std::vector<bool> answers(std::initializer_list<bool> values)
 
 } // namespace
 
-TEST_F(RecognizerManagerTest, WithoutModelAWholeCallFailsWithATypedError)
+TEST_F(RecognizerManagerTest, withoutModelAWholeCallFailsWithATypedError)
 {
     RecognizerManager withoutModel{[] { return Embeddings{owner}; }, [] { return 0.6; }};
     EXPECT_FALSE(withoutModel.hasModel());
@@ -171,7 +171,7 @@ TEST_F(RecognizerManagerTest, orderHoldsWhenALaterFrameFinishesFirst)
     EXPECT_TRUE(met.load());
 }
 
-TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
+TEST_F(RecognizerManagerTest, atMostTwoFacesOfAFrameAtATimeAndFourInAll)
 {
     // Two frames of three faces each: two faces of each frame meet, so four
     // embeddings are in flight at once, and never more.
@@ -198,7 +198,7 @@ TEST_F(RecognizerManagerTest, AtMostTwoFacesOfAFrameAtATimeAndFourInAll)
     EXPECT_EQ(all.peak(), 4);
 }
 
-TEST_F(RecognizerManagerTest, MatchingIsStrictlyAboveTheThreshold)
+TEST_F(RecognizerManagerTest, matchingIsStrictlyAboveTheThreshold)
 {
     // cos([1, 0], [7, √51]) is exactly the double 0.7.
     const std::vector<double> seventy{7, std::sqrt(51.0)};
@@ -249,7 +249,7 @@ TEST_F(RecognizerManagerTest, failuresOfOneFrameAreWrittenAndLeaveTheOthers)
               "couldNotGetCIImage\n");
 }
 
-TEST_F(RecognizerManagerTest, EnrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotMatch)
+TEST_F(RecognizerManagerTest, enrolmentKeepsFrameAndFaceOrderAndDropsWhatCannotMatch)
 {
     network->embeddings[3] = {0.5, 0.5};
     network->embeddings[4] = {};

@@ -30,7 +30,7 @@ Recognizer::Error errorOf(const Recognizer &recognizer, const Image &picture)
 
 } // namespace
 
-TEST(Recognizer, ModelFailuresBecomeTheTypedErrors)
+TEST(Recognizer, modelFailuresBecomeTheTypedErrors)
 {
     auto network = std::make_shared<ft::FakeEmbeddingModel>();
     network->failures[1] = VisionError::inferenceFailed;

@@ -8,7 +8,7 @@ using faciward::presence::Similarity;
 using faciward::presence::SimilarityMode;
 using V = std::vector<double>;
 
-TEST(Similarity, CosineEdgeCases)
+TEST(Similarity, cosineEdgeCases)
 {
     const Similarity s;
     EXPECT_EQ(s.score({3, 4}, {3, 4}), 1.0) << "exactly";
@@ -35,7 +35,7 @@ TEST(Similarity, theActiveModeIsTheLastOneAndNoneRefusesEverything)
     EXPECT_EQ(s.score({1, 2}, {1, 2, 3}), -1.0) << "no mismatch mode counts as bail";
 }
 
-TEST(Similarity, RulesChangedByACallerAreRefusedRatherThanReadPastTheEnd)
+TEST(Similarity, rulesChangedByACallerAreRefusedRatherThanReadPastTheEnd)
 {
     Similarity s;
     s.encforceEqualVectorSizes.clear();
