@@ -10,15 +10,15 @@ namespace faciward::prefs {
 
 std::optional<QColor> SecureCoding<QColor>::decode(QDataStream &in)
 {
-    qint8 spec = 0;
+    qint8 model = 0;
     std::array<quint16, 5> fields{}; // alpha, then the components; the hue first for HSV and HSL
-    in >> spec;
+    in >> model;
     for (quint16 &field : fields)
         in >> field;
     const quint16 hue = fields[1];
     // A hue counts hundredths of a degree; the largest value stands for "no hue".
     const bool hueValid = hue < 36000 || hue == std::numeric_limits<quint16>::max();
-    switch (spec) {
+    switch (model) {
     case QColor::Hsv:
     case QColor::Hsl:
         if (!hueValid)
@@ -34,7 +34,7 @@ std::optional<QColor> SecureCoding<QColor>::decode(QDataStream &in)
     {
         QDataStream out(&checked, QIODevice::WriteOnly);
         out.setVersion(in.version());
-        out << spec;
+        out << model;
         for (quint16 field : fields)
             out << field;
     }

@@ -7,16 +7,16 @@
 namespace faciward::prefs {
 
 /// @brief Colours are archived in Qt's documented stream form of QColor: the
-/// spec (qint8: RGB, HSV, CMYK, HSL, extended RGB), then alpha, three components
-/// and a fourth or padding (quint16 each), so a colour reads back equal, spec,
-/// components and alpha, to the one written.
+/// colour model (qint8: RGB, HSV, CMYK, HSL, extended RGB), then alpha, three
+/// components and a fourth or padding (quint16 each), so a colour reads back
+/// equal, model, components and alpha, to the one written.
 template<>
 struct SecureCoding<QColor>
 {
     static QString className() { return QStringLiteral("QColor"); }
     static void encode(QDataStream &out, const QColor &colour) { out << colour; }
-    /// @brief Checks the spec and the hue before Qt sees them: Qt takes any spec
-    /// number into its enumeration, and any hue.
+    /// @brief Checks the colour model and the hue before Qt sees them: Qt takes
+    /// any model number into its enumeration, and any hue.
     static std::optional<QColor> decode(QDataStream &in);
 };
 

@@ -50,7 +50,7 @@ TEST_F(ColorBridgeTest, dataThatIsNoColourArchiveReadsTheDefault)
         {"random bytes", {0x13, 0x37, 0xbe, 0xef, 0x00, 0x42, 0x99}, true},
         {"a damaged colour", platform::PlistData(archive.begin(), archive.end() - 3), true},
         {"a colour with bytes after it", [&] { auto d = archive; d.push_back(0); return d; }(), true},
-        {"a colour of no known spec", [&] { auto d = archive; d[d.size() - 11] = 42; return d; }(), true},
+        {"a colour of no known model", [&] { auto d = archive; d[d.size() - 11] = 42; return d; }(), true},
         {"a colour of no possible hue", [&] { auto d = archive; d[d.size() - 8] = 0x9c; return d; }(), true},
         {"an archive of another class",
          *KeyedArchive::archive(QStringLiteral("QString"), [](QDataStream &out) { out << QStringLiteral("red"); }),
