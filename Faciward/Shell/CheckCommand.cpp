@@ -2,8 +2,9 @@
 // One line per picture, in the order given: "PATH: owner", "PATH: stranger",
 // "PATH: no face" or "PATH: error TEXT"; then "verdict: owner present" when the
 // owner is in any picture, else "verdict: owner absent". Compares with the
-// enrolled embeddings at the stored face precision. Exit code 0 for either
-// verdict, 1 when no picture could be read.
+// enrolled embeddings at the stored face precision. The exit code says the
+// verdict too, as grep's does: 0 present, 1 absent; 3 when no picture could be
+// read or the models could not be loaded.
 
 #include "Faciward/Presence/Recognition/RecognizerManager.h"
 #include "Faciward/Shell/Command.h"
@@ -43,8 +44,9 @@ int run(const std::vector<std::string> &arguments)
     presence::RecognizerManager manager;
     const auto models = loadModelsOrComplain();
     if (!models)
-        return exitFailure;
+        return exitCheckFailed;
     manager.setModel(models);
+    complainIfNobodyCanBeTheOwner();
 
     std::size_t readable = 0;
     bool ownerPresent = false;
@@ -73,14 +75,26 @@ int run(const std::vector<std::string> &arguments)
         std::fflush(stdout);
     }
     std::printf("verdict: owner %s\n", ownerPresent ? "present" : "absent");
-    return readable > 0 ? exitSuccess : exitFailure;
+    if (readable == 0)
+        return exitCheckFailed;
+    return ownerPresent ? exitSuccess : exitOwnerAbsent;
 }
+
+constexpr std::string_view details =
+    "Prints one line per picture, in the order given: \"PATH: owner\", \"PATH: stranger\",\n"
+    "\"PATH: no face\" or \"PATH: error WHY\"; then \"verdict: owner present\" or\n"
+    "\"verdict: owner absent\". A picture shows the owner when one of its faces matches\n"
+    "an enrolled embedding at the stored \"facePrecision\".\n"
+    "\n"
+    "Exit codes: 0 the owner is present, 1 absent, 2 a wrong command line,\n"
+    "3 no picture could be read, the models could not be loaded, or standard output\n"
+    "could not be written.\n";
 
 } // namespace
 
 Command checkCommand()
 {
-    return {"check", "IMAGE…", run};
+    return {"check", "IMAGE…", "whether the owner is in each picture, and the verdict", details, run, exitCheckFailed};
 }
 
 } // namespace faciward::shell

@@ -25,7 +25,8 @@
 // Problems the engine gets over (no camera, no models, a picture that cannot be
 // stored, a frame that cannot be checked, unknown idle time) are one line each
 // on standard error, and the engine goes on. Exit code 0 after --once or a
-// signal, 1 when the runner cannot start, 2 for a wrong command line.
+// signal, 1 when the runner cannot start or an event line cannot be written,
+// 2 for a wrong command line.
 
 #include "Faciward/Shell/AssumedIdleTimeSource.h"
 #include "Faciward/Shell/Command.h"
@@ -40,9 +41,12 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace faciward::shell {
@@ -63,7 +67,9 @@ std::optional<Options> parse(const std::vector<std::string> &arguments)
     Options options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string &argument = arguments[i];
-        if (argument == "--camera" && !options.camera && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+        // An option never serves as another's value: "--camera --once" lacks its path.
+        if (argument == "--camera" && !options.camera && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+            arguments[i + 1].front() != '-') {
             options.camera = arguments[++i];
         } else if (argument == "--assume-idle" && !options.assumeIdle) {
             options.assumeIdle = true;
@@ -79,12 +85,26 @@ std::optional<Options> parse(const std::vector<std::string> &arguments)
     return options;
 }
 
+// Set once an event line could not be written.
+bool outputLost = false;
+
 // One event line on standard output, at once: readers follow the events as they come.
+// A line that cannot be written ends the runner with exit code 1: whatever
+// locks the session would never hear the lock signal, and a supervisor that
+// sees the guard end can start it again.
 void emit(const std::string &line)
 {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (outputLost)
+        return;
+    errno = 0;
+    if (std::fputs(line.c_str(), stdout) >= 0 && std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0)
+        return;
+    const int error = errno;
+    outputLost = true;
+    complain(std::string("cannot write the events to standard output") +
+             (error ? std::string(" (") + std::strerror(error) + ")" : "") + "; stopping");
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(exitFailure); }, Qt::QueuedConnection);
 }
 
 // How long the teardown after a signal may take. A thread stuck in a device
@@ -130,6 +150,12 @@ int run(const std::vector<std::string> &arguments)
         return exitUsage;
     if (options->camera) {
         try {
+            // A path that is not there (a typo, say) would leave a guard that
+            // never checks anything. A device that is there but busy is not
+            // refused: each check reports it.
+            struct stat status{};
+            if (::stat(options->camera->c_str(), &status) != 0)
+                throw platform::CaptureException::fromErrno(errno, *options->camera);
             platform::CaptureDevice::checkKind(*options->camera);
         } catch (const platform::CaptureException &e) {
             complain(std::string("--camera ") + e.what());
@@ -197,18 +223,34 @@ int run(const std::vector<std::string> &arguments)
         })
         .store(subscriptions);
 
+    complainIfNobodyCanBeTheOwner();
     engine.loadModels();
     manager.start(false);
     explainDisabledStart(manager);
-    application.exec();
-    return exitSuccess;
+    return application.exec() == 0 ? exitSuccess : exitFailure;
 }
+
+constexpr std::string_view details =
+    "Runs the check cycle until SIGINT or SIGTERM: when the input devices have been idle\n"
+    "for \"inactivityTime\", the camera takes five frames and the faces are compared with\n"
+    "the enrolled ones; when the owner is absent, a count-down of \"locksComputerAfterRate\"\n"
+    "seconds ends in \"lock signal\". Standard output carries one line per event:\n"
+    "\"status: STATUS\", \"countdown: N\", \"picture: PATH\" and \"lock signal\".\n"
+    "\n"
+    "  --camera PATH   a V4L2 device, a video file or a folder of pictures (default: the\n"
+    "                  first V4L2 camera)\n"
+    "  --assume-idle   take the input devices as untouched since the start\n"
+    "  --once          exit after the first verdict has played out\n"
+    "\n"
+    "Exit codes: 0 after --once or a signal, 1 the runner cannot start or an event line\n"
+    "cannot be written, 2 a wrong command line.\n";
 
 } // namespace
 
 Command runCommand()
 {
-    return {"run", "[--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]", run};
+    return {"run", "[--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]",
+            "runs the check cycle and prints each event, until SIGINT or SIGTERM", details, run};
 }
 
 } // namespace faciward::shell

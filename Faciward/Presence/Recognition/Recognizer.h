@@ -33,6 +33,9 @@ public:
     /// @throws platform::VisionException modelMissing or modelUnreadable, unchanged.
     static Model loadModel();
 
+    /// @brief How many numbers an embedding of the face model has.
+    static constexpr std::size_t embeddingSize = 512;
+
     explicit Recognizer(Model model);
 
     /// @brief The embedding of @p image, a face picture as FaceDetector makes it:

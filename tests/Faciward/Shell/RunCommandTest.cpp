@@ -166,13 +166,41 @@ TEST_F(RunCommandTest, anUnwritableDocumentsFolderCostsThePictureNotTheLock)
     EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
 }
 
-TEST_F(RunCommandTest, aMissingCameraFailsTheCheckAfterTenSeconds)
+TEST_F(RunCommandTest, aCameraPathThatIsNotThereIsRefusedAtTheStart)
 {
+    // A typo would otherwise leave a guard that never checks anything.
     const auto run = runOnce(folders / "no-such-folder");
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(problems(run.err), Lines{"faciward: camera: Camera unavailable (" + (folders / "no-such-folder").string() +
-                                       ": No such file or directory)"});
-    EXPECT_EQ(ft::lines(run.out), concat({"status: disabled", "status: idle"}, lockPathOfTwoSeconds));
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "faciward: --camera " + (folders / "no-such-folder").string() + ": No such file or directory\n");
+}
+
+TEST_F(RunCommandTest, eventsThatCannotBeWrittenEndTheRunWithOne)
+{
+    // Whatever locks the session would never hear the lock signal: the runner
+    // must not go on as if it could.
+    for (const auto &[streams, cause] : std::vector<std::pair<ft::Streams, std::string>>{
+             {ft::Streams::outputToFullDevice, "No space left on device"},
+             {ft::Streams::outputToClosedPipe, "Broken pipe"}}) {
+        const auto run = ft::runFaciward({"run", "--camera", owner.string(), "--assume-idle", "--once"},
+                                         std::chrono::seconds(60), {}, streams);
+        EXPECT_EQ(run.code, 1) << cause;
+        EXPECT_EQ(problems(run.err),
+                  Lines{"faciward: cannot write the events to standard output (" + cause + "); stopping"});
+    }
+}
+
+TEST_F(RunCommandTest, closedStandardDescriptorsDoNotEndTheRun)
+{
+    // Started with descriptors 0 to 2 closed, the runner must not take its own
+    // files for them (its signal pipe would turn every event line into SIGTERM).
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = ft::runFaciward(
+        {"run", "--camera", owner.string(), "--assume-idle"}, std::chrono::seconds(60),
+        [&](const std::string &) { return std::chrono::steady_clock::now() - start > std::chrono::seconds(8); },
+        ft::Streams::allClosed);
+    EXPECT_TRUE(run.runningWhenStopped) << "it ended by itself, with " << run.code;
+    EXPECT_EQ(run.code, 0);
 }
 
 TEST_F(RunCommandTest, aCorruptSettingsFileIsCopiedAsideAndTheDefaultsRun)

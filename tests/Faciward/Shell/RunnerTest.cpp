@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 namespace ft = faciward::testing;
 using faciward::platform::Json;
@@ -82,6 +83,8 @@ TEST_F(RunnerTest, usageErrorsExitWithTwo)
                                                                        {"run", "--once", "--once"},
                                                                        {"run", "--camera", "a", "--camera", "b"},
                                                                        {"run", "--assume-idle", "extra"},
+                                                                       {"run", "--camera", "--assume-idle"},
+                                                                       {"help", "frobnicate"},
                                                                        {"run", "--verbose"}}) {
         const Outcome run = runFaciward(arguments);
         EXPECT_EQ(run.code, 2) << ::testing::PrintToString(arguments);
@@ -96,6 +99,69 @@ TEST_F(RunnerTest, usageErrorsExitWithTwo)
     EXPECT_EQ(lines(runFaciward({"run", "--verbose"}).err),
               (std::vector<std::string>{"faciward: unknown argument \"--verbose\"",
                                         "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"}));
+}
+
+TEST_F(RunnerTest, helpAndVersionGoToStandardOutputWithZero)
+{
+    const std::map<std::string, std::string> usage{
+        {"faces", "usage: faciward faces IMAGE"},
+        {"enrol", "usage: faciward enrol IMAGE…"},
+        {"check", "usage: faciward check IMAGE…"},
+        {"run", "usage: faciward run [--camera DEVICE|VIDEO|FOLDER] [--assume-idle] [--once]"},
+    };
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--help"}, usage.at("faces")},
+        {{"-h"}, usage.at("faces")},
+        {{"help"}, usage.at("faces")},
+        {{"--version"}, "faciward " FACIWARD_VERSION},
+        // Help wins wherever it stands before "--", even after a picture's name.
+        {{"check", "some.jpg", "--help"}, usage.at("check")},
+        {{"run", "--once", "-h"}, usage.at("run")},
+    };
+    for (const auto &[command, line] : usage)
+        for (const auto &asked : std::vector<std::vector<std::string>>{{command, "--help"}, {command, "-h"}, {"help", command}})
+            cases.emplace_back(asked, line);
+    for (const auto &[arguments, firstLine] : cases) {
+        const Outcome run = runFaciward(arguments);
+        EXPECT_EQ(run.code, 0) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(run.err, "") << ::testing::PrintToString(arguments);
+        ASSERT_FALSE(run.out.empty()) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(lines(run.out).front(), firstLine) << ::testing::PrintToString(arguments);
+    }
+    // After "--", "-h" is a picture's name.
+    const Outcome picture = runFaciward({"check", "--", "-h"});
+    EXPECT_EQ(picture.code, 3);
+    EXPECT_EQ(lines(picture.out), (std::vector<std::string>{"-h: error no such file", "verdict: owner absent"}));
+}
+
+TEST_F(RunnerTest, aFailedWriteOfTheOutputIsAFailure)
+{
+    std::vector<std::string> arguments{"enrol"};
+    for (const auto &p : simmEnrolment())
+        arguments.push_back(p);
+    ASSERT_EQ(runFaciward(arguments).code, 0);
+    const std::string owner = picture(simm + simmPictures[5]);
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        int code;
+    };
+    for (const ft::Streams streams : {ft::Streams::outputToFullDevice, ft::Streams::outputToClosedPipe}) {
+        for (const auto &[arguments, code] : std::vector<Case>{{{"check", owner}, 3},
+                                                                {{"faces", owner}, 1},
+                                                                {{"--help"}, 1},
+                                                                {{"enrol", owner}, 1}}) {
+            const Outcome run = runFaciward(arguments, std::chrono::minutes(2), {}, streams);
+            const std::string what = ::testing::PrintToString(arguments) + (streams == ft::Streams::outputToFullDevice
+                                                                                  ? " to /dev/full"
+                                                                                  : " to a closed pipe");
+            EXPECT_EQ(run.code, code) << what;
+            const auto errors = lines(run.err);
+            ASSERT_EQ(errors.size(), 1u) << what << ": " << run.err;
+            // The cause follows when the failing write was the last one.
+            EXPECT_EQ(errors[0].rfind("faciward: cannot write to standard output", 0), 0u) << what << ": " << errors[0];
+        }
+    }
 }
 
 TEST_F(RunnerTest, enrolThenCheckTellsOwnerStrangerNoFaceAndErrors)
@@ -136,13 +202,23 @@ TEST_F(RunnerTest, checkWithoutTheOwnerIsAbsentAndWithoutReadablePicturesFails)
 {
     const std::string stranger = picture("johns/John_Salley/000179_02159509.jpg");
     Outcome run = runFaciward({"check", stranger});
-    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.code, 1) << "absent";
     EXPECT_EQ(lines(run.out), (std::vector<std::string>{stranger + ": stranger", "verdict: owner absent"}))
         << "nothing enrolled: nobody is the owner";
+    EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: no owner is enrolled, so every face is a "
+                                                       "stranger's; enrol with \"faciward enrol IMAGE…\""});
+
+    // Embeddings of another model's length match nothing, and the user is told.
+    ASSERT_TRUE(Prefs::set(Keys::embeddings(), std::vector<std::vector<double>>{{0.5, 0.5, 0.5}}));
+    run = runFaciward({"check", stranger});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(lines(run.err), std::vector<std::string>{"faciward: an enrolled embedding has 3 numbers where the face "
+                                                       "model gives 512, so it matches no face; enrol again with "
+                                                       "\"faciward enrol IMAGE…\""});
 
     const std::string text = write("a.txt", "text");
     run = runFaciward({"check", text, (files / "gone.png").string()});
-    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.code, 3);
     EXPECT_EQ(lines(run.out), (std::vector<std::string>{text + ": error not a picture",
                                                         (files / "gone.png").string() + ": error no such file",
                                                         "verdict: owner absent"}));
@@ -157,16 +233,63 @@ TEST_F(RunnerTest, enrolWithoutAnyFaceKeepsTheEnrolment)
     const auto before = storedEmbeddings();
     ASSERT_EQ(before.size(), 3u);
 
-    Outcome run = runFaciward({"enrol", blankPicture()});
+    const std::string blank = blankPicture();
+    Outcome run = runFaciward({"enrol", blank});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(lines(run.err),
-              std::vector<std::string>{"faciward: no face found in the pictures; the enrolled embeddings are unchanged"});
+    EXPECT_EQ(lines(run.err), (std::vector<std::string>{"faciward: " + blank + ": no face",
+                                                        "faciward: no picture shows one face; the enrolled "
+                                                        "embeddings are unchanged"}));
     EXPECT_EQ(storedEmbeddings(), before);
 
     run = runFaciward({"enrol", write("x.png", "garbage")});
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(storedEmbeddings(), before);
+}
+
+TEST_F(RunnerTest, enrolTakesOnlyPicturesOfOneFaceAndSaysWhatItReplaced)
+{
+    const std::string group = picture("faces/2008_002506.jpg"); // three people
+    const std::string blank = blankPicture();
+    const auto simmPicture = [](int i) { return picture(simm + simmPictures[i]); };
+    struct Case
+    {
+        std::vector<std::string> pictures;
+        int code;
+        std::string out;
+        std::vector<std::string> err;
+        std::size_t stored; // embeddings stored afterwards
+    };
+    const std::vector<Case> cases{
+        {{simmPicture(0), simmPicture(1), simmPicture(2)}, 0, "enrolled 3 embeddings from 3 pictures\n", {}, 3},
+        // A bystander beside the owner would be let in from then on.
+        {{group},
+         1,
+         "",
+         {"faciward: " + group + ": 3 faces, and a picture to enrol must show the owner alone; nothing is taken from it",
+          "faciward: no picture shows one face; the enrolled embeddings are unchanged"},
+         3},
+        {{simmPicture(3), group, blank},
+         0,
+         "enrolled 1 embedding from 1 picture, replacing the earlier enrolment of 3 embeddings\n",
+         {"faciward: " + group + ": 3 faces, and a picture to enrol must show the owner alone; nothing is taken from it",
+          "faciward: " + blank + ": no face"},
+         1},
+        {{simmPicture(4), simmPicture(5)},
+         0,
+         "enrolled 2 embeddings from 2 pictures, replacing the earlier enrolment of 1 embedding\n",
+         {},
+         2},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> arguments{"enrol"};
+        arguments.insert(arguments.end(), c.pictures.begin(), c.pictures.end());
+        const Outcome run = runFaciward(arguments);
+        EXPECT_EQ(run.code, c.code) << ::testing::PrintToString(c.pictures) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(lines(run.err), c.err);
+        EXPECT_EQ(storedEmbeddings().size(), c.stored);
+    }
 }
 
 TEST_F(RunnerTest, facesPrintsOneJsonObjectPerFace)
@@ -209,9 +332,9 @@ TEST_F(RunnerTest, missingModelsAreOneClearLineNotACrash)
 {
     ft::TempDir empty;
     ft::EnvGuard models("FACIWARD_MODEL_DIR", empty.path().string());
-    for (const std::string command : {"check", "enrol", "faces"}) {
+    for (const auto &[command, code] : std::vector<std::pair<std::string, int>>{{"check", 3}, {"enrol", 1}, {"faces", 1}}) {
         const Outcome run = runFaciward({command, picture(simm + simmPictures[0])});
-        EXPECT_EQ(run.code, 1) << command;
+        EXPECT_EQ(run.code, code) << command;
         EXPECT_EQ(run.out, "") << command;
         const auto errors = lines(run.err);
         ASSERT_EQ(errors.size(), 1u) << command << ": " << run.err;
