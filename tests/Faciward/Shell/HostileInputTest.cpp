@@ -8,6 +8,7 @@
 #include "tests/support/Guards.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include <fstream>
 #include <regex>
@@ -103,10 +104,11 @@ TEST(HostileInput, hostileSettingsPathsGiveTheirLineTouchNothingAndFailClosed)
         c.make(home.settingsFile());
         const auto before = snapshot(folder);
         const auto run = ft::runFaciward({"check", owner}, std::chrono::seconds(30));
-        EXPECT_EQ(run.code, 0) << c.name << ": " << run.err;
+        EXPECT_EQ(run.code, 1) << c.name << ": " << run.err;
         // Fails closed: without trusted embeddings the owner is a stranger.
         EXPECT_EQ(run.out, owner.string() + ": stranger\nverdict: owner absent\n") << c.name;
-        EXPECT_TRUE(std::regex_match(run.err, std::regex("faciward: the settings file " + path + " " + c.line + "[^\n]*\n")))
+        EXPECT_TRUE(std::regex_match(run.err, std::regex("faciward: the settings file " + path + " " + c.line +
+                                                         "[^\n]*\nfaciward: no owner is enrolled[^\n]*\n")))
             << c.name << ": " << run.err;
         if (c.modeAfter)
             EXPECT_EQ(fs::status(home.settingsFile()).permissions(), fs::perms(c.modeAfter)) << c.name;
@@ -130,8 +132,9 @@ TEST(HostileInput, checkGivesOneLinePerHostilePictureInBoundedMemory)
     fs::copy_file(face, forged);
 
     const auto run = ft::runFaciward({"check", truncated, bomb, fifo, forged}, std::chrono::seconds(60));
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.code, 1) << run.err; // the owner is absent: nobody is enrolled
+    EXPECT_EQ(ft::lines(run.err), Lines{"faciward: no owner is enrolled, so every face is a stranger's; enrol with "
+                                        "\"faciward enrol IMAGE…\""});
     EXPECT_EQ(ft::lines(run.out),
               (Lines{truncated.string() + ": error damaged picture: Premature end of JPEG file",
                      bomb.string() + ": error too large: 12000x12000 pixels, above the limit of 50 megapixels",
@@ -142,6 +145,28 @@ TEST(HostileInput, checkGivesOneLinePerHostilePictureInBoundedMemory)
     RecordProperty("peak_rss_kb", std::to_string(run.peakRssKb));
     std::printf("peak RSS of check with the bomb: %ld kB\n", run.peakRssKb);
     EXPECT_LT(run.peakRssKb, 400 * 1024);
+}
+
+TEST(HostileInput, enrolHoldsOnePictureAtATime)
+{
+    ft::TempHome home;
+    ft::TempDir dir;
+    // 36 megapixels, about 108 MB once decoded: under the limit, so each is
+    // decoded and looked at.
+    const fs::path large = dir / "large.jpg";
+    ASSERT_TRUE(cv::imwrite(large.string(), cv::Mat(6000, 6000, CV_8UC3, cv::Scalar(90, 120, 150))));
+    long peak[2] = {};
+    int index = 0;
+    for (const int copies : {1, 5}) {
+        std::vector<std::string> arguments{"enrol"};
+        arguments.insert(arguments.end(), std::size_t(copies), large.string());
+        const auto run = ft::runFaciward(arguments, std::chrono::seconds(120));
+        EXPECT_EQ(run.code, 1) << run.err; // no face in any
+        peak[index++] = run.peakRssKb;
+        std::printf("peak RSS of enrol with %d large pictures: %ld kB\n", copies, run.peakRssKb);
+    }
+    // Holding all five at once would add over 400 MB.
+    EXPECT_LT(peak[1], peak[0] + 100 * 1024);
 }
 
 TEST(HostileInput, runnerRefusesAFifoCameraAndExitsWithinTwoSecondsOfSigterm)

@@ -210,9 +210,10 @@ TEST_F(RunCommandTest, aCorruptSettingsFileIsCopiedAsideAndTheDefaultsRun)
     const auto run = runOnce(owner);
     EXPECT_EQ(run.code, 0) << run.err;
     const auto errors = problems(run.err);
-    ASSERT_EQ(errors.size(), 1u) << run.err;
+    ASSERT_EQ(errors.size(), 2u) << run.err;
     EXPECT_EQ(errors[0].rfind("faciward: the settings file " + home.settingsFile().string() + " does not parse", 0), 0u)
         << errors[0];
+    EXPECT_EQ(errors[1].rfind("faciward: no owner is enrolled", 0), 0u) << errors[1];
     EXPECT_EQ(ft::lines(run.out),
               concat(checkBegins, {"status: disabled", "countdown: 8", "status: locking", "countdown: 7",
                                    "countdown: 6", "countdown: 5", "countdown: 4", "countdown: 3", "countdown: 2",
