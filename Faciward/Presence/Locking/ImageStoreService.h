@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Faciward/Presence/Locking/DraggableImage.h"
 #include "Faciward/Presence/Locking/Service.h"
 #include "Faciward/Settings/ImageItem.h"
 #include "FileStore/FileStorage.h"
@@ -20,6 +21,8 @@ class ImageStoreService : public Service
 {
 public:
     using ImageItem = settings::ImageItem;
+    /// @brief A loaded picture of the history, for the views.
+    using DraggableImage = presence::DraggableImage;
 
     /// @brief The most entries the history keeps.
     static constexpr std::size_t historyLimit = 6;

@@ -172,6 +172,22 @@ TEST_F(ImageStoreServiceTest, failuresArePrintedOnOneLineAndLeaveTheHistoryAsItW
 
 }
 
+TEST_F(ImageStoreServiceTest, recordsOfOneStoredPictureAreDistinctItemsThatPointAtItsFile)
+{
+    const auto frame = picture(3);
+    const auto item = service.store(frame, "2026-03-02 10.00.00 #1");
+    ASSERT_TRUE(item.has_value());
+    const auto loaded = service.storage().loadImage(DefaultStorageKey(item->key));
+    const ImageStoreService::DraggableImage first(loaded, *item);
+    const ImageStoreService::DraggableImage second(loaded, *item);
+    EXPECT_FALSE(first.id().isNull());
+    EXPECT_NE(first.id(), second.id());
+    EXPECT_EQ(first.url(), second.url());
+    EXPECT_TRUE(first.url().isValid());
+    EXPECT_EQ(first.url().toLocalFile().toStdString(), (standard() / "2026-03-02 10.00.00 #1.png").string());
+    EXPECT_TRUE(samePixels(first.image(), frame));
+}
+
 TEST(ImageStoreServiceKey, pictureKeysAreLocalTimeFileNamesToTheSecond)
 {
     using namespace std::chrono;
