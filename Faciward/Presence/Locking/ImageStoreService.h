@@ -29,8 +29,8 @@ public:
 
     explicit ImageStoreService(std::shared_ptr<ServiceContext> serviceContext);
 
-    /// @brief The file store the pictures are written to and read from.
-    const storage::FileStorage &storage() const { return m_storage; }
+    /// @brief The store the pictures are written to and read from.
+    const storage::Storage &storage() const { return m_storage; }
 
     /// @brief The picture name for a lock at @p when: local time as
     /// "yyyy-MM-dd HH.mm.ss", a valid file name that sorts by time.
