@@ -1,5 +1,6 @@
 #include "Faciward/Presence/Devices/CameraManager.h"
 #include "Faciward/Presence/Devices/FrameManager.h"
+#include "tests/Faciward/Presence/Devices/CameraSamples.h"
 #include "tests/support/FakeCaptureBackend.h"
 #include "tests/support/VirtualScheduler.h"
 
@@ -8,7 +9,6 @@
 #include <optional>
 
 using faciward::platform::CaptureAuthorization;
-using faciward::platform::CaptureDevice;
 using faciward::platform::CaptureError;
 using faciward::presence::CameraError;
 using faciward::presence::CameraException;
@@ -17,17 +17,8 @@ using faciward::presence::CameraStatus;
 using faciward::presence::FrameManager;
 using faciward::testing::FakeCaptureBackend;
 using faciward::testing::VirtualScheduler;
-
-namespace {
-
-const CaptureDevice builtIn{CaptureDevice::Kind::camera, "/dev/video0", "Integrated Camera"};
-
-cv::Mat frame(int n)
-{
-    return cv::Mat(2, 2, CV_8UC3, FakeCaptureBackend::frameColour(n));
-}
-
-} // namespace
+using faciward::testing::cameras::builtIn;
+using faciward::testing::cameras::frame;
 
 // Face enrolment's camera, over the fake back-end, in the order the views see it.
 class CameraManagerTest : public ::testing::Test
