@@ -10,6 +10,8 @@
 #include <opencv2/core.hpp>
 
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
 
@@ -118,6 +120,69 @@ TEST_F(ImageStoreServiceTest, theHistoryIsCutBackToTheSixNewestAndDroppedPicture
     EXPECT_EQ(keys(history()), (std::vector<std::string>{"old 5", "old 6", "old 7", "old 8", "new 1", "new 2"}));
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(fs::exists(standard() / ("old " + std::to_string(i) + ".png")));
+}
+
+TEST_F(ImageStoreServiceTest, aStoreAppendsTheNewestAndDropsOnlyTheOldestOnceSixAreListed)
+{
+    struct Case
+    {
+        int before;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {0, {"new"}},
+        {5, {"old 0", "old 1", "old 2", "old 3", "old 4", "new"}},
+        {6, {"old 1", "old 2", "old 3", "old 4", "old 5", "new"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.before);
+        fs::remove_all(standard());
+        seedHistory(c.before);
+        ASSERT_TRUE(service.store(picture(20), "new").has_value());
+        EXPECT_EQ(keys(history()), c.after);
+        EXPECT_TRUE(fs::exists(standard() / "old 0.png") || c.before == 0) << "a dropped entry keeps its file";
+    }
+}
+
+TEST_F(ImageStoreServiceTest, aFailedStoreLeavesTheStoredListAsItWasByteForByte)
+{
+    // Written by another version: an extra member and an entry that does not
+    // read. Any rewrite of the list would show in its bytes.
+    using faciward::platform::PlistArray;
+    using faciward::platform::PlistValue;
+    const PlistValue stored(PlistArray{PlistValue(R"({"key":"old","url":"file:\/\/\/p\/old.png","note":1})"),
+                                       PlistValue(R"({"key":"gone","url":""})")});
+    ASSERT_TRUE(settings.store()->setObject("storedImages", stored));
+    const auto fileBytes = [this] {
+        std::ifstream in(settings.path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = fileBytes();
+    ASSERT_FALSE(before.empty());
+
+    TempDir dir;
+    std::ofstream(dir / "not-a-folder") << "x";
+    struct Case
+    {
+        const char *what;
+        std::function<void()> store;
+    };
+    const Case cases[] = {
+        {"a key that is no file name", [&] { service.store(picture(1), "12/6/2025, 3:04 PM"); }},
+        {"an empty picture", [&] { service.store(cv::Mat(), "empty"); }},
+        {"a picture PNG cannot hold", [&] { service.store(cv::Mat(2, 2, CV_32FC3), "float"); }},
+        {"a documents folder that is a file",
+         [&] {
+             EnvGuard documents("XDG_DOCUMENTS_DIR", (dir / "not-a-folder").string());
+             service.store(picture(1), "unwritable");
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        printed(c.store);
+        EXPECT_EQ(settings.store()->object("storedImages"), stored);
+        EXPECT_EQ(fileBytes(), before);
+    }
 }
 
 TEST_F(ImageStoreServiceTest, takenNamesGetANumberAndNoPictureIsOverwritten)
