@@ -81,6 +81,7 @@ TEST_F(CameraManagerTest, refusedAccessIsAnErrorOnTheMainLoopAndCountsAsConfigur
         backend.failStarts(c.atStart);
         make(false);
         EXPECT_EQ(manager->status(), CameraStatus::unconfigured) << "nothing before the main loop turns";
+        EXPECT_TRUE(errors.empty());
         main.runPending();
         if (c.atStart) {
             EXPECT_EQ(manager->status(), CameraStatus::configured);
