@@ -221,19 +221,20 @@ bool FileStorage::exists(const StorageKey &key) const noexcept
     }
 }
 
-void FileStorage::writeValue(const std::function<std::string()> &encode, const StorageKey &key) const
+void FileStorage::save(const platform::Json::Value &value, const StorageKey &key) const
 {
-    std::string bytes;
-    try {
-        bytes = encode();
-    } catch (const platform::JsonException &) {
-        std::throw_with_nested(FileStorageError(Error::couldNotEncodeValue));
-    }
+    const std::string bytes = [&value] {
+        try {
+            return platform::Json::encode(value);
+        } catch (const platform::JsonException &) {
+            std::throw_with_nested(FileStorageError(Error::couldNotEncodeValue));
+        }
+    }();
     const std::string name = checkedKey(key);
     writeAtomically(folderPath(key) / name, bytes.data(), bytes.size());
 }
 
-void FileStorage::readValue(const StorageKey &key, const std::function<void(std::string_view)> &decode) const
+platform::Json::Value FileStorage::load(const StorageKey &key) const
 {
     const std::string name = checkedKey(key);
     const fs::path path = folderPath(key) / name;
@@ -244,7 +245,7 @@ void FileStorage::readValue(const StorageKey &key, const std::function<void(std:
         failSystem("cannot read the file", path, e.errorNumber());
     }
     try {
-        decode(bytes);
+        return platform::Json::decode(bytes);
     } catch (const platform::JsonException &) {
         std::throw_with_nested(FileStorageError(Error::couldNotDecodeValue));
     }

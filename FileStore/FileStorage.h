@@ -1,13 +1,8 @@
 #pragma once
 
-#include "FileStore/StorageKey.h"
-
-#include "Platform/Settings/JsonCoding.h"
-
-#include <opencv2/core/mat.hpp>
+#include "FileStore/Storage.h"
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +23,7 @@ namespace faciward::storage {
 /// File-system failures are thrown as std::filesystem::filesystem_error, which
 /// names the path and the system's reason; every other failure, the JSON coder's
 /// and OpenCV's included, as FileStorageError.
-class FileStorage
+class FileStorage final : public Storage
 {
 public:
     /// @brief The store's own failures, thrown as FileStorageError. The order of
@@ -57,66 +52,58 @@ public:
     /// @brief `file://` URL text of @p path, percent-encoded ("%20" for a blank).
     static std::string fileURL(const std::filesystem::path &path);
 
-    /// @brief The folder of @p key, created (with the documents folder) when missing.
-    /// The result ends in a separator.
-    std::filesystem::path folderPath(const StorageKey &key) const;
+    using Storage::load;
+    using Storage::save;
+
+    // The operations of Storage, in its order.
+
     /// @brief As folderPath(), with any failure turned into none.
-    std::optional<std::filesystem::path> optionalFolderPath(const StorageKey &key) const noexcept;
+    std::optional<std::filesystem::path> optionalFolderPath(const StorageKey &key) const noexcept override;
 
     /// @brief True when a value file exists for @p key (pictures, which carry
     /// ".png", do not count). Never throws.
-    bool exists(const StorageKey &key) const noexcept;
+    bool exists(const StorageKey &key) const noexcept override;
 
-    /// @brief Writes @p value as JSON (the project's coder) to the value file of @p key.
-    /// @throws FileStorageError(couldNotEncodeValue) when the value cannot be encoded.
-    template<class T>
-    void save(const T &value, const StorageKey &key) const
-    {
-        writeValue([&value] { return platform::Json::encode(platform::JsonCoding<T>::encode(value)); }, key);
-    }
-
-    /// @brief Reads the value file of @p key as JSON of type @p T.
-    /// @throws FileStorageError(couldNotDecodeValue) when the file does not decode as @p T.
-    template<class T>
-    T load(const StorageKey &key) const
-    {
-        std::optional<T> value;
-        readValue(key, [&value](std::string_view text) {
-            value.emplace(platform::JsonCoding<T>::decode(platform::Json::decode(text)));
-        });
-        return std::move(*value);
-    }
+    /// @brief Writes @p value as compact JSON text (the project's coder) to the
+    /// value file of @p key.
+    /// @throws FileStorageError(couldNotEncodeValue) when the value has no JSON text
+    /// (a number that is not finite, say).
+    void save(const platform::Json::Value &value, const StorageKey &key) const override;
 
     /// @brief Writes @p image (8- or 16-bit, 1, 3 or 4 channels, BGR order) as the
     /// picture of @p key, replacing an older one, and returns the file's path.
     /// @throws FileStorageError(couldNotGetImageTiffRepresentation) for an empty
     /// image, FileStorageError(couldNotCreatePngData) when it cannot be encoded.
-    std::filesystem::path saveImage(const cv::Mat &image, const StorageKey &key) const;
+    std::filesystem::path saveImage(const cv::Mat &image, const StorageKey &key) const override;
 
     /// @brief As saveImage(), but into a fresh temporary folder (see temporaryURL()).
-    std::filesystem::path saveToTemporaryFile(const cv::Mat &image, const StorageKey &key) const;
+    std::filesystem::path saveToTemporaryFile(const cv::Mat &image, const StorageKey &key) const override;
 
     /// @brief Reads the picture of @p key as an 8-bit BGR image.
     /// @throws FileStorageError(couldNotLoadImageFromURL) when it is missing or unreadable.
-    cv::Mat loadImage(const StorageKey &key) const;
+    cv::Mat loadImage(const StorageKey &key) const override;
 
     /// @brief Removes the picture of @p key; false when there was none to remove.
     /// Throws only when the key or its folder is unusable.
-    bool removeImage(const StorageKey &key) const;
+    bool removeImage(const StorageKey &key) const override;
+
+    /// @brief Reads the value file of @p key as JSON.
+    /// @throws FileStorageError(couldNotDecodeValue) when the file is not JSON.
+    platform::Json::Value load(const StorageKey &key) const override;
 
     /// @brief Removes the file of the folder that @p urlKey's key names as a
     /// relative URL text ("my%20notes" names "my notes"). False when the text is
     /// not a URL, names anything but a plain file of the folder, or nothing was
     /// removed. Never throws.
-    bool remove(const StorageKey &urlKey) const noexcept;
+    bool remove(const StorageKey &urlKey) const noexcept override;
+
+    /// @brief The folder of @p key, created (with the documents folder) when missing.
+    /// The result ends in a separator.
+    std::filesystem::path folderPath(const StorageKey &key) const override;
 
     /// @brief `<temporary folder>/<fresh folder>/<key>.<extension>`: a new, empty,
     /// private folder on each call. The file itself is not created.
-    std::filesystem::path temporaryURL(const StorageKey &key, const std::string &extension) const;
-
-private:
-    void writeValue(const std::function<std::string()> &encode, const StorageKey &key) const;
-    void readValue(const StorageKey &key, const std::function<void(std::string_view)> &decode) const;
+    std::filesystem::path temporaryURL(const StorageKey &key, const std::string &extension) const override;
 };
 
 } // namespace faciward::storage

@@ -13,7 +13,9 @@ struct ImageItem
 {
     /// @brief The text the picture was stored under; also its file name without extension.
     std::string key;
-    /// @brief The absolute file URL of the PNG file, e.g. "file:///home/u/Documents/standard/k.png".
+    /// @brief The address of the PNG file, as URL text, e.g.
+    /// "file:///home/u/Documents/standard/k.png". Kept as the text it was
+    /// written as, so that an entry is stored again byte for byte.
     std::string url;
 
     bool operator==(const ImageItem &) const = default;
@@ -23,7 +25,9 @@ struct ImageItem
 
 namespace faciward::platform {
 
-/// @brief Members "key" then "url", both strings; other members are ignored on reading.
+/// @brief Members "key" then "url", both strings; other members are ignored on
+/// reading. An item whose "url" is not a valid URL (empty text, say, or a bad
+/// percent escape) does not read, so a list leaves it out.
 template<>
 struct JsonCoding<settings::ImageItem>
 {

@@ -5,6 +5,7 @@
 // face prints []. An angle or embedding that cannot be measured is null.
 
 #include "Faciward/Presence/Recognition/FaceDetector.h"
+#include "Faciward/Presence/Recognition/FaceParameters.h"
 #include "Faciward/Presence/Recognition/Recognizer.h"
 #include "Faciward/Shell/Command.h"
 #include "Faciward/Shell/PictureFile.h"
@@ -32,12 +33,12 @@ Json::Value describe(const presence::FaceDetector::Face &face, const platform::I
     const cv::Rect2d &r = face.box.rect;
     object["box"] = Json::Value::array({std::lround(r.x), std::lround(r.y), std::lround(r.width), std::lround(r.height)});
 
-    constexpr double degrees = 180.0 / 3.141592653589793;
     try {
-        const auto pose = platform::HeadPose::measure(frame, r, *models->faceRectangles(), *models->landmarks());
-        object["yaw"] = number(pose.yaw * degrees);
-        object["roll"] = number(pose.roll * degrees);
-        object["pitch"] = number(pose.pitch * degrees);
+        const auto pose = presence::FaceParameters::fromRadians(
+            platform::HeadPose::measure(frame, r, *models->faceRectangles(), *models->landmarks()));
+        object["yaw"] = number(pose.yaw);
+        object["roll"] = number(pose.roll);
+        object["pitch"] = number(pose.pitch);
     } catch (const std::exception &) {
         object["yaw"] = object["roll"] = object["pitch"] = nullptr;
     }

@@ -21,4 +21,12 @@ std::shared_ptr<presence::ImageStoreService> ServiceFactory::imageStoreService()
     return m_imageStoreService;
 }
 
+std::shared_ptr<presence::LocalAuthenticationService> ServiceFactory::localAuthenticationService()
+{
+    std::call_once(m_localAuthenticationOnce, [this] {
+        m_localAuthenticationService = std::make_shared<presence::LocalAuthenticationService>(m_serviceContext);
+    });
+    return m_localAuthenticationService;
+}
+
 } // namespace faciward::shell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Faciward/Presence/Locking/ImageStoreService.h"
+#include "Faciward/Presence/Locking/LocalAuthenticationService.h"
 #include "Faciward/Presence/Locking/ServiceContext.h"
 
 #include <memory>
@@ -26,11 +27,15 @@ public:
 
     /// @brief The picture store, made on first use; the same object on every call.
     std::shared_ptr<presence::ImageStoreService> imageStoreService();
+    /// @brief The fingerprint service, made on first use; the same object on every call.
+    std::shared_ptr<presence::LocalAuthenticationService> localAuthenticationService();
 
 private:
     const std::shared_ptr<presence::ServiceContext> m_serviceContext;
     std::once_flag m_imageStoreOnce;
     std::shared_ptr<presence::ImageStoreService> m_imageStoreService;
+    std::once_flag m_localAuthenticationOnce;
+    std::shared_ptr<presence::LocalAuthenticationService> m_localAuthenticationService;
 };
 
 } // namespace faciward::shell

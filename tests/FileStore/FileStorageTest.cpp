@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include <fstream>
+#include <limits>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -197,6 +198,48 @@ TEST_F(FileStorageTest, removeByUrlTextDecodesEscapesAndStaysInsideTheFolder)
     EXPECT_TRUE(fs::exists(home.documents() / "outside"));
     EXPECT_TRUE(storage.remove(DefaultStorageKey("plain?query#part")));
     EXPECT_FALSE(fs::exists(folder / "plain"));
+}
+
+TEST_F(FileStorageTest, missingItemsAndTemporaryFoldersThroughTheStorageInterface)
+{
+    const Storage &store = storage;
+    const DefaultStorageKey missing("never saved");
+
+    // A missing picture: loading throws the store's own case, removing is false;
+    // both leave the folder they looked in.
+    EXPECT_EQ(storageError([&] { store.loadImage(missing); }), FileStorage::Error::couldNotLoadImageFromURL);
+    EXPECT_TRUE(fs::is_directory(standard()));
+    bool removed = true;
+    EXPECT_NO_THROW(removed = store.removeImage(missing));
+    EXPECT_FALSE(removed);
+    EXPECT_TRUE(names(standard()).empty());
+
+    // Each temporary address lies in a folder of its own, made empty for it.
+    const auto first = store.temporaryURL(missing, "png");
+    const auto second = store.temporaryURL(missing, "png");
+    EXPECT_NE(first.parent_path(), second.parent_path());
+    for (const auto &url : {first, second}) {
+        EXPECT_EQ(url.filename(), "never saved.png");
+        EXPECT_TRUE(fs::is_directory(url.parent_path()));
+        EXPECT_TRUE(fs::is_empty(url.parent_path()));
+        EXPECT_EQ(mode(url.parent_path()), 0700u);
+        fs::remove_all(url.parent_path());
+    }
+
+    // Typed values go through the interface's JSON operations; a value file
+    // that does not decode as the type asked for, and a value with no JSON
+    // text, are the store's own cases.
+    const DefaultStorageKey values("values");
+    store.save(std::vector<double>{0.25, 3}, values);
+    EXPECT_EQ(contents(standard() / "values"), "[0.25,3]");
+    EXPECT_EQ(store.load(values), faciward::platform::Json::decode("[0.25,3]"));
+    EXPECT_EQ(store.load<std::vector<double>>(values), (std::vector<double>{0.25, 3}));
+    EXPECT_EQ(storageError([&] { store.load<std::string>(values); }), FileStorage::Error::couldNotDecodeValue);
+    std::ofstream(standard() / "values") << "[0.25,";
+    EXPECT_EQ(storageError([&] { store.load(values); }), FileStorage::Error::couldNotDecodeValue);
+    EXPECT_EQ(storageError([&] { store.save(std::numeric_limits<double>::quiet_NaN(), values); }),
+              FileStorage::Error::couldNotEncodeValue);
+    EXPECT_EQ(contents(standard() / "values"), "[0.25,") << "a value that cannot be written leaves the file";
 }
 
 TEST(FileStorageDocuments, environmentThenUserDirsThenHomeDocuments)

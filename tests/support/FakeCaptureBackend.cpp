@@ -32,9 +32,14 @@ void FakeCaptureBackend::failStarts(std::optional<platform::CaptureError> error,
 void FakeCaptureBackend::produceFrames(platform::Scheduler::Duration interval, std::function<cv::Mat(int)> make)
 {
     m_interval = interval;
-    m_make = make ? std::move(make) : [](int n) { return cv::Mat(480, 640, CV_8UC3, frameColour(n)); };
+    m_make = make ? std::move(make) : [](int n) { return frame(n); };
     if (m_running)
         armProduction();
+}
+
+cv::Mat FakeCaptureBackend::frame(int n, cv::Size size)
+{
+    return cv::Mat(size, CV_8UC3, frameColour(n));
 }
 
 cv::Scalar FakeCaptureBackend::frameColour(int n)

@@ -32,7 +32,7 @@ public:
     void failStarts(std::optional<platform::CaptureError> error, std::string detail = "Device or resource busy");
     /// @brief While running, sends a frame every @p interval of scheduler time, the first one
     /// @p interval after the start; @p make makes frame n (n counts from 0 over the fake's life).
-    /// Without @p make, frame n is a 640×480 picture filled with `frameColour(n)`.
+    /// Without @p make, frame n is `frame(n)`.
     void produceFrames(platform::Scheduler::Duration interval, std::function<cv::Mat(int)> make = {});
 
     // --- driving it --------------------------------------------------------
@@ -49,6 +49,8 @@ public:
     const std::vector<platform::CaptureDevice> &selections() const { return m_selections; }
     /// @brief The colour of the produced frame @p n: (n % 256, n / 256 % 256, 77) in BGR.
     static cv::Scalar frameColour(int n);
+    /// @brief Frame @p n: a picture of @p size filled with `frameColour(n)`.
+    static cv::Mat frame(int n, cv::Size size = cv::Size(640, 480));
     /// @brief The number n of a frame filled with `frameColour(n)`.
     static int frameNumber(const cv::Mat &frame);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Faciward/Presence/Locking/DraggableImage.h"
 #include "Faciward/Presence/Locking/Service.h"
 #include "Faciward/Settings/ImageItem.h"
 #include "FileStore/FileStorage.h"
@@ -20,14 +21,16 @@ class ImageStoreService : public Service
 {
 public:
     using ImageItem = settings::ImageItem;
+    /// @brief A loaded picture of the history, for the views.
+    using DraggableImage = presence::DraggableImage;
 
     /// @brief The most entries the history keeps.
     static constexpr std::size_t historyLimit = 6;
 
     explicit ImageStoreService(std::shared_ptr<ServiceContext> serviceContext);
 
-    /// @brief The file store the pictures are written to and read from.
-    const storage::FileStorage &storage() const { return m_storage; }
+    /// @brief The store the pictures are written to and read from.
+    const storage::Storage &storage() const { return m_storage; }
 
     /// @brief The picture name for a lock at @p when: local time as
     /// "yyyy-MM-dd HH.mm.ss", a valid file name that sorts by time.

@@ -1,5 +1,26 @@
 #include "Faciward/Presence/Recognition/FaceParameters.h"
 
+namespace faciward::presence {
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+
+// Multiplying by 180 / pi instead rounds differently for about one angle in four.
+double degrees(double radians)
+{
+    return radians * 180.0 / pi;
+}
+
+} // namespace
+
+FaceParameters FaceParameters::fromRadians(const platform::HeadPose &pose)
+{
+    return FaceParameters{degrees(pose.yaw), degrees(pose.roll), degrees(pose.pitch)};
+}
+
+} // namespace faciward::presence
+
 namespace faciward::platform {
 
 Json::Value JsonCoding<presence::FaceParameters>::encode(const presence::FaceParameters &value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Settings/JsonCoding.h"
+#include "Platform/Vision/HeadPose.h"
 #include "SettingsStore/PrefsSerializable.h"
 
 namespace faciward::presence {
@@ -14,6 +15,11 @@ struct FaceParameters
     double yaw = 0;
     double roll = 0;
     double pitch = 0;
+
+    /// @brief @p pose, measured in radians, in degrees. Each angle is multiplied
+    /// by 180 and then divided by pi; every pose the program shows or publishes
+    /// goes through here, so that they agree to the last bit.
+    static FaceParameters fromRadians(const platform::HeadPose &pose);
 
     friend bool operator==(const FaceParameters &, const FaceParameters &) = default;
 };

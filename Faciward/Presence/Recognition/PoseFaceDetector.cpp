@@ -22,13 +22,6 @@ struct PoseFaceDetector::State
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
-
-double degrees(double radians)
-{
-    return radians * 180.0 / pi;
-}
-
 // Releases the frame on every way out of a measurement.
 class ProcessingGuard
 {
@@ -67,7 +60,7 @@ void PoseFaceDetector::State::measure(const platform::Image &frame)
     } catch (const platform::VisionException &) {
         return; // a face without all three angles publishes nothing
     }
-    subject.send(FaceData{{degrees(pose.yaw), degrees(pose.roll), degrees(pose.pitch)}, frame});
+    subject.send(FaceData{FaceParameters::fromRadians(pose), frame});
 }
 
 PoseFaceDetector::PoseFaceDetector(std::shared_ptr<const platform::FaceModels> models, Executor executor)

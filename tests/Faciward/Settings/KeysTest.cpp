@@ -69,6 +69,29 @@ TEST_F(KeysTest, storedImagesDropsBadItemsButAForeignArrayReadsEmpty)
     ASSERT_TRUE(store->setObject("storedImages", PlistValue(PlistArray{PlistValue("{not an item"),
                                                                        PlistValue(R"({"key":"k","url":"u"})")})));
     EXPECT_EQ(Prefs::get(Keys::storedImages()), (std::vector<ImageItem>{{"k", "u"}}));
+
+    // An item whose address is no URL is left out; the valid ones are written
+    // back exactly as they were, also where a URL coder would rewrite them.
+    const PlistArray valid{PlistValue(R"({"key":"k1","url":"file:\/\/\/p\/k1%2009.00.png"})"),
+                           PlistValue(R"({"key":"k3","url":"FILE:\/\/\/p\/%7e%41.png"})"),
+                           PlistValue(R"({"key":"k4","url":"u"})")};
+    const std::vector<std::pair<const char *, const char *>> badUrls{
+        {"empty", R"({"key":"k","url":""})"},
+        {"bad escapes", R"({"key":"k2","url":"%%% not a url"})"},
+        {"a blank", R"({"key":"k5","url":"file:\/\/\/p\/a b.png"})"},
+        {"no scheme before the colon", R"({"key":"k6","url":":nope"})"},
+    };
+    for (const auto &[what, bad] : badUrls) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(store->setObject("storedImages",
+                                     PlistValue(PlistArray{valid[0], PlistValue(bad), valid[1], valid[2]})));
+        const auto items = Prefs::get(Keys::storedImages());
+        EXPECT_EQ(items, (std::vector<ImageItem>{{"k1", "file:///p/k1%2009.00.png"},
+                                                  {"k3", "FILE:///p/%7e%41.png"},
+                                                  {"k4", "u"}}));
+        ASSERT_TRUE(Prefs::set(Keys::storedImages(), items));
+        EXPECT_EQ(store->object("storedImages"), PlistValue(valid));
+    }
     ASSERT_TRUE(store->setObject("storedImages", PlistValue(PlistArray{PlistValue(R"({"key":"k","url":"u"})"),
                                                                        PlistValue(3)})));
     EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());

@@ -34,6 +34,25 @@ TEST(FacePrecision, isStoredAsAnObjectNamedAfterTheCase)
         EXPECT_EQ(read<FacePrecision>(stored(precision).c_str()), precision);
 }
 
+TEST(FacePrecision, theCasesInOrderWithTheirTitlesAndThresholds)
+{
+    struct Case
+    {
+        FacePrecision precision;
+        const char *title;
+        double threshold;
+    };
+    const Case cases[] = {{FacePrecision::low, "Low", 0.6},
+                          {FacePrecision::medium, "Medium", 0.7},
+                          {FacePrecision::high, "High", 0.8}};
+    ASSERT_EQ(allFacePrecisions.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(allFacePrecisions[i], cases[i].precision);
+        EXPECT_EQ(title(cases[i].precision), cases[i].title);
+        EXPECT_EQ(similarityThreshold(cases[i].precision), cases[i].threshold);
+    }
+}
+
 TEST(FacePrecision, decodingCountsOnlyTheThreeCaseNames)
 {
     EXPECT_EQ(read<FacePrecision>(R"({"high":{"x":1}})"), FacePrecision::high);

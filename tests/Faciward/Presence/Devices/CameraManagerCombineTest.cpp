@@ -1,6 +1,7 @@
 #include "Faciward/Presence/Devices/CameraManager.h"
 #include "Faciward/Presence/Devices/CameraManagerCombine.h"
 #include "Faciward/Presence/Devices/FrameManager.h"
+#include "tests/Faciward/Presence/Devices/CameraSamples.h"
 #include "tests/support/FakeCaptureBackend.h"
 #include "tests/support/VirtualScheduler.h"
 
@@ -19,18 +20,9 @@ using faciward::testing::FakeCaptureBackend;
 using faciward::testing::VirtualScheduler;
 using namespace std::chrono_literals;
 using Texts = std::vector<std::string>;
-
-namespace {
-
-const CaptureDevice builtIn{CaptureDevice::Kind::camera, "/dev/video0", "Integrated Camera"};
-const CaptureDevice external{CaptureDevice::Kind::camera, "/dev/video2", "USB Camera"};
-
-cv::Mat frame(int n)
-{
-    return cv::Mat(2, 2, CV_8UC3, FakeCaptureBackend::frameColour(n));
-}
-
-} // namespace
+using faciward::testing::cameras::builtIn;
+using faciward::testing::cameras::external;
+using faciward::testing::cameras::frame;
 
 class CameraManagerCombineTest : public ::testing::Test
 {

@@ -10,6 +10,8 @@
 #include <opencv2/core.hpp>
 
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
 
@@ -120,6 +122,69 @@ TEST_F(ImageStoreServiceTest, theHistoryIsCutBackToTheSixNewestAndDroppedPicture
         EXPECT_TRUE(fs::exists(standard() / ("old " + std::to_string(i) + ".png")));
 }
 
+TEST_F(ImageStoreServiceTest, aStoreAppendsTheNewestAndDropsOnlyTheOldestOnceSixAreListed)
+{
+    struct Case
+    {
+        int before;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {0, {"new"}},
+        {5, {"old 0", "old 1", "old 2", "old 3", "old 4", "new"}},
+        {6, {"old 1", "old 2", "old 3", "old 4", "old 5", "new"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.before);
+        fs::remove_all(standard());
+        seedHistory(c.before);
+        ASSERT_TRUE(service.store(picture(20), "new").has_value());
+        EXPECT_EQ(keys(history()), c.after);
+        EXPECT_TRUE(fs::exists(standard() / "old 0.png") || c.before == 0) << "a dropped entry keeps its file";
+    }
+}
+
+TEST_F(ImageStoreServiceTest, aFailedStoreLeavesTheStoredListAsItWasByteForByte)
+{
+    // Written by another version: an extra member and an entry that does not
+    // read. Any rewrite of the list would show in its bytes.
+    using faciward::platform::PlistArray;
+    using faciward::platform::PlistValue;
+    const PlistValue stored(PlistArray{PlistValue(R"({"key":"old","url":"file:\/\/\/p\/old.png","note":1})"),
+                                       PlistValue(R"({"key":"gone","url":""})")});
+    ASSERT_TRUE(settings.store()->setObject("storedImages", stored));
+    const auto fileBytes = [this] {
+        std::ifstream in(settings.path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = fileBytes();
+    ASSERT_FALSE(before.empty());
+
+    TempDir dir;
+    std::ofstream(dir / "not-a-folder") << "x";
+    struct Case
+    {
+        const char *what;
+        std::function<void()> store;
+    };
+    const Case cases[] = {
+        {"a key that is no file name", [&] { service.store(picture(1), "12/6/2025, 3:04 PM"); }},
+        {"an empty picture", [&] { service.store(cv::Mat(), "empty"); }},
+        {"a picture PNG cannot hold", [&] { service.store(cv::Mat(2, 2, CV_32FC3), "float"); }},
+        {"a documents folder that is a file",
+         [&] {
+             EnvGuard documents("XDG_DOCUMENTS_DIR", (dir / "not-a-folder").string());
+             service.store(picture(1), "unwritable");
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        printed(c.store);
+        EXPECT_EQ(settings.store()->object("storedImages"), stored);
+        EXPECT_EQ(fileBytes(), before);
+    }
+}
+
 TEST_F(ImageStoreServiceTest, takenNamesGetANumberAndNoPictureIsOverwritten)
 {
     const auto first = picture(1), second = picture(2), third = picture(3);
@@ -170,6 +235,22 @@ TEST_F(ImageStoreServiceTest, failuresArePrintedOnOneLineAndLeaveTheHistoryAsItW
 
     EXPECT_EQ(entries(history()), before);
 
+}
+
+TEST_F(ImageStoreServiceTest, recordsOfOneStoredPictureAreDistinctItemsThatPointAtItsFile)
+{
+    const auto frame = picture(3);
+    const auto item = service.store(frame, "2026-03-02 10.00.00 #1");
+    ASSERT_TRUE(item.has_value());
+    const auto loaded = service.storage().loadImage(DefaultStorageKey(item->key));
+    const ImageStoreService::DraggableImage first(loaded, *item);
+    const ImageStoreService::DraggableImage second(loaded, *item);
+    EXPECT_FALSE(first.id().isNull());
+    EXPECT_NE(first.id(), second.id());
+    EXPECT_EQ(first.url(), second.url());
+    EXPECT_TRUE(first.url().isValid());
+    EXPECT_EQ(first.url().toLocalFile().toStdString(), (standard() / "2026-03-02 10.00.00 #1.png").string());
+    EXPECT_TRUE(samePixels(first.image(), frame));
 }
 
 TEST(ImageStoreServiceKey, pictureKeysAreLocalTimeFileNamesToTheSecond)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <opencv2/imgproc.hpp>
 #include <deque>
 
 namespace ft = faciward::testing;
@@ -123,4 +124,61 @@ TEST_F(PoseFaceDetectorTest, workQueuedForADetectorThatIsGoneDoesNothing)
     detector.reset();
     queue.runAll();
     EXPECT_TRUE(published.empty());
+}
+
+namespace {
+
+// The frame turned clockwise by @p degrees about its centre, as a camera
+// tilted the other way would show it.
+Image turnedClockwise(const Image &frame, double degrees)
+{
+    const cv::Mat turn = cv::getRotationMatrix2D(cv::Point2f(frame.cols / 2.0f, frame.rows / 2.0f), -degrees, 1.0);
+    Image out;
+    cv::warpAffine(frame, out, turn, frame.size(), cv::INTER_CUBIC, cv::BORDER_CONSTANT, cv::Scalar(96, 104, 112));
+    return out;
+}
+
+Image mirrored(const Image &frame)
+{
+    Image out;
+    cv::flip(frame, out, 1);
+    return out;
+}
+
+} // namespace
+
+TEST_F(PoseFaceDetectorTest, mirroringNegatesYawAndRollAndTurningThePictureAddsItsAngleToRoll)
+{
+    struct Case
+    {
+        const char *picture;
+        std::function<Image(const Image &)> change;
+        double yawSign, rollSign, addedRoll; // in degrees: expected = sign * measured + added
+    };
+    const Case cases[] = {
+        {"johns/John_Savage/000274_01099061.jpg", mirrored, -1, -1, 0},
+        {"johns/John_Simm/000297_00470170.jpg", mirrored, -1, -1, 0},
+        {"johns/John_Savage/000274_01099061.jpg", [](const Image &f) { return turnedClockwise(f, 12); }, 1, 1, 12},
+        {"johns/John_Simm/000297_00470170.jpg", [](const Image &f) { return turnedClockwise(f, -20); }, 1, 1, -20},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.picture);
+        const Image frame = face(c.picture);
+        published.clear();
+        detector->detect(frame);
+        queue.runAll();
+        detector->detect(c.change(frame));
+        queue.runAll();
+        ASSERT_EQ(published.size(), 2u);
+        const auto &before = published[0].parameters;
+        const auto &after = published[1].parameters;
+        // A mirror image is measured as the exact mirror of the pose, up to the
+        // detector's rounding; a turned one keeps the head's yaw and pitch to
+        // within what six landmarks on a resampled picture can tell.
+        const double angleTolerance = c.addedRoll == 0 ? 1e-3 : 0.5;
+        const double otherTolerance = c.addedRoll == 0 ? 1e-3 : 2.0;
+        EXPECT_NEAR(after.yaw, c.yawSign * before.yaw, otherTolerance);
+        EXPECT_NEAR(after.roll, c.rollSign * before.roll + c.addedRoll, angleTolerance);
+        EXPECT_NEAR(after.pitch, before.pitch, otherTolerance);
+    }
 }

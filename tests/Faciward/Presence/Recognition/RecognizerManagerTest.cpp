@@ -124,6 +124,7 @@ TEST_F(RecognizerManagerTest, withoutModelAWholeCallFailsWithATypedError)
     RecognizerManager withoutModel{[] { return Embeddings{owner}; }, [] { return 0.6; }};
     EXPECT_FALSE(withoutModel.hasModel());
     EXPECT_TRUE(withoutModel.recognize({}).empty()) << "empty input needs no model";
+    EXPECT_TRUE(withoutModel.embeddings({}).empty());
     const std::vector<Image> frames{frameWith(1, 1)};
     for (int call = 0; call < 2; ++call) {
         try {
@@ -232,6 +233,38 @@ TEST_F(RecognizerManagerTest, matchingIsStrictlyAboveTheThreshold)
     EXPECT_TRUE(manager.matchesStoredEmbeddings({owner, stranger}));
     EXPECT_EQ(storedReads.load(), 2);
     EXPECT_EQ(thresholdReads.load(), 6) << "no early exit";
+}
+
+TEST(RecognizerManagerSettings, theStoredPrecisionSetsTheThresholdAFaceMustExceed)
+{
+    using faciward::settings::FacePrecision;
+    namespace Keys = faciward::settings::Keys;
+    using faciward::prefs::Prefs;
+    ft::ScopedSettingsFile settings;
+    ASSERT_TRUE(Prefs::set(Keys::embeddings(), Embeddings{{1, 0}}));
+    const RecognizerManager manager; // reads both settings at every comparison
+    // Against the enrolled [1, 0], each face scores exactly the cosine named.
+    const std::vector<double> at06{0.6, 0.8}, above06{0.6000000000000001, 0.8};
+    const std::vector<double> at07{7, std::sqrt(51.0)}, above07{0.7000000000000001, 0.714142842854285};
+    const std::vector<double> at08{0.8, 0.6}, above08{0.8000000000000002, 0.6};
+    struct Case
+    {
+        FacePrecision precision;
+        std::vector<double> face;
+        bool matches;
+    };
+    const Case cases[] = {
+        {FacePrecision::low, at06, false},     {FacePrecision::low, above06, true},
+        {FacePrecision::low, at07, true},      {FacePrecision::medium, above06, false},
+        {FacePrecision::medium, at07, false},  {FacePrecision::medium, above07, true},
+        {FacePrecision::medium, at08, true},   {FacePrecision::high, above07, false},
+        {FacePrecision::high, at08, false},    {FacePrecision::high, above08, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::Message() << static_cast<int>(c.precision) << " " << c.face[0]);
+        ASSERT_TRUE(Prefs::set(Keys::facePrecision(), c.precision));
+        EXPECT_EQ(manager.matchesStoredEmbeddings({c.face}), c.matches);
+    }
 }
 
 TEST_F(RecognizerManagerTest, failuresOfOneFrameAreWrittenAndLeaveTheOthers)

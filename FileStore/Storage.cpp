@@ -1,0 +1,27 @@
+#include "Storage.h"
+
+#include "FileStorageError.h"
+
+#include <exception>
+
+namespace faciward::storage {
+
+platform::Json::Value Storage::encoded(const std::function<platform::Json::Value()> &encode)
+{
+    try {
+        return encode();
+    } catch (const platform::JsonException &) {
+        std::throw_with_nested(FileStorageError(FileStorage::Error::couldNotEncodeValue));
+    }
+}
+
+void Storage::decode(const std::function<void()> &run)
+{
+    try {
+        run();
+    } catch (const platform::JsonException &) {
+        std::throw_with_nested(FileStorageError(FileStorage::Error::couldNotDecodeValue));
+    }
+}
+
+} // namespace faciward::storage
