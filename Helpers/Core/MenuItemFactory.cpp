@@ -1,5 +1,6 @@
 #include "MenuItemFactory.h"
 
+#include "ActionText.h"
 #include "TargetAction.h"
 
 #include <QAction>
@@ -77,10 +78,7 @@ QAction *MenuItemFactory::makeItem(const QString &title, const QIcon &image, boo
     item->setCheckable(state);
     item->setChecked(state);
     item->setIcon(image);
-    // Literal text: "&&" shows one "&"; a tab would start the shortcut column.
-    QString text = title;
-    text.replace(u'&', QStringLiteral("&&")).replace(u'\t', u' ');
-    item->setText(text);
+    item->setText(literalActionText(title));
     item->setShortcut(keySequence(keyEquivalent, modifierMask));
     new TargetAction(*item, std::move(action));
     return item;
