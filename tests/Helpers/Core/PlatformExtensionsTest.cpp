@@ -5,9 +5,12 @@
 
 #include "tests/support/WidgetApplication.h"
 
+#include <QAction>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -60,6 +63,73 @@ TEST(PausableWindowTest, pausedWindowDropsClicksAndKeysButNotMoves)
         EXPECT_EQ(child->clicks, enabled ? 1 : 0) << enabled;
         EXPECT_EQ(child->keys, enabled ? 1 : 0) << enabled;
         EXPECT_GE(child->moves, 1) << enabled;
+    }
+}
+
+// Records the keys a focused control inside the window receives: "+Shift" for
+// a press, "-Shift" for a release.
+struct KeyRecorder : QWidget
+{
+    std::vector<std::string> keys;
+    void keyPressEvent(QKeyEvent *event) override { keys.push_back('+' + name(*event)); }
+    void keyReleaseEvent(QKeyEvent *event) override { keys.push_back('-' + name(*event)); }
+    static std::string name(const QKeyEvent &event) { return QKeySequence(event.key()).toString().toStdString(); }
+};
+
+// While paused, no shortcut fires and no key arrives, but modifiers pressed and
+// let go still do; running, the same shortcuts fire.
+TEST(PausableWindowTest, pausedWindowFiresNoShortcutsAndPassesModifiers)
+{
+    testing::widgetApplication();
+    UserInteractionPausableWindow window;
+    auto *child = new KeyRecorder;
+    child->setParent(&window);
+    child->setFocusPolicy(Qt::StrongFocus);
+    int fired = 0;
+    QShortcut shortcut(QKeySequence(Qt::CTRL | Qt::Key_K), &window);
+    QObject::connect(&shortcut, &QShortcut::activated, [&] { ++fired; });
+    QAction reload;
+    reload.setShortcut(Qt::Key_F5);
+    window.addAction(&reload);
+    QObject::connect(&reload, &QAction::triggered, [&] { ++fired; });
+    window.resize(100, 100);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    child->setFocus();
+    QWindow *handle = window.windowHandle();
+    auto pressAndRelease = [handle](Qt::Key key) {
+        return [handle, key] {
+            QTest::keyPress(handle, key);
+            QTest::keyRelease(handle, key);
+        };
+    };
+    struct Row {
+        const char *name;
+        std::function<void()> type;
+        std::vector<std::string> pausedKeys; // what the control gets while paused
+        int firedRunning;                // shortcuts fired when not paused
+    } const rows[] = {
+        {"shortcut", [&] { QTest::keyClick(handle, Qt::Key_K, Qt::ControlModifier); }, {"+Control", "-Control"}, 1},
+        {"action's shortcut", [&] { QTest::keyClick(handle, Qt::Key_F5); }, {}, 1},
+        {"letter", pressAndRelease(Qt::Key_A), {}, 0},
+        {"Shift", pressAndRelease(Qt::Key_Shift), {"+Shift", "-Shift"}, 0},
+        {"Ctrl", pressAndRelease(Qt::Key_Control), {"+Control", "-Control"}, 0},
+        {"Alt", pressAndRelease(Qt::Key_Alt), {"+Alt", "-Alt"}, 0},
+        {"Meta", pressAndRelease(Qt::Key_Meta), {"+Meta", "-Meta"}, 0},
+    };
+    for (const Row &row : rows) {
+        for (const bool paused : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << row.name << (paused ? ", paused" : ", running"));
+            window.setUserInteractionEnabled(!paused);
+            fired = 0;
+            child->keys.clear();
+            row.type();
+            EXPECT_EQ(fired, paused ? 0 : row.firedRunning);
+            if (paused) {
+                EXPECT_EQ(child->keys, row.pausedKeys);
+            }
+        }
     }
 }
 
