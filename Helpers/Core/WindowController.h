@@ -43,7 +43,7 @@ public:
     /// without asking, restores its opacity and calls @p completion. Runs after
     /// the caller returns, even with a delay of zero. When the controller or
     /// its window has gone by then, nothing happens and @p completion is not
-    /// called. Safe from any thread.
+    /// called. An infinite delay never closes. Safe from any thread.
     void closeWindow(std::chrono::duration<double> after, std::function<void()> completion = {});
 
 private:
