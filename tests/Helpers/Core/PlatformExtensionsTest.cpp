@@ -1,3 +1,4 @@
+#include "Helpers/Core/Bundle.h"
 #include "Helpers/Core/HexColor.h"
 #include "Helpers/Core/HostedIcon.h"
 #include "Helpers/Core/Screen.h"
@@ -28,9 +29,25 @@ TEST(HexColorTest, table)
         {u"80FF0000", qRgba(255, 0, 0, 128)},   {u"12345G", qRgba(0x01, 0x23, 0x45, 255)},
         {u"0x1234", qRgba(0, 0x12, 0x34, 255)}, {u"", qRgba(1, 1, 0, 1)},
         {u"#\u00E9\u00E9\u00E9", qRgba(0, 0, 0, 255)}, // three characters, six bytes
+        // Characters as the user sees them: an accent is part of its letter...
+        {u"C3F\u0301F00", qRgba(0x00, 0x0C, 0x3F, 255)}, // six, read up to the accent
+        {u"\u0301F80", qRgba(1, 1, 0, 1)},                // a mark is kept, and counts alone
+        // ...and a character beyond the basic plane is one, kept or trimmed whole.
+        {u"#C3FF00\U0001D7D8", qRgba(1, 1, 0, 1)}, // a digit: seven characters
+        {u"\U0001F600F80\U0001F600", qRgba(255, 136, 0, 255)},
     };
     for (const auto &[hex, rgba] : table)
         EXPECT_EQ(colorFromHex(QStringView(hex)).rgba(), rgba) << QString::fromUtf16(hex).toStdString();
+}
+
+// The beta switch reaches every user of the toolkit from the build, at compile
+// time; a build that was not asked to be one (as CI's) offers no debug menu.
+TEST(BundleTest, onlyABuildForBetaTestersIsOne)
+{
+    if constexpr (FACIWARD_BETA_BUILD)
+        GTEST_SKIP() << "built for beta testers";
+    static_assert(!Bundle::isTestFlight || FACIWARD_BETA_BUILD);
+    EXPECT_FALSE(Bundle::isTestFlight);
 }
 
 // Counts what reaches a child, as the controls inside a paused window would.
