@@ -5,6 +5,7 @@
 #include "Settle.h"
 #include "tests/support/ColourSchemes.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <stdexcept>
 
 namespace faciward::helpers {
@@ -25,6 +27,14 @@ namespace {
 using testing::settle;
 using testing::spinUntil;
 constexpr double kAlphaStep = 1.0 / 255; // window opacity round-trips in 8 bits
+
+// A case's name as a screenshot's file name.
+std::string slug(std::string name)
+{
+    for (char &c : name)
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+    return name;
+}
 
 // Unsupported ways to make these types are simply not there.
 static_assert(!std::is_constructible_v<HostingWindowController, QWidget *>);
@@ -192,7 +202,24 @@ TEST_F(HostingWindowTest, configurationsGiveTheirChrome)
         auto welcome = std::make_shared<Welcome>(finished, [&] { return c.configuration; }, given.get());
         QWidget *window = startShown(welcome);
         const HostingWindowController &controller = *welcome->windowController();
-        testing::grabInBothSchemes(*window, std::string("hosting-window-") + c.name);
+        testing::grabInBothSchemes(*window, "hosting-window-" + slug(c.name));
+        if (TitleStrip *strip = controller.titleStrip(); strip && !c.buttons.empty()) {
+            // The strip shows minimise, zoom and close in that order, at its end.
+            const B rightmost = c.buttons.count(B::Close) ? B::Close : *c.buttons.rbegin();
+            EXPECT_GE(strip->button(rightmost)->geometry().right(), strip->width() - 8);
+            // Each glyph is drawn in the text colour of the scheme shown, the dark one too.
+            QApplication::setPalette(testing::darkPalette());
+            for (const B b : c.buttons) {
+                const QImage glyph = strip->button(b)->icon().pixmap(TitleStrip::kGlyphSize).toImage();
+                int inked = 0;
+                for (int y = 0; y < glyph.height(); ++y)
+                    for (int x = 0; x < glyph.width(); ++x)
+                        inked += testing::coloursNear(glyph.pixelColor(x, y),
+                                                      strip->palette().color(QPalette::WindowText), 8);
+                EXPECT_GE(inked, 8) << "button " << static_cast<int>(b);
+            }
+            QApplication::setPalette(testing::lightPalette());
+        }
         EXPECT_EQ(window->windowFlags().testFlag(Qt::FramelessWindowHint), c.frameless);
         EXPECT_EQ(window->layout()->sizeConstraint() == QLayout::SetFixedSize, !c.resizable);
         EXPECT_EQ(window->minimumSize() == window->maximumSize(), !c.resizable);
@@ -337,7 +364,7 @@ TEST_F(HostingWindowTest, toolbarTable)
             EXPECT_EQ(taps[label], label.isEmpty() ? 0 : 1) << qPrintable(label);
         EXPECT_EQ(taps[QStringLiteral("Save twice")], 0);
         controller.window()->show();
-        testing::grabInBothSchemes(*controller.window(), std::string("hosting-window-toolbar-") + c.name);
+        testing::grabInBothSchemes(*controller.window(), "hosting-window-toolbar-" + slug(c.name));
     }
 }
 
