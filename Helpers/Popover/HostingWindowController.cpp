@@ -127,12 +127,17 @@ QAction *HostingWindowController::toolbarItem(const QString &identifier) const
 
 TitleStrip *HostingWindowController::titleStrip() const
 {
-    return m_titleStrip->isHidden() ? nullptr : m_titleStrip;
+    return m_titleStrip && !m_titleStrip->isHidden() ? m_titleStrip.data() : nullptr;
+}
+
+QToolBar *HostingWindowController::toolbar() const
+{
+    return m_toolbar.data();
 }
 
 QSizeGrip *HostingWindowController::sizeGrip() const
 {
-    return m_sizeGrip && !m_sizeGrip->isHidden() ? m_sizeGrip : nullptr;
+    return m_sizeGrip && !m_sizeGrip->isHidden() ? m_sizeGrip.data() : nullptr;
 }
 
 bool HostingWindowController::eventFilter(QObject *watched, QEvent *event)
@@ -143,7 +148,7 @@ bool HostingWindowController::eventFilter(QObject *watched, QEvent *event)
         quit();
         return true;
     }
-    if (watched == m_container && event->type() == QEvent::Resize)
+    if (watched == m_container.data() && event->type() == QEvent::Resize)
         placeSizeGrip();
     return WindowController::eventFilter(watched, event);
 }
@@ -235,7 +240,7 @@ void HostingWindowController::setFloating(bool floating)
 void HostingWindowController::applyChrome()
 {
     QWidget *host = window();
-    if (!host)
+    if (!host || !m_container || !m_titleStrip)
         return;
     const Qt::WindowFlags before = host->windowFlags();
     const WindowStyleMask style = m_mask.value_or(m_madeStyle);
@@ -296,7 +301,7 @@ void HostingWindowController::applyChrome()
 
 void HostingWindowController::placeSizeGrip()
 {
-    if (!m_sizeGrip)
+    if (!m_sizeGrip || !m_container)
         return;
     m_sizeGrip->resize(m_sizeGrip->sizeHint());
     m_sizeGrip->move(m_container->width() - m_sizeGrip->width(), m_container->height() - m_sizeGrip->height());

@@ -122,7 +122,7 @@ public:
 
     const std::vector<std::shared_ptr<ToolbarItem>> &toolbarItems() const { return m_toolbarItems; }
     /// @brief The toolbar, made only for a non-empty item list.
-    QToolBar *toolbar() const { return m_toolbar; }
+    QToolBar *toolbar() const;
     /// @brief The entry of the first item whose identifier is @p identifier.
     QAction *toolbarItem(const QString &identifier) const;
 
@@ -137,10 +137,11 @@ private:
 
     std::weak_ptr<HostingWindowControllerDelegate> m_delegate;
     std::vector<std::shared_ptr<ToolbarItem>> m_toolbarItems;
-    QToolBar *m_toolbar = nullptr;
-    TitleStrip *m_titleStrip = nullptr;
-    QSizeGrip *m_sizeGrip = nullptr;
-    QWidget *m_container = nullptr;
+    // Guarded: a later controller of the same given window replaces them.
+    QPointer<QToolBar> m_toolbar;
+    QPointer<TitleStrip> m_titleStrip;
+    QPointer<QSizeGrip> m_sizeGrip;
+    QPointer<QWidget> m_container;
     // What a given window had before any setter; a made window's own style.
     WindowStyleMask m_madeStyle;
     // Unset: never configured, so the window keeps what it has.
