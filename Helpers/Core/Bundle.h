@@ -1,5 +1,9 @@
 #pragma once
 
+#ifndef FACIWARD_BETA_BUILD
+#error "FACIWARD_BETA_BUILD comes with faciward::HelpersCore: link it to use Bundle.h"
+#endif
+
 namespace faciward::helpers::Bundle {
 
 /// @brief True in builds for beta testers, which offer the hidden debug menu.

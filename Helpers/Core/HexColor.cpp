@@ -1,5 +1,7 @@
 #include "HexColor.h"
 
+#include <QTextBoundaryFinder>
+
 namespace faciward::helpers {
 
 namespace {
@@ -30,23 +32,76 @@ quint64 scanHex(QStringView text)
     return value;
 }
 
+// Letters, marks and numbers of every script: what is kept at the ends.
+bool isAlphanumeric(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Number_DecimalDigit:
+    case QChar::Number_Letter:
+    case QChar::Number_Other:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The code point that starts at @p i, and how many UTF-16 units it takes.
+std::pair<char32_t, int> codePointAt(QStringView text, qsizetype i)
+{
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        return {QChar::surrogateToUcs4(text[i], text[i + 1]), 2};
+    return {text[i].unicode(), 1};
+}
+
+// The code point that ends just before @p end, and how many UTF-16 units it takes.
+std::pair<char32_t, int> codePointBefore(QStringView text, qsizetype end)
+{
+    if (text[end - 1].isLowSurrogate() && end >= 2 && text[end - 2].isHighSurrogate())
+        return {QChar::surrogateToUcs4(text[end - 2], text[end - 1]), 2};
+    return {text[end - 1].unicode(), 1};
+}
+
+// Characters as the user sees them: a letter and its accents, or a character
+// beyond the basic plane, count once.
+qsizetype graphemeCount(QStringView text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
 } // namespace
 
 QColor colorFromHex(QStringView hex)
 {
+    // Whole code points are trimmed: never half of a pair of UTF-16 units.
     qsizetype begin = 0;
     qsizetype end = hex.size();
-    while (begin < end && !hex[begin].isLetterOrNumber())
-        ++begin;
-    while (end > begin && !hex[end - 1].isLetterOrNumber())
-        --end;
+    while (begin < end) {
+        const auto [c, units] = codePointAt(hex, begin);
+        if (isAlphanumeric(c))
+            break;
+        begin += units;
+    }
+    while (end > begin) {
+        const auto [c, units] = codePointBefore(hex, end);
+        if (isAlphanumeric(c))
+            break;
+        end -= units;
+    }
     const QStringView trimmed = hex.mid(begin, end - begin);
     const quint64 v = scanHex(trimmed);
-
-    // Lengths count characters as the user sees them: a pair of UTF-16 halves is one.
-    qsizetype length = 0;
-    for (qsizetype i = 0; i < trimmed.size(); ++i)
-        length += trimmed[i].isLowSurrogate() ? 0 : 1;
+    const qsizetype length = graphemeCount(trimmed);
 
     auto byte = [v](int shift) { return static_cast<int>((v >> shift) & 0xff); };
     switch (length) {

@@ -11,9 +11,10 @@ namespace faciward::helpers {
 ///
 /// While isUserInteractionEnabled() is false the window drops clicks, drags,
 /// keys, wheels, tablet, touch and gesture input and context-menu requests at
-/// its window handle, before any child widget sees them. Plain mouse moves,
-/// hover, enter and leave, and every non-input event still pass, so the
-/// cursor keeps moving and the window keeps painting. The window has no
+/// its window handle, before any child widget sees them; its shortcuts do not
+/// fire. Plain mouse moves, hover, enter and leave, modifier keys pressed and
+/// let go, and every non-input event still pass, so the cursor keeps moving,
+/// the modifier state stays true and the window keeps painting. The window has no
 /// toolbar, so there is no toolbar command to offer.
 class UserInteractionPausableWindow : public QWidget
 {

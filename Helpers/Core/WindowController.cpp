@@ -7,16 +7,17 @@
 
 namespace faciward::helpers {
 
-WindowController::WindowController(QWidget *window, QObject *parent)
+WindowController::WindowController(QWidget *window, WindowOwnership ownership, QObject *parent)
     : QObject(parent)
     , m_window(window)
+    , m_ownership(ownership)
 {
 }
 
 WindowController::~WindowController()
 {
     // Later, not now: a fade or a close may be on the stack of this very window.
-    if (m_window)
+    if (m_window && m_ownership == WindowOwnership::Controller)
         m_window->deleteLater();
 }
 
@@ -25,11 +26,12 @@ QWidget *WindowController::window() const
     return m_window.data();
 }
 
-void WindowController::setWindow(QWidget *window)
+void WindowController::setWindow(QWidget *window, WindowOwnership ownership)
 {
-    if (m_window && m_window != window)
+    if (m_window && m_window != window && m_ownership == WindowOwnership::Controller)
         m_window->deleteLater();
     m_window = window;
+    m_ownership = ownership;
 }
 
 QWidget *WindowController::releaseWindow()

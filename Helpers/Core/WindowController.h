@@ -10,20 +10,29 @@ class QWidget;
 
 namespace faciward::helpers {
 
-/// @brief Owns one window and shows and closes it with the toolkit's fades.
+/// @brief Who deletes a controller's window.
+enum class WindowOwnership {
+    Controller, ///< the controller: it goes (later, from the event loop) with the controller
+    Caller,     ///< whoever gave it: the controller never deletes it
+};
+
+/// @brief Shows and closes one window with the toolkit's fades.
 ///
-/// The window is the controller's: it is deleted (later, from the event loop)
-/// with the controller. Anything may delete it earlier; the controller then
-/// has no window. Main thread only, except closeWindow().
+/// A window the controller owns is deleted (later, from the event loop) with
+/// the controller; a window its caller owns is never deleted by it, so that an
+/// owner holding it as a member or a unique_ptr deletes it exactly once.
+/// Anything may delete the window earlier; the controller then has no window.
+/// Main thread only, except closeWindow().
 class WindowController : public QObject
 {
 public:
-    explicit WindowController(QWidget *window = nullptr, QObject *parent = nullptr);
+    explicit WindowController(QWidget *window = nullptr, WindowOwnership ownership = WindowOwnership::Controller,
+                              QObject *parent = nullptr);
     ~WindowController() override;
 
     QWidget *window() const;
-    /// @brief Takes ownership of @p window; a former window is deleted.
-    void setWindow(QWidget *window);
+    /// @brief Uses @p window from now on; a former window the controller owns is deleted.
+    void setWindow(QWidget *window, WindowOwnership ownership = WindowOwnership::Controller);
     /// @brief Gives up the window without deleting it; the caller owns it now.
     QWidget *releaseWindow();
 
@@ -34,11 +43,12 @@ public:
     /// without asking, restores its opacity and calls @p completion. Runs after
     /// the caller returns, even with a delay of zero. When the controller or
     /// its window has gone by then, nothing happens and @p completion is not
-    /// called. Safe from any thread.
+    /// called. An infinite delay never closes. Safe from any thread.
     void closeWindow(std::chrono::duration<double> after, std::function<void()> completion = {});
 
 private:
     QPointer<QWidget> m_window;
+    WindowOwnership m_ownership;
 };
 
 } // namespace faciward::helpers

@@ -29,7 +29,7 @@ QEasingCurve bezier(qreal x1, qreal y1, qreal x2, qreal y2)
     return curve;
 }
 
-QPropertyAnimation *runningFade(QWidget &window)
+QPropertyAnimation *currentFade(QWidget &window)
 {
     return window.findChild<QPropertyAnimation *>(QString::fromLatin1(kFadeName), Qt::FindDirectChildrenOnly);
 }
@@ -37,9 +37,18 @@ QPropertyAnimation *runningFade(QWidget &window)
 /// The opacity the window will have once whatever fade runs on it is over.
 qreal restingAlpha(QWidget &window)
 {
-    if (auto *fade = runningFade(window))
+    if (auto *fade = currentFade(window))
         return fade->property(kRestingAlpha).toReal();
     return window.windowOpacity();
+}
+
+// A fade that is over goes on the next turn of the main queue, out of the way
+// of its own signal on the stack. Not deleteLater(): that waits for the event
+// loop it was called from to return, which never comes for a call made outside
+// any loop, and owners learn from the deletion that the fade is over.
+void deleteOnNextTurn(QObject *fade)
+{
+    postToMain([fade = QPointer<QObject>(fade)] { delete fade.data(); });
 }
 
 // Starts the one fade of @p window; @p ended runs, after the caller has
@@ -47,10 +56,10 @@ qreal restingAlpha(QWidget &window)
 void runFade(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing, qreal targetAlpha,
              qreal resting, std::function<void(QWidget &)> ended)
 {
-    if (auto *replaced = runningFade(window)) {
+    if (auto *replaced = currentFade(window)) {
         replaced->setObjectName(QString());
         replaced->stop();
-        replaced->deleteLater();
+        deleteOnNextTurn(replaced);
     }
     auto *fade = new QPropertyAnimation(&window, QByteArrayLiteral("windowOpacity"), &window);
     fade->setObjectName(QString::fromLatin1(kFadeName));
@@ -66,7 +75,7 @@ void runFade(QWidget &window, std::chrono::milliseconds duration, TimingFunction
             return;
         auto &faded = *static_cast<QWidget *>(fade->parent());
         fade->setObjectName(QString());
-        fade->deleteLater();
+        deleteOnNextTurn(fade);
         ended(faded);
     };
     if (duration.count() > 0) {
@@ -173,6 +182,11 @@ void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction
                 if (completion)
                     completion();
             });
+}
+
+QAbstractAnimation *runningFade(QWidget &window)
+{
+    return currentFade(window);
 }
 
 void showFadingIn(QWidget &window)

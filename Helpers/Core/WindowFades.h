@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 
+class QAbstractAnimation;
 class QEasingCurve;
 class QWidget;
 
@@ -70,6 +71,12 @@ void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction 
 /// value read half-way.
 void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing, qreal targetAlpha,
              CloseFunction closeFunction, bool restoresAlpha, std::function<void()> completion = {});
+
+/// @brief The fade running on @p window, or null. A fade stops being the
+/// running one when it ends, when another fade replaces it or when its window
+/// goes; in each case it is deleted soon after, so its QObject::destroyed
+/// tells whoever waits on it that it is over, whichever way it went.
+QAbstractAnimation *runningFade(QWidget &window);
 
 /// @brief Shows @p window transparent, in front and active; then, on a later
 /// turn of the main queue, centres it and fades it in to 1 over 0.25 s. At

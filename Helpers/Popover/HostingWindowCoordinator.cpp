@@ -33,11 +33,9 @@ void HostingWindowCoordinator::build()
     if (m_windowController) {
         // A second start: the first window must not stay on screen untracked.
         // It goes with its controller, unless it is the given window, which
-        // the new controller takes over.
+        // stays its owner's and which the new controller takes over.
         if (QWidget *former = m_windowController->window())
             former->hide();
-        if (m_window)
-            m_windowController->releaseWindow();
     }
     m_windowController = std::make_shared<HostingWindowController>(m_window, content);
     HostingWindowController &controller = *m_windowController;

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QStyle>
+#include <QPainter>
 #include <QToolButton>
 #include <QWindow>
 
@@ -19,20 +19,59 @@ TitleStrip::TitleStrip(QWidget *parent)
     layout->setSpacing(2);
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setTextFormat(Qt::PlainText);
+    // A hidden title still takes the middle: the buttons stay at the end.
+    QSizePolicy policy = m_title->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_title->setSizePolicy(policy);
     layout->addWidget(m_title, 1);
-    const std::pair<WindowButton, QStyle::StandardPixmap> kinds[] = {
-        {WindowButton::Miniaturize, QStyle::SP_TitleBarMinButton},
-        {WindowButton::Zoom, QStyle::SP_TitleBarMaxButton},
-        {WindowButton::Close, QStyle::SP_TitleBarCloseButton},
-    };
-    for (const auto &[kind, pixmap] : kinds) {
+    for (const WindowButton kind : {WindowButton::Miniaturize, WindowButton::Zoom, WindowButton::Close}) {
         auto *button = new QToolButton(this);
         button->setAutoRaise(true);
-        button->setIcon(style()->standardIcon(pixmap));
+        button->setIconSize(QSize(kGlyphSize, kGlyphSize));
         button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QToolButton::clicked, this, [this, kind = kind] { Q_EMIT buttonClicked(kind); });
+        connect(button, &QToolButton::clicked, this, [this, kind] { Q_EMIT buttonClicked(kind); });
         layout->addWidget(button);
         m_buttons.emplace(kind, button);
+    }
+    drawGlyphs();
+}
+
+void TitleStrip::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        drawGlyphs();
+    QWidget::changeEvent(event);
+}
+
+// The style's title-bar pixmaps are drawn for one scheme (Fusion's zoom glyph
+// is black on any background): these follow the palette's text colour.
+void TitleStrip::drawGlyphs()
+{
+    const QColor ink = palette().color(QPalette::WindowText);
+    for (const auto &[kind, button] : m_buttons) {
+        const qreal ratio = devicePixelRatioF();
+        QPixmap pixmap(QSize(kGlyphSize, kGlyphSize) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const QRectF box(3.5, 3.5, kGlyphSize - 7, kGlyphSize - 7);
+        switch (kind) {
+        case WindowButton::Miniaturize:
+            // On a pixel's middle, so that the line is sharp rather than two half rows.
+            painter.drawLine(QPointF(box.left(), kGlyphSize / 2 + 0.5), QPointF(box.right(), kGlyphSize / 2 + 0.5));
+            break;
+        case WindowButton::Zoom:
+            painter.drawRect(box);
+            break;
+        case WindowButton::Close:
+            painter.drawLine(box.topLeft(), box.bottomRight());
+            painter.drawLine(box.topRight(), box.bottomLeft());
+            break;
+        }
+        painter.end();
+        button->setIcon(QIcon(pixmap));
     }
 }
 

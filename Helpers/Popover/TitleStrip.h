@@ -24,6 +24,8 @@ class TitleStrip : public QWidget
     Q_OBJECT
 public:
     static constexpr int height = 28;
+    /// @brief The side of the buttons' glyphs, in pixels.
+    static constexpr int kGlyphSize = 16;
 
     explicit TitleStrip(QWidget *parent = nullptr);
 
@@ -38,11 +40,14 @@ Q_SIGNALS:
     void buttonClicked(WindowButton button);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void drawGlyphs();
+
     QLabel *m_title;
     std::map<WindowButton, QToolButton *> m_buttons;
     std::optional<QPoint> m_dragOffset;

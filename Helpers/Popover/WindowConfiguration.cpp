@@ -26,10 +26,37 @@ Qt::WindowFlags toQtWindowFlags(WindowStyleMask mask, const std::set<WindowButto
         return flags | Qt::FramelessWindowHint;
     flags |= Qt::WindowTitleHint;
     const std::set<WindowButton> buttons = shownButtons(mask, hidden);
-    flags.setFlag(Qt::WindowCloseButtonHint, buttons.count(WindowButton::Close) > 0);
-    flags.setFlag(Qt::WindowMinimizeButtonHint, buttons.count(WindowButton::Miniaturize) > 0);
-    flags.setFlag(Qt::WindowMaximizeButtonHint, buttons.count(WindowButton::Zoom) > 0);
+    for (WindowButton button : buttons)
+        flags |= buttonHint(button);
     return flags;
+}
+
+Qt::WindowType buttonHint(WindowButton button)
+{
+    switch (button) {
+    case WindowButton::Close:
+        return Qt::WindowCloseButtonHint;
+    case WindowButton::Miniaturize:
+        return Qt::WindowMinimizeButtonHint;
+    case WindowButton::Zoom:
+        return Qt::WindowMaximizeButtonHint;
+    }
+    return Qt::WindowCloseButtonHint;
+}
+
+WindowStyleMask styleMaskOf(Qt::WindowFlags flags)
+{
+    if (flags.testFlag(Qt::FramelessWindowHint))
+        return {};
+    // Without CustomizeWindowHint the window manager gives a window its usual
+    // title bar, with every button.
+    const bool customized = flags.testFlag(Qt::CustomizeWindowHint);
+    auto offered = [&](Qt::WindowType hint) { return !customized || flags.testFlag(hint); };
+    WindowStyleMask mask;
+    mask.setFlag(WindowStyle::Titled, offered(Qt::WindowTitleHint));
+    mask.setFlag(WindowStyle::Closable, offered(Qt::WindowCloseButtonHint));
+    mask.setFlag(WindowStyle::Miniaturizable, offered(Qt::WindowMinimizeButtonHint));
+    return mask;
 }
 
 } // namespace faciward::helpers

@@ -53,6 +53,14 @@ struct WindowConfiguration {
 /// but the @p hidden ones. Resizing is not a flag: see isResizable().
 Qt::WindowFlags toQtWindowFlags(WindowStyleMask mask, const std::set<WindowButton> &hidden, bool ownTitleBar);
 
+/// @brief The window-manager hint that shows @p button.
+Qt::WindowType buttonHint(WindowButton button);
+
+/// @brief The style that a window made with @p flags has, as far as flags tell:
+/// a title unless frameless, and the buttons the window manager gives it.
+/// Resizing is not a flag, so it is never in the result.
+WindowStyleMask styleMaskOf(Qt::WindowFlags flags);
+
 /// @brief The buttons a title bar of @p mask offers, less the @p hidden ones.
 std::set<WindowButton> shownButtons(WindowStyleMask mask, const std::set<WindowButton> &hidden);
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <thread>
 
 namespace faciward::helpers {
@@ -39,6 +41,57 @@ TEST(MainQueueTest, postsRunAfterReturnOnMainThreadInOrder)
     EXPECT_EQ(order.back(), 99);
     std::erase_if(order, [](int n) { return n == -1 || n == 99; });
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end())); // plain posts keep their order across threads
+}
+
+// Delays as callers give them, in seconds, and the timer waits they become:
+// Qt's timers wait at most an int of milliseconds, so a longer delay is waited
+// in steps that add up to it exactly, and an endless one is never waited.
+TEST(MainQueueTest, longDelaysAreWaitedInStepsAndEndlessOnesNever)
+{
+    using ms = std::chrono::milliseconds;
+    using days = std::chrono::days;
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        const char *name;
+        double seconds;
+        ms delay;
+        std::vector<ms> steps; // none: never
+    } const rows[] = {
+        {"zero", 0, 0ms, {0ms}},
+        {"negative", -1, 0ms, {0ms}},
+        {"undefined", nan, 0ms, {0ms}},
+        {"under a millisecond", 0.0004, 1ms, {1ms}},
+        {"a fade", 0.25, 250ms, {250ms}},
+        {"longest single wait", 2147483.647, kLongestTimerWait, {kLongestTimerWait}},
+        {"one millisecond more", 2147483.648, kLongestTimerWait + 1ms, {kLongestTimerWait, 1ms}},
+        {"30 days", 30 * 86400.0, days(30), {kLongestTimerWait, days(30) - kLongestTimerWait}},
+        {"50 days", 50 * 86400.0, days(50),
+         {kLongestTimerWait, kLongestTimerWait, days(50) - 2 * kLongestTimerWait}},
+        {"infinity", inf, kNever, {}},
+        {"beyond counting", 1e300, kNever, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const ms delay = toMilliseconds(std::chrono::duration<double>(row.seconds));
+        EXPECT_EQ(delay, row.delay);
+        std::vector<ms> steps;
+        for (ms remaining = delay; delay != kNever && (steps.empty() || remaining > 0ms); remaining -= steps.back())
+            steps.push_back(timerStep(remaining));
+        EXPECT_EQ(steps, row.steps);
+    }
+}
+
+TEST(MainQueueTest, anEndlessDelayNeverRunsAndLetsItsWorkGo)
+{
+    testing::widgetApplication();
+    auto held = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = held;
+    postToMainAfter(kNever, [held] { ++*held; });
+    held.reset();
+    bool later = false;
+    postToMainAfter(20ms, [&] { later = true; });
+    ASSERT_TRUE(testing::spinUntil([&] { return later; }));
+    EXPECT_TRUE(watch.expired()) << "dropped, not kept for ever";
 }
 
 } // namespace

@@ -28,10 +28,20 @@ TEST(MenuItemFactoryTest, keyEquivalentsBecomeShortcuts)
         {QString(QChar(0xF705)), ModifierFlags(), QKeySequence(Qt::Key_F2)},
         {"\r", std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Return)},
         {"ab", std::nullopt, {}},
+        // Keys named by a character of their own: each is its key, never "Ctrl+" and an invisible one.
+        {QString(QChar(0xF727)), ModifierFlags(), QKeySequence(Qt::Key_Insert)},
+        {QString(QChar(0xF746)), std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Help)},
+        {QString(QChar(0x03)), ModifierFlags(), QKeySequence(Qt::Key_Enter)},
+        {QString(QChar(0x19)), M::Shift, QKeySequence(Qt::SHIFT | Qt::Key_Backtab)},
+        {QString(QChar(0xF72A)), std::nullopt, {}}, // "begin": no such key here
+        {QString(QChar(0x01)), std::nullopt, {}},
     };
     testing::ExpectStderr notOneKey("Menu key equivalent \"ab\" is not one key");
+    testing::ExpectStderr noSuchKey("Menu key equivalent U\\+(F72A|0001) is a key that Qt does not know");
     for (const auto &[key, mask, expected] : table)
-        EXPECT_EQ(keySequence(key, mask), expected) << qPrintable(key.value_or("none"));
+        EXPECT_EQ(keySequence(key, mask), expected)
+            << "U+" << std::hex << (key && !key->isEmpty() ? key->front().unicode() : 0) << " "
+            << keySequence(key, mask).toString().toStdString();
     EXPECT_EQ(notOneKey.matched(), 1);
 }
 
@@ -57,8 +67,11 @@ TEST(MenuItemFactoryTest, itemsAreLiteralAndTheirClosuresLiveExactlyAsLongAsThey
         EXPECT_TRUE(item->shortcut().isEmpty() && item->icon().isNull());
     }
     captured.reset();
-    menu.actions().front()->trigger(); // every other owner is gone; the item keeps the closure
-    EXPECT_EQ(*watch.lock(), 1);
+    for (QAction *item : menu.actions())
+        item->trigger(); // every other owner is gone; the item keeps the closure
+    EXPECT_EQ(*watch.lock(), 2);
+    for (const QAction *item : menu.actions())
+        EXPECT_EQ(item->isChecked(), item == menu.actions().front()) << "chosen, it keeps its state";
 }
 
 } // namespace

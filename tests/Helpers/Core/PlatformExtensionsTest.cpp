@@ -1,3 +1,4 @@
+#include "Helpers/Core/Bundle.h"
 #include "Helpers/Core/HexColor.h"
 #include "Helpers/Core/HostedIcon.h"
 #include "Helpers/Core/Screen.h"
@@ -5,9 +6,12 @@
 
 #include "tests/support/WidgetApplication.h"
 
+#include <QAction>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -25,9 +29,25 @@ TEST(HexColorTest, table)
         {u"80FF0000", qRgba(255, 0, 0, 128)},   {u"12345G", qRgba(0x01, 0x23, 0x45, 255)},
         {u"0x1234", qRgba(0, 0x12, 0x34, 255)}, {u"", qRgba(1, 1, 0, 1)},
         {u"#\u00E9\u00E9\u00E9", qRgba(0, 0, 0, 255)}, // three characters, six bytes
+        // Characters as the user sees them: an accent is part of its letter...
+        {u"C3F\u0301F00", qRgba(0x00, 0x0C, 0x3F, 255)}, // six, read up to the accent
+        {u"\u0301F80", qRgba(1, 1, 0, 1)},                // a mark is kept, and counts alone
+        // ...and a character beyond the basic plane is one, kept or trimmed whole.
+        {u"#C3FF00\U0001D7D8", qRgba(1, 1, 0, 1)}, // a digit: seven characters
+        {u"\U0001F600F80\U0001F600", qRgba(255, 136, 0, 255)},
     };
     for (const auto &[hex, rgba] : table)
         EXPECT_EQ(colorFromHex(QStringView(hex)).rgba(), rgba) << QString::fromUtf16(hex).toStdString();
+}
+
+// The beta switch reaches every user of the toolkit from the build, at compile
+// time; a build that was not asked to be one (as CI's) offers no debug menu.
+TEST(BundleTest, onlyABuildForBetaTestersIsOne)
+{
+    if constexpr (FACIWARD_BETA_BUILD)
+        GTEST_SKIP() << "built for beta testers";
+    static_assert(!Bundle::isTestFlight || FACIWARD_BETA_BUILD);
+    EXPECT_FALSE(Bundle::isTestFlight);
 }
 
 // Counts what reaches a child, as the controls inside a paused window would.
@@ -60,6 +80,73 @@ TEST(PausableWindowTest, pausedWindowDropsClicksAndKeysButNotMoves)
         EXPECT_EQ(child->clicks, enabled ? 1 : 0) << enabled;
         EXPECT_EQ(child->keys, enabled ? 1 : 0) << enabled;
         EXPECT_GE(child->moves, 1) << enabled;
+    }
+}
+
+// Records the keys a focused control inside the window receives: "+Shift" for
+// a press, "-Shift" for a release.
+struct KeyRecorder : QWidget
+{
+    std::vector<std::string> keys;
+    void keyPressEvent(QKeyEvent *event) override { keys.push_back('+' + name(*event)); }
+    void keyReleaseEvent(QKeyEvent *event) override { keys.push_back('-' + name(*event)); }
+    static std::string name(const QKeyEvent &event) { return QKeySequence(event.key()).toString().toStdString(); }
+};
+
+// While paused, no shortcut fires and no key arrives, but modifiers pressed and
+// let go still do; running, the same shortcuts fire.
+TEST(PausableWindowTest, pausedWindowFiresNoShortcutsAndPassesModifiers)
+{
+    testing::widgetApplication();
+    UserInteractionPausableWindow window;
+    auto *child = new KeyRecorder;
+    child->setParent(&window);
+    child->setFocusPolicy(Qt::StrongFocus);
+    int fired = 0;
+    QShortcut shortcut(QKeySequence(Qt::CTRL | Qt::Key_K), &window);
+    QObject::connect(&shortcut, &QShortcut::activated, [&] { ++fired; });
+    QAction reload;
+    reload.setShortcut(Qt::Key_F5);
+    window.addAction(&reload);
+    QObject::connect(&reload, &QAction::triggered, [&] { ++fired; });
+    window.resize(100, 100);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    child->setFocus();
+    QWindow *handle = window.windowHandle();
+    auto pressAndRelease = [handle](Qt::Key key) {
+        return [handle, key] {
+            QTest::keyPress(handle, key);
+            QTest::keyRelease(handle, key);
+        };
+    };
+    struct Row {
+        const char *name;
+        std::function<void()> type;
+        std::vector<std::string> pausedKeys; // what the control gets while paused
+        int firedRunning;                // shortcuts fired when not paused
+    } const rows[] = {
+        {"shortcut", [&] { QTest::keyClick(handle, Qt::Key_K, Qt::ControlModifier); }, {"+Control", "-Control"}, 1},
+        {"action's shortcut", [&] { QTest::keyClick(handle, Qt::Key_F5); }, {}, 1},
+        {"letter", pressAndRelease(Qt::Key_A), {}, 0},
+        {"Shift", pressAndRelease(Qt::Key_Shift), {"+Shift", "-Shift"}, 0},
+        {"Ctrl", pressAndRelease(Qt::Key_Control), {"+Control", "-Control"}, 0},
+        {"Alt", pressAndRelease(Qt::Key_Alt), {"+Alt", "-Alt"}, 0},
+        {"Meta", pressAndRelease(Qt::Key_Meta), {"+Meta", "-Meta"}, 0},
+    };
+    for (const Row &row : rows) {
+        for (const bool paused : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << row.name << (paused ? ", paused" : ", running"));
+            window.setUserInteractionEnabled(!paused);
+            fired = 0;
+            child->keys.clear();
+            row.type();
+            EXPECT_EQ(fired, paused ? 0 : row.firedRunning);
+            if (paused) {
+                EXPECT_EQ(child->keys, row.pausedKeys);
+            }
+        }
     }
 }
 

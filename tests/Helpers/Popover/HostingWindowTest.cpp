@@ -1,23 +1,40 @@
 #include "Helpers/Core/MainQueue.h"
+#include "Helpers/Core/WindowFades.h"
 #include "Helpers/Popover/HostingWindowCoordinator.h"
 #include "OffscreenTest.h"
+#include "Settle.h"
+#include "tests/support/ColourSchemes.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <stdexcept>
 
 namespace faciward::helpers {
 namespace {
 
+using testing::settle;
 using testing::spinUntil;
 constexpr double kAlphaStep = 1.0 / 255; // window opacity round-trips in 8 bits
+
+// A case's name as a screenshot's file name.
+std::string slug(std::string name)
+{
+    for (char &c : name)
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+    return name;
+}
 
 // Unsupported ways to make these types are simply not there.
 static_assert(!std::is_constructible_v<HostingWindowController, QWidget *>);
@@ -28,8 +45,8 @@ class Welcome : public HostingWindowCoordinator
 {
 public:
     using Configure = std::function<std::optional<WindowConfiguration>()>;
-    Welcome(int &finished, Configure configure = nullptr)
-        : HostingWindowCoordinator(nullptr, true, [&finished](Coordinator &) { ++finished; })
+    Welcome(int &finished, Configure configure = nullptr, QWidget *window = nullptr)
+        : HostingWindowCoordinator(window, true, [&finished](Coordinator &) { ++finished; })
         , m_configure(std::move(configure))
     {
     }
@@ -155,26 +172,71 @@ TEST_F(HostingWindowTest, configurationsGiveTheirChrome)
         made.styleMask = mask;
         return made;
     };
+    auto nativeTitle = [](std::vector<WindowButton> hidden) {
+        WindowConfiguration made;
+        made.hiddingButtons = std::move(hidden);
+        made.titleVisibility = TitleVisibility::Visible;
+        made.titlebarAppearsTransparent = false;
+        return made;
+    };
     struct Case {
         const char *name;
         std::optional<WindowConfiguration> configuration;
         bool frameless, resizable, titleShown;
         std::set<WindowButton> buttons;
+        bool given = false; // a window of the caller's, resizable, with the usual title bar
     } const cases[] = {
         {"none", std::nullopt, false, false, true, {B::Close}},
         {"three hidden buttons", configuration({B::Close, B::Miniaturize, B::Zoom}, {}), true, false, false, {}},
         {"hide title bar", configuration({}, WindowConfiguration::hideTitleBar), true, true, false,
          {B::Close, B::Miniaturize, B::Zoom}},
         {"the application's", configuration({}, WindowStyleMask(QFlag(0x8003))), true, false, false, {B::Close}},
+        // No title bar to make transparent: no strip, and nothing to draw it on.
+        {"borderless", configuration({}, WindowStyle::Closable | WindowStyle::Resizable), true, true, false, {}},
+        {"given, two hidden buttons", nativeTitle({B::Close, B::Zoom}), false, true, true, {B::Miniaturize}, true},
     };
     EXPECT_EQ(WindowConfiguration::hideTitleBar.toInt(), 0x800F);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        auto welcome = std::make_shared<Welcome>(finished, [&] { return c.configuration; });
+        std::unique_ptr<QWidget> given(c.given ? new QWidget : nullptr);
+        auto welcome = std::make_shared<Welcome>(finished, [&] { return c.configuration; }, given.get());
         QWidget *window = startShown(welcome);
         const HostingWindowController &controller = *welcome->windowController();
+        testing::grabInBothSchemes(*window, "hosting-window-" + slug(c.name));
+        if (TitleStrip *strip = controller.titleStrip(); strip && !c.buttons.empty()) {
+            // The strip shows minimise, zoom and close in that order, at its end.
+            const B rightmost = c.buttons.count(B::Close) ? B::Close : *c.buttons.rbegin();
+            EXPECT_GE(strip->button(rightmost)->geometry().right(), strip->width() - 8);
+            // Each glyph is drawn in the text colour of the scheme shown, the dark one too.
+            QApplication::setPalette(testing::darkPalette());
+            for (const B b : c.buttons) {
+                const QImage glyph = strip->button(b)->icon().pixmap(TitleStrip::kGlyphSize).toImage();
+                int inked = 0;
+                for (int y = 0; y < glyph.height(); ++y)
+                    for (int x = 0; x < glyph.width(); ++x)
+                        inked += testing::coloursNear(glyph.pixelColor(x, y),
+                                                      strip->palette().color(QPalette::WindowText), 8);
+                EXPECT_GE(inked, 8) << "button " << static_cast<int>(b);
+            }
+            QApplication::setPalette(testing::lightPalette());
+        }
         EXPECT_EQ(window->windowFlags().testFlag(Qt::FramelessWindowHint), c.frameless);
         EXPECT_EQ(window->layout()->sizeConstraint() == QLayout::SetFixedSize, !c.resizable);
+        EXPECT_EQ(window->minimumSize() == window->maximumSize(), !c.resizable);
+        // Without the window manager's frame, the grip is what resizes the window.
+        QSizeGrip *grip = controller.sizeGrip();
+        EXPECT_EQ(grip != nullptr, c.frameless && c.resizable);
+        if (grip) {
+            testing::ExpectStderr pastTheEdge("occurs outside target window"); // a drag that enlarges it
+            const QSize before = window->size();
+            const QPoint at = grip->mapTo(window, grip->rect().center());
+            QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, at);
+            QTest::mouseMove(window->windowHandle(), at + QPoint(40, 30));
+            QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, at + QPoint(40, 30));
+            EXPECT_EQ(window->size(), before + QSize(40, 30));
+            EXPECT_EQ(grip->mapTo(window, QPoint(grip->width(), grip->height())),
+                      QPoint(window->width(), window->height())) << "in the corner";
+        }
         std::set<WindowButton> buttons;
         if (TitleStrip *strip = controller.titleStrip()) {
             EXPECT_EQ(strip->isTitleShown(), c.titleShown);
@@ -201,8 +263,131 @@ TEST_F(HostingWindowTest, configurationsGiveTheirChrome)
             close->click();
             EXPECT_TRUE(spinUntil([&] { return !window->isVisible() && finished > 0; })) << "routed to quit()";
         }
+        welcome.reset();
+        settle(); // the controller lets go of a given window before its owner deletes it
         finished = 0;
     }
+}
+
+// finish() reports every time, on a later turn, with or without a window.
+TEST_F(HostingWindowTest, everyFinishReportsOnce)
+{
+    for (const bool started : {false, true}) {
+        for (const int finishes : {1, 2}) {
+            SCOPED_TRACE(::testing::Message() << "started " << started << ", finishes " << finishes);
+            finished = 0;
+            auto welcome = std::make_shared<Welcome>(finished);
+            QWidget *window = started ? startShown(welcome) : nullptr;
+            for (int i = 0; i < finishes; ++i)
+                welcome->finish();
+            EXPECT_EQ(finished, 0) << "finish() only posts";
+            settle();
+            EXPECT_EQ(finished, finishes);
+            if (window) {
+                ASSERT_TRUE(spinUntil([&] { return !window->isVisible(); }));
+                EXPECT_NEAR(window->windowOpacity(), 1.0, kAlphaStep);
+            }
+        }
+    }
+}
+
+// A fade-out that another fade of the window replaces never ends by itself:
+// what it held (the controller's owner, the close button's "already fading")
+// must still be let go, or the close button would never hide the window again.
+TEST_F(HostingWindowTest, aReplacedFadeOutStillLetsGo)
+{
+    const std::pair<const char *, std::function<void(HostingWindowController &)>> replacers[] = {
+        {"shown again", [](HostingWindowController &c) { c.showWindowFadingIn(); }},
+        {"closed at once", [](HostingWindowController &c) { c.closeWindow(std::chrono::seconds(0)); }},
+    };
+    for (const auto &[name, replace] : replacers) {
+        SCOPED_TRACE(name);
+        HostingWindowController controller(nullptr, new QLabel(QStringLiteral("Welcome")));
+        QWidget &window = *controller.window();
+        window.show();
+        auto owner = std::make_shared<int>();
+        const std::weak_ptr<int> watch = owner;
+        controller.hideWindowFadingOut(std::move(owner));
+        ASSERT_TRUE(spinUntil([&] { return window.windowOpacity() < 0.9; }));
+        replace(controller);
+        EXPECT_TRUE(spinUntil([&] { return watch.expired(); })) << "the owner is let go";
+        ASSERT_TRUE(spinUntil([&] { return !runningFade(window); }));
+        window.show();
+        window.close(); // the close button
+        EXPECT_TRUE(spinUntil([&] { return !window.isVisible(); }));
+        EXPECT_NEAR(window.windowOpacity(), 1.0, kAlphaStep);
+    }
+}
+
+// The toolbar: none for no items; an identifier stands for its first item,
+// whose action a tap runs; labels are literal.
+TEST_F(HostingWindowTest, toolbarTable)
+{
+    struct Item {
+        const char *identifier, *label; // no label: a flexible space
+    };
+    struct Case {
+        const char *name;
+        std::vector<Item> items;
+        std::vector<QString> shown; // the toolbar's entries, "" for a space; none: no toolbar
+    } const cases[] = {
+        {"empty", {}, {}},
+        {"repeated identifier", {{"save", "Save & Close"}, {"share", "Share"}, {"save", "Save twice"}},
+         {"Save & Close", "Share"}},
+        {"spaces", {{"save", "Save"}, {"space", nullptr}, {"share", "Share"}}, {"Save", "", "Share"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::map<QString, int> taps;
+        std::vector<std::shared_ptr<ToolbarItem>> items;
+        for (const Item &item : c.items) {
+            const QString label = item.label ? QString::fromUtf8(item.label) : QString();
+            if (item.label)
+                items.push_back(std::make_shared<CustomToolbarItem>(QString::fromUtf8(item.identifier), label,
+                                                                    QString(), QIcon(), [&taps, label] { ++taps[label]; }));
+            else
+                items.push_back(std::make_shared<FlexibleToolbarItem>(QString::fromUtf8(item.identifier)));
+        }
+        HostingWindowController controller(nullptr, new QLabel(QStringLiteral("Preferences")), items);
+        QToolBar *toolbar = controller.toolbar();
+        ASSERT_EQ(toolbar != nullptr, !c.shown.empty());
+        if (!toolbar)
+            continue;
+        std::vector<QString> shown;
+        for (QAction *action : toolbar->actions())
+            shown.push_back(action->iconText()); // what the button shows
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(controller.toolbarItem(QStringLiteral("save")), items.front()->toolbarItem());
+        for (QAction *action : toolbar->actions())
+            action->trigger();
+        for (const QString &label : c.shown)
+            EXPECT_EQ(taps[label], label.isEmpty() ? 0 : 1) << qPrintable(label);
+        EXPECT_EQ(taps[QStringLiteral("Save twice")], 0);
+        controller.window()->show();
+        testing::grabInBothSchemes(*controller.window(), "hosting-window-toolbar-" + slug(c.name));
+    }
+}
+
+// A window given by the caller keeps its own style: only the content and the
+// close button's route are the controller's.
+TEST_F(HostingWindowTest, aGivenWindowKeepsItsStyle)
+{
+    QWidget window(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
+    window.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    (new QVBoxLayout(&window))->addWidget(new QLabel(QStringLiteral("Before")));
+    window.resize(300, 200);
+    window.show();
+    const Qt::WindowFlags flags = window.windowFlags();
+    HostingWindowController controller(&window, new QLabel(QStringLiteral("Face configuration")));
+    settle();
+    EXPECT_EQ(window.windowFlags(), flags);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.sizePolicy(), QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum));
+    window.resize(420, 260); // still resizable
+    settle();
+    EXPECT_EQ(window.size(), QSize(420, 260));
+    window.close();
+    EXPECT_TRUE(spinUntil([&] { return !window.isVisible(); })) << "the close button hides it";
 }
 
 } // namespace
