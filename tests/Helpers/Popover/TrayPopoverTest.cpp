@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <cstdlib>
 
 namespace faciward::helpers {
@@ -58,16 +62,63 @@ QImage screen()
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
 }
 
+// The X11 platform, and the tray over XEmbed rather than D-Bus.
+void useX11()
+{
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    testing::widgetApplication();
+}
+
+// What a window manager does to a client's window when the user minimises it
+// and brings it back, done from a connection of its own as a window manager's
+// would be: the ICCCM state property, then the unmap or map.
+class WindowManagerStandIn
+{
+public:
+    WindowManagerStandIn()
+        : m_display(XOpenDisplay(nullptr))
+    {
+    }
+    ~WindowManagerStandIn()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool connected() const { return m_display; }
+
+    void minimise(WId window) { setState(window, IconicState); }
+    void restore(WId window) { setState(window, NormalState); }
+
+private:
+    void setState(WId window, long state)
+    {
+        const Atom wmState = XInternAtom(m_display, "WM_STATE", False);
+        const long value[] = {state, None};
+        XChangeProperty(m_display, window, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(value), 2);
+        if (state == IconicState)
+            XUnmapWindow(m_display, window);
+        else
+            XMapWindow(m_display, window);
+        XFlush(m_display);
+    }
+
+    Display *m_display;
+};
+
+// A status item that stays where a tray at the top right would put it.
+struct TopRightStatusItem : StatusItem {
+    QRect anchorRect() const override { return QRect(800, 0, 22, 22); }
+};
+
 // Under the Xvfb of scripts/test, with trayer at its top right: the real
 // tray, the real X input path, clicks made by xdotool.
 TEST(TrayPopover, arrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
 {
+    FACIWARD_REQUIRE_DISPLAY();
     FACIWARD_REQUIRE_PROGRAM("xdotool");
-    ASSERT_TRUE(std::getenv("DISPLAY")) << "scripts/test runs these tests on its Xvfb";
-    // The X11 platform, and the tray over XEmbed rather than D-Bus.
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    testing::widgetApplication();
+    useX11();
     testing::ExpectStderr chosen("outside clicks: using XInput2");
     QPixmap icon(22, 22);
     icon.fill(Qt::darkCyan);
@@ -115,6 +166,37 @@ TEST(TrayPopover, arrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
     EXPECT_TRUE(popover.isVisible());
     click(QPoint(500, 600));
     ASSERT_TRUE(spinUntil([&] { return finished > 0; }));
+    settle();
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(finished, 1);
+}
+
+// A minimise hides the popover by the window manager's hand, and a restore
+// brings it back: the flow has not ended, so an outside click still closes it.
+TEST(TrayPopover, anOutsideClickStillClosesItAfterAMinimiseAndARestore)
+{
+    FACIWARD_REQUIRE_DISPLAY();
+    FACIWARD_REQUIRE_PROGRAM("xdotool");
+    useX11();
+    testing::ExpectStderr chosen("outside clicks: using XInput2");
+    int finished = 0, presses = 0;
+    auto popup = std::make_shared<TrayMessage>(std::make_shared<TopRightStatusItem>(), finished, presses);
+    popup->start();
+    PopoverWindow &popover = popup->popover();
+    ASSERT_TRUE(spinUntil([&] { return popover.windowHandle() && popover.windowHandle()->isExposed(); }));
+
+    WindowManagerStandIn windowManager;
+    ASSERT_TRUE(windowManager.connected());
+    windowManager.minimise(popover.winId());
+    ASSERT_TRUE(spinUntil([&] { return popover.isMinimized() && !popover.windowHandle()->isExposed(); }));
+    windowManager.restore(popover.winId());
+    ASSERT_TRUE(spinUntil([&] { return !popover.isMinimized() && popover.windowHandle()->isExposed(); }));
+    settle();
+    EXPECT_EQ(finished, 0);
+    ASSERT_TRUE(popover.isVisible());
+
+    click(QPoint(500, 600));
+    ASSERT_TRUE(spinUntil([&] { return finished > 0; })) << "the outside-click monitor was stopped by the minimise";
     settle();
     EXPECT_FALSE(popover.isVisible());
     EXPECT_EQ(finished, 1);
