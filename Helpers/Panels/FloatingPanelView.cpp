@@ -47,10 +47,10 @@ FloatingPanelView::FloatingPanelView(FloatingPanelViewModel viewModel, int corne
 {
     setFixedSize(m_viewModel.size);
 
-    auto *picture = new ClippedImage(m_viewModel.clippedImageIntent, this);
-    picture->setGeometry(rect().adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
-    picture->setCornerRadius(pictureRadius);
-    picture->installEventFilter(this);
+    m_picture = new ClippedImage(m_viewModel.clippedImageIntent, this);
+    m_picture->setGeometry(rect().adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
+    m_picture->setCornerRadius(pictureRadius);
+    m_picture->installEventFilter(this);
 
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("closeButton"));
@@ -92,8 +92,10 @@ void FloatingPanelView::paintEvent(QPaintEvent *)
 bool FloatingPanelView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        m_pressed = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
-        m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
+        // Only the picture starts a drag, not the empty card beside it.
+        const auto *press = static_cast<QMouseEvent *>(event);
+        m_pressed = press->button() == Qt::LeftButton && m_picture->drawnRect().contains(press->position());
+        m_pressedAt = press->position().toPoint();
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_pressed = false;
     } else if (event->type() == QEvent::MouseMove && m_pressed) {

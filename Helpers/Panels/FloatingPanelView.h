@@ -37,6 +37,7 @@ private:
     void beginDrag();
 
     FloatingPanelViewModel m_viewModel;
+    ClippedImage *m_picture = nullptr;
     int m_cornerRadius;
     std::function<void()> m_onRemove;
     DragStarter m_dragStarter;

@@ -198,13 +198,24 @@ void ClippedImage::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
 }
 
+QRectF ClippedImage::drawnRect() const
+{
+    if (m_phase == Phase::Failed)
+        return rect();
+    if (!m_pixmap.isNull())
+        return fittedRect(m_pixmap.deviceIndependentSize(), rect());
+    if (m_symbol)
+        return fittedRect(m_symbol->defaultSize(), rect());
+    return {};
+}
+
 void ClippedImage::paintContent(QPainter &painter) const
 {
     if (m_phase == Phase::Failed) {
         painter.fillRect(rect(), Qt::red);
     } else if (!m_pixmap.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(fittedRect(m_pixmap.deviceIndependentSize(), rect()), m_pixmap, m_pixmap.rect());
+        painter.drawPixmap(drawnRect(), m_pixmap, m_pixmap.rect());
     } else if (m_symbol) {
         m_symbol->paint(painter, rect(), palette().color(foregroundRole()));
     }
@@ -226,8 +237,10 @@ void ClippedImage::paintEvent(QPaintEvent *)
         paintContent(layerPainter);
         QPainterPath outside;
         outside.addRect(rect());
+        // The corners of the picture as drawn: a 4:3 frame in a square keeps
+        // round corners, and the empty bands beside it stay empty.
         QPainterPath rounded;
-        rounded.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
+        rounded.addRoundedRect(drawnRect(), m_cornerRadius, m_cornerRadius);
         layerPainter.setRenderHint(QPainter::Antialiasing);
         layerPainter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
         layerPainter.fillPath(outside.subtracted(rounded), Qt::black);

@@ -73,9 +73,15 @@ public:
     /// @brief The spinner shown while an address loads.
     Spinner *spinner() const { return m_spinner; }
 
-    /// @brief Clips everything the widget draws to a rounded rectangle of
-    /// @p radius (device-independent pixels, antialiased); 0, the default, clips nothing.
+    /// @brief Rounds the corners of what the widget draws, the picture as
+    /// fitted (not the widget's whole area), with @p radius (device-independent
+    /// pixels, antialiased); 0, the default, rounds nothing.
     void setCornerRadius(qreal radius);
+
+    /// @brief Where the content is drawn, in the widget's coordinates: the
+    /// picture or symbol as fitted, the whole widget when it shows the
+    /// failure, nothing while an address loads.
+    QRectF drawnRect() const;
 
     /// @brief The picture's own size in device-independent pixels (the spinner's
     /// while loading); the widget is happy to be given any other size.

@@ -132,12 +132,19 @@ TEST(FloatingPanelView, aDragRemovesThePanelFirstThenHandsOverTheFile)
     TempDir dir;
     const QString existing = QString::fromStdString((dir / "shot.png").string());
     picture(Qt::green).save(existing);
+    // The 2:1 picture is drawn 184x92 in the card's 184x184 inset, from y = 54
+    // to 146: a press above it is on the empty card.
     const struct
     {
         QString file;
-        bool dragged;
-    } cases[] = {{existing, true}, {QString::fromStdString((dir / "gone.png").string()), false}};
+        QPoint pressAt;
+        bool removed, dragged;
+    } cases[] = {{existing, {100, 100}, true, true},
+                 {QString::fromStdString((dir / "gone.png").string()), {100, 100}, true, false},
+                 {existing, {100, 30}, false, false},
+                 {existing, {100, 150}, false, false}};
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.pressAt.y());
         std::vector<std::string> events;
         QList<QUrl> handedOver;
         FloatingPanelView view({picture(Qt::green), QSize(200, 200), QUrl::fromLocalFile(c.file)}, 22,
@@ -149,15 +156,18 @@ TEST(FloatingPanelView, aDragRemovesThePanelFirstThenHandsOverTheFile)
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         QWindow *handle = view.windowHandle();
-        QTest::mousePress(handle, Qt::LeftButton, {}, {100, 100});
-        QTest::mouseMove(handle, QPoint(100, 100) + QPoint(QApplication::startDragDistance() + 5, 0));
-        const std::vector<std::string> expected =
-            c.dragged ? std::vector<std::string>{"removed", "dragged"} : std::vector<std::string>{"removed"};
+        QTest::mousePress(handle, Qt::LeftButton, {}, c.pressAt);
+        QTest::mouseMove(handle, c.pressAt + QPoint(QApplication::startDragDistance() + 5, 0));
+        std::vector<std::string> expected;
+        if (c.removed)
+            expected.push_back("removed");
+        if (c.dragged)
+            expected.push_back("dragged");
         EXPECT_EQ(events, expected) << c.file.toStdString();
         if (c.dragged) {
             EXPECT_EQ(handedOver, QList<QUrl>{QUrl::fromLocalFile(c.file)});
         }
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, {110, 100});
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, c.pressAt);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "tests/support/WidgetApplication.h"
 
 #include <QBuffer>
+#include <QtMath>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -100,20 +101,35 @@ TEST(ClippedImage, fitsThePictureCentredWithItsProportions)
     }
 }
 
-// Asked for rounded corners, the view cuts them off with antialiasing and
-// leaves the rest of the picture whole.
+// Asked for rounded corners, the view cuts them off the picture as drawn,
+// with antialiasing, and leaves the rest of the picture whole: a 4:3 camera
+// frame in a square keeps round corners at the top and bottom of its band.
 TEST(ClippedImage, cutsRoundedCornersWhenAsked)
 {
     testing::widgetApplication();
     const QColor blue(20, 60, 200);
-    ClippedImage view(solid({100, 100}, blue));
-    view.resize(100, 100);
-    view.setCornerRadius(24);
-    const QImage image = testing::grabInBothSchemes(view, "clipped-image-rounded");
-    for (QPoint corner : {QPoint(1, 1), QPoint(98, 1), QPoint(1, 98), QPoint(98, 98)})
-        EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
-    for (QPoint inside : {QPoint(50, 0), QPoint(0, 50), QPoint(50, 50), QPoint(12, 12)})
-        EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
+    const struct
+    {
+        const char *name;
+        QSize picture;
+        QRectF drawn;
+    } cases[] = {
+        {"square", {100, 100}, {0, 0, 100, 100}},
+        {"camera frame", {160, 120}, {0, 12.5, 100, 75}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClippedImage view(solid(c.picture, blue));
+        view.resize(100, 100);
+        view.setCornerRadius(24);
+        EXPECT_EQ(view.drawnRect(), c.drawn);
+        const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-rounded-") + c.name);
+        const int top = qCeil(c.drawn.top()), bottom = qFloor(c.drawn.bottom()) - 1;
+        for (QPoint corner : {QPoint(1, top + 1), QPoint(98, top + 1), QPoint(1, bottom - 1), QPoint(98, bottom - 1)})
+            EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
+        for (QPoint inside : {QPoint(50, top), QPoint(0, 50), QPoint(50, 50), QPoint(12, top + 12)})
+            EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
+    }
 }
 
 // Whatever cannot give a picture fills the whole area red after the event
