@@ -10,8 +10,12 @@
 namespace faciward::helpers {
 
 FloatingPanel::FloatingPanel(QWidget *content, int cornerRadius)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
+    // Neither showing it nor a click on it takes the focus from the
+    // application the user is in: on X11 the window tells the window manager
+    // that it takes no input focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
     auto *layout = new QVBoxLayout(this);

@@ -5,7 +5,7 @@
 namespace faciward::helpers {
 
 /// @brief A borderless window that floats above ordinary windows, on every
-/// desktop, and does not take the focus when it appears. It is as large as
+/// desktop, and never takes the focus: not when it appears, not when clicked. It is as large as
 /// its content and cut to @p cornerRadius, since without a compositor a
 /// translucent corner would be black.
 class FloatingPanel : public QWidget

@@ -1,0 +1,210 @@
+#include "Helpers/Panels/FloatingPanel.h"
+#include "Helpers/Panels/FloatingPanelManager.h"
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Guards.h"
+#include "tests/support/PrivateXServer.h"
+#include "tests/support/WidgetApplication.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+
+namespace faciward::helpers {
+namespace {
+
+using testing::spinUntil;
+
+// An X server of this test binary's own with a click-to-focus window manager
+// on it, made once before the QApplication, which then stays on it. Its own
+// X connection stands for another application, as far as the window manager
+// can tell.
+class Desktop
+{
+public:
+    static Desktop &instance()
+    {
+        static Desktop desktop;
+        return desktop;
+    }
+
+    ~Desktop()
+    {
+        if (m_x)
+            XCloseDisplay(m_x);
+    }
+
+    const testing::PrivateXServer &server() const { return m_server; }
+    /// Whether the window manager runs and puts windows on screen.
+    bool ready() const { return m_ready; }
+    Display *x() const { return m_x; }
+
+    bool owned(const char *selection) const
+    {
+        return XGetSelectionOwner(m_x, XInternAtom(m_x, selection, False)) != None;
+    }
+
+    Window inputFocus() const
+    {
+        XSync(m_x, False);
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(m_x, &focus, &revert);
+        return focus;
+    }
+
+    /// A plain 300x150 window of the other application that takes the focus
+    /// when clicked.
+    Window openOtherWindow()
+    {
+        const Window window =
+            XCreateSimpleWindow(m_x, DefaultRootWindow(m_x), 300, 40, 300, 150, 0, 0, WhitePixel(m_x, 0));
+        XStoreName(m_x, window, "another application");
+        XWMHints hints{};
+        hints.flags = InputHint;
+        hints.input = True;
+        XSetWMHints(m_x, window, &hints);
+        XMapWindow(m_x, window);
+        XFlush(m_x);
+        return window;
+    }
+
+    bool framed(Window window) const
+    {
+        Window root = None, parent = None, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(m_x, window, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        return parent != root;
+    }
+
+    bool viewable(Window window) const
+    {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(m_x, window, &attributes) && attributes.map_state == IsViewable;
+    }
+
+    /// The centre of @p window on screen, wherever the window manager put it.
+    QPoint centreOf(Window window) const
+    {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(m_x, window, &attributes);
+        int x = 0, y = 0;
+        Window child = None;
+        XTranslateCoordinates(m_x, window, DefaultRootWindow(m_x), attributes.width / 2, attributes.height / 2, &x, &y,
+                              &child);
+        return QPoint(x, y);
+    }
+
+    int click(QPoint at) const
+    {
+        return m_server.xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1"});
+    }
+
+private:
+    Desktop()
+    {
+        ::setenv("DISPLAY", m_server.display().c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        testing::widgetApplication();
+        m_x = XOpenDisplay(m_server.display().c_str());
+        m_windowManager = m_server.startClient({"openbox"});
+        spinUntil([this] { return owned("WM_S0"); });
+        // The window manager takes its selection before it is ready, and drops
+        // the windows mapped meanwhile: it is ready once it has put a probe in
+        // a frame of its own and on screen (the probe asks again until then).
+        const Window probe = XCreateSimpleWindow(m_x, DefaultRootWindow(m_x), 0, 0, 10, 10, 0, 0, 0);
+        m_ready = spinUntil([&] {
+            if (viewable(probe) && framed(probe))
+                return true;
+            XMapWindow(m_x, probe);
+            XSync(m_x, False);
+            return false;
+        });
+        XDestroyWindow(m_x, probe);
+        XSync(m_x, False);
+    }
+
+    testing::PrivateXServer m_server;
+    std::unique_ptr<testing::ChildProcess> m_windowManager;
+    Display *m_x = nullptr;
+    bool m_ready = false;
+};
+
+class FloatingPanelDesktopTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FACIWARD_REQUIRE_PROGRAM("Xvfb");
+        FACIWARD_REQUIRE_PROGRAM("xdotool");
+        FACIWARD_REQUIRE_PROGRAM("openbox");
+        ASSERT_TRUE(Desktop::instance().ready()) << "the window manager did not start";
+    }
+
+    static QPixmap picture()
+    {
+        QPixmap pixmap(160, 120);
+        pixmap.fill(QColor(30, 140, 90));
+        return pixmap;
+    }
+
+    std::shared_ptr<FloatingPanelManager> manager = FloatingPanelManager::create();
+    const QUrl url = QUrl::fromLocalFile(QStringLiteral("/tmp/floating.png"));
+};
+
+// A floating panel never takes the focus from the application the user is in:
+// neither when it appears nor when it is clicked.
+TEST_F(FloatingPanelDesktopTest, aClickOnThePanelLeavesTheActiveWindowWhereItWas)
+{
+    Desktop &desktop = Desktop::instance();
+    const Window other = desktop.openOtherWindow();
+    ASSERT_TRUE(spinUntil([&] { return desktop.viewable(other) && desktop.framed(other); }));
+    ASSERT_EQ(desktop.click(desktop.centreOf(other)), 0);
+    ASSERT_TRUE(spinUntil([&] { return desktop.inputFocus() == other; })) << "a click focuses the other window";
+
+    manager->showPanel(picture(), url, QPoint(20, 440));
+    FloatingPanel *panel = manager->panel(url);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(spinUntil([&] {
+        return panel->windowHandle() && panel->windowHandle()->isExposed() && desktop.framed(panel->winId());
+    }));
+    EXPECT_EQ(desktop.inputFocus(), other) << "shown without taking the focus";
+
+    int presses = 0;
+    struct PressCounter : QObject
+    {
+        int &count;
+        explicit PressCounter(int &count) : count(count) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::MouseButtonPress)
+                ++count;
+            return false;
+        }
+    } counter(presses);
+    panel->windowHandle()->installEventFilter(&counter);
+    // At the card's centre, on the picture: a click, not a drag.
+    const QPoint at = desktop.centreOf(panel->winId());
+    ASSERT_EQ(desktop.click(at), 0);
+    // A click-to-focus window manager decides on the press before it lets the
+    // application have it, so once the panel has the press the focus is settled.
+    ASSERT_TRUE(spinUntil([&] { return presses > 0; }));
+    EXPECT_EQ(desktop.inputFocus(), other);
+    EXPECT_NE(QGuiApplication::applicationState(), Qt::ApplicationActive);
+    panel->windowHandle()->removeEventFilter(&counter);
+    XDestroyWindow(desktop.x(), other);
+}
+
+} // namespace
+} // namespace faciward::helpers
