@@ -2,12 +2,14 @@
 #include "Helpers/Panels/FloatingPanelManager.h"
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ColourSchemes.h"
 #include "tests/support/Guards.h"
 #include "tests/support/PrivateXServer.h"
 #include "tests/support/WidgetApplication.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -94,16 +96,26 @@ public:
         return XGetWindowAttributes(m_x, window, &attributes) && attributes.map_state == IsViewable;
     }
 
-    /// The centre of @p window on screen, wherever the window manager put it.
-    QPoint centreOf(Window window) const
+    /// Where @p window is on screen, wherever the window manager put it.
+    QRect geometryOf(Window window) const
     {
         XWindowAttributes attributes{};
         XGetWindowAttributes(m_x, window, &attributes);
         int x = 0, y = 0;
         Window child = None;
-        XTranslateCoordinates(m_x, window, DefaultRootWindow(m_x), attributes.width / 2, attributes.height / 2, &x, &y,
-                              &child);
-        return QPoint(x, y);
+        XTranslateCoordinates(m_x, window, DefaultRootWindow(m_x), 0, 0, &x, &y, &child);
+        return QRect(x, y, attributes.width, attributes.height);
+    }
+    QPoint topLeftOf(Window window) const { return geometryOf(window).topLeft(); }
+    QPoint centreOf(Window window) const { return geometryOf(window).center(); }
+
+    /// Paints the bare desktop in one plain colour, as a desktop's wallpaper
+    /// would cover it.
+    void plainDesktop(unsigned long pixel)
+    {
+        XSetWindowBackground(m_x, DefaultRootWindow(m_x), pixel);
+        XClearWindow(m_x, DefaultRootWindow(m_x));
+        XSync(m_x, False);
     }
 
     int click(QPoint at) const
@@ -204,6 +216,65 @@ TEST_F(FloatingPanelDesktopTest, aClickOnThePanelLeavesTheActiveWindowWhereItWas
     EXPECT_NE(QGuiApplication::applicationState(), Qt::ApplicationActive);
     panel->windowHandle()->removeEventFilter(&counter);
     XDestroyWindow(desktop.x(), other);
+}
+
+QImage screen()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+}
+
+// Where a compositor runs, the card casts its shadow (2 right and 2 down,
+// black at 0.33) on the desktop and its rounded corners show the desktop;
+// without one the window is cut to the card's shape and casts none.
+TEST_F(FloatingPanelDesktopTest, theCardCastsItsShadowWhereACompositorRuns)
+{
+    FACIWARD_REQUIRE_PROGRAM("xcompmgr");
+    Desktop &desktop = Desktop::instance();
+    desktop.plainDesktop(0x808080);
+    const QColor green(30, 140, 90);
+    for (const bool composited : {false, true}) {
+        SCOPED_TRACE(composited ? "compositor" : "no compositor");
+        std::unique_ptr<testing::ChildProcess> compositor;
+        if (composited) {
+            compositor = desktop.server().startClient({"xcompmgr"});
+            ASSERT_TRUE(spinUntil([&] { return desktop.owned("_NET_WM_CM_S0"); }));
+        }
+        auto panels = FloatingPanelManager::create();
+        panels->showPanel(picture(), url, QPoint(40, 440));
+        FloatingPanel *panel = panels->panel(url);
+        ASSERT_TRUE(spinUntil([&] {
+            return panel->windowHandle() && panel->windowHandle()->isExposed() && desktop.framed(panel->winId());
+        }));
+        // The card's lower left corner is where it was asked for on screen,
+        // with the shadow's room beside it. (Read from the server: Qt may hear
+        // of the window manager's frame later.)
+        const QRect card(40, 440 - 200, 200, 200);
+        EXPECT_EQ(QRect(desktop.topLeftOf(panel->winId()) + panel->contentGeometry().topLeft() - panel->pos(),
+                        panel->contentGeometry().size()),
+                  card);
+        EXPECT_EQ(panel->testAttribute(Qt::WA_TranslucentBackground), composited);
+        EXPECT_EQ(panel->mask().isEmpty(), composited);
+        // Once the card is on screen (the picture's colour at its centre).
+        ASSERT_TRUE(spinUntil([&] { return screen().pixelColor(card.center()) == green; }));
+        const QImage shot = screen();
+        testing::saveScreenshot(shot.copy(card.adjusted(-10, -10, 10, 10)),
+                                composited ? "floating-panel-composited" : "floating-panel-on-x11");
+        const QColor bare = shot.pixelColor(600, 20);
+        const auto darker = [&](QPoint at) { return bare.red() - shot.pixelColor(at).red(); };
+        EXPECT_TRUE(testing::coloursNear(shot.pixelColor(card.topLeft() + QPoint(1, 1)), bare, 2))
+            << "the rounded corner shows the desktop";
+        EXPECT_EQ(darker(QPoint(card.left() - 2, card.center().y())), 0) << "no shadow to the left";
+        EXPECT_EQ(darker(QPoint(card.center().x(), card.top() - 2)), 0) << "no shadow above";
+        for (const QPoint shadowed : {QPoint(card.right() + 1, card.center().y()),
+                                      QPoint(card.center().x(), card.bottom() + 1)}) {
+            if (composited)
+                EXPECT_GE(darker(shadowed), 15) << shadowed.x() << "," << shadowed.y();
+            else
+                EXPECT_EQ(darker(shadowed), 0) << shadowed.x() << "," << shadowed.y();
+        }
+        panels->removePanel(url);
+        ASSERT_TRUE(spinUntil([&] { return screen().pixelColor(card.center()) == bare; }));
+    }
 }
 
 } // namespace

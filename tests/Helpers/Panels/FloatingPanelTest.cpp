@@ -2,6 +2,7 @@
 #include "Helpers/Panels/FloatingPanelManager.h"
 #include "Helpers/Panels/FloatingPanelView.h"
 
+#include "tests/support/ColourSchemes.h"
 #include "tests/support/Guards.h"
 #include "tests/support/WidgetApplication.h"
 
@@ -12,6 +13,8 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
+#include <QtMath>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +171,75 @@ TEST(FloatingPanelView, aDragRemovesThePanelFirstThenHandsOverTheFile)
             EXPECT_EQ(handedOver, QList<QUrl>{QUrl::fromLocalFile(c.file)});
         }
         QTest::mouseRelease(handle, Qt::LeftButton, {}, c.pressAt);
+    }
+}
+
+// Stands for a language whose words for the caption are far longer than the
+// card is wide.
+class LongCaptionTranslation : public QTranslator
+{
+public:
+    static constexpr const char *text = "Ziehen Sie das Bild mit der Maus an die Stelle, an der Sie es ablegen wollen";
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QByteArray(source) == "Drag and Drop the image" ? QString::fromLatin1(text) : QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+// The caption is a capsule: rounded at half its height on one line and at
+// most 20 when a long translation wraps (never cut). The close symbol is as
+// large as a line of the caption, centred in its 28x28 frame. Probed over a
+// picture that fills the card's inset area, in both schemes.
+TEST(FloatingPanelView, drawsItsCaptionAsACapsuleAndItsCloseSymbolAtTheCaptionSize)
+{
+    widgetApplication();
+    const QColor green(40, 200, 80);
+    QPixmap square(200, 200);
+    square.fill(green);
+    for (const bool translated : {false, true}) {
+        SCOPED_TRACE(translated ? "long translation" : "one line");
+        LongCaptionTranslation translation;
+        if (translated)
+            QCoreApplication::installTranslator(&translation);
+        // In a parent, as in its panel, with room for the shadow.
+        QWidget host;
+        host.resize(210, 210);
+        auto *view = new FloatingPanelView({square, QSize(200, 200), QUrl()}, 22, [] {}, &host);
+        QCoreApplication::removeTranslator(&translation);
+        const auto *caption = view->findChild<QLabel *>(QStringLiteral("caption"));
+        ASSERT_NE(caption, nullptr);
+        const QImage image = testing::grabInBothSchemes(
+            host, translated ? "floating-panel-view-long-caption" : "floating-panel-view");
+
+        const QRect box = caption->geometry();
+        const int line = QFontMetrics(caption->font()).height();
+        EXPECT_EQ(box.bottom() + 1, 200 - 8);
+        EXPECT_LE(box.width(), 200 - 2 * 8);
+        EXPECT_GE(box.height(), caption->heightForWidth(box.width())) << "the text is not cut";
+        if (translated) {
+            EXPECT_EQ(caption->text(), QString::fromLatin1(LongCaptionTranslation::text));
+            EXPECT_GE(box.height(), 2 * line + 4) << "wrapped";
+        } else {
+            EXPECT_LT(box.height(), 2 * line + 4) << "one line";
+        }
+        const qreal radius = std::min(20.0, box.height() / 2.0);
+        const QColor capsule = testing::blendOver(QColor(0, 0, 0, 204), green);
+        // The corner is cut round; the edges' middles and the centre are the capsule's.
+        EXPECT_TRUE(testing::coloursNear(image.pixelColor(box.topLeft() + QPoint(1, 1)), green, 8));
+        EXPECT_TRUE(testing::coloursNear(image.pixelColor(box.left() + 1, box.center().y()), capsule, 8));
+        EXPECT_TRUE(testing::coloursNear(image.pixelColor(box.left() + qRound(radius) + 1, box.top() + 1), capsule, 8));
+        EXPECT_FALSE(testing::coloursNear(image.pixelColor(box.topLeft() + QPoint(qFloor(radius * 0.25), qFloor(radius * 0.25))), capsule, 40));
+
+        // The white of the close symbol: its extent and its centre.
+        QRect symbol;
+        for (int y = FloatingPanelView::closeButtonRect.top(); y <= FloatingPanelView::closeButtonRect.bottom(); ++y)
+            for (int x = FloatingPanelView::closeButtonRect.left(); x <= FloatingPanelView::closeButtonRect.right(); ++x)
+                if (qGray(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) > 200)
+                    symbol |= QRect(x, y, 1, 1);
+        EXPECT_NEAR(symbol.height(), line, 2);
+        EXPECT_NEAR(symbol.center().x(), FloatingPanelView::closeButtonRect.center().x(), 1);
+        EXPECT_NEAR(symbol.center().y(), FloatingPanelView::closeButtonRect.center().y(), 1);
     }
 }
 
