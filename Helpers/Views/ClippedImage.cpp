@@ -81,8 +81,11 @@ ClippedImage::ClippedImage(Intent intent, QWidget *parent, std::chrono::millisec
     } else if (auto *named = std::get_if<Named>(&intent)) {
         m_pixmap = namedPixmap(named->name);
     } else if (auto *symbol = std::get_if<SystemSymbol>(&intent)) {
-        if (Symbol found(symbol->name); found.isValid())
+        if (Symbol found(symbol->name); found.isValid()) {
             m_symbol = found;
+            // What a screen reader says of a symbol: its name.
+            setAccessibleDescription(symbol->name);
+        }
     } else {
         load(std::get<QUrl>(intent));
         return;

@@ -103,7 +103,7 @@ struct Step
 // Only the left button draws: a drag with another button draws and delivers
 // nothing, and another button pressed and released during a left drag
 // neither restarts nor ends it.
-TEST(DrawingWindowButtons, onlyTheLeftButtonDraws)
+TEST(DrawingWindow, onlyTheLeftButtonDraws)
 {
     widgetApplication();
     const struct
@@ -160,6 +160,34 @@ TEST(DrawingWindowButtons, onlyTheLeftButtonDraws)
             EXPECT_EQ(captures->images.front().size(), *c.captured);
         }
     }
+}
+
+// A subclass that captures otherwise: the release hands its picture over.
+TEST(DrawingWindow, aSubclassCapturesInItsOwnWay)
+{
+    widgetApplication();
+    struct Solid : DrawingWindow
+    {
+        using DrawingWindow::DrawingWindow;
+        mutable std::vector<QRect> asked;
+        QImage captureImage(const QRect &rect) const override
+        {
+            asked.push_back(rect);
+            QImage image(rect.size(), QImage::Format_RGB32);
+            image.fill(known);
+            return image;
+        }
+    } window(QRect(50, 50, 400, 300));
+    auto captures = std::make_shared<Captures>();
+    window.drawingWindowDelegate = captures;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, {160, 120});
+    QTest::mouseMove(window.windowHandle(), {60, 60});
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, {60, 60});
+    ASSERT_TRUE(spinUntil([&] { return !captures->images.empty(); }));
+    EXPECT_EQ(window.asked, std::vector<QRect>{QRect(60, 60, 100, 60)});
+    EXPECT_EQ(captures->images.front().pixelColor(0, 0), known);
 }
 
 } // namespace

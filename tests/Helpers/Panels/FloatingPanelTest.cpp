@@ -114,6 +114,35 @@ TEST_F(FloatingPanelTest, theCloseButtonRemovesThePanelOnce)
     EXPECT_TRUE(deleted(panel));
 }
 
+// showPanels() opens each panel through showPanel(), and a card's close goes
+// through removePanel(): a subclass's overrides run.
+TEST_F(FloatingPanelTest, aSubclassOverridesEveryOperation)
+{
+    struct Recording : FloatingPanelManager
+    {
+        std::vector<std::string> calls;
+        void showPanel(ClippedImage::Intent intent, const QUrl &url, QPoint lowerLeft) override
+        {
+            calls.push_back("show " + url.fileName().toStdString() + " at " + std::to_string(lowerLeft.y()));
+            FloatingPanelManager::showPanel(std::move(intent), url, lowerLeft);
+        }
+        void removePanel(const QUrl &key) override
+        {
+            calls.push_back("remove " + key.fileName().toStdString());
+            FloatingPanelManager::removePanel(key);
+        }
+    };
+    auto recording = std::make_shared<Recording>();
+    recording->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
+    const int lowest = available().bottom() + 1 - 80;
+    QTest::mouseClick(recording->panel(second)->findChild<QToolButton *>(QStringLiteral("closeButton")),
+                      Qt::LeftButton);
+    EXPECT_EQ(recording->calls, (std::vector<std::string>{"show first.png at " + std::to_string(lowest),
+                                                          "show second.png at " + std::to_string(lowest - 222),
+                                                          "remove second.png"}));
+    EXPECT_EQ(recording->panelCount(), 1u);
+}
+
 // The close button stays on the card's top left corner and the caption at its
 // bottom, whatever the card's width.
 TEST(FloatingPanelView, keepsTheCloseButtonAndCaptionOnAWideCard)

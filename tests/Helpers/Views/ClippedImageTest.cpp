@@ -184,5 +184,21 @@ TEST(ClippedImage, slowLoadSpinsThenTimesOut)
     EXPECT_FALSE(view.spinner()->isSpinning());
 }
 
+// A screen reader names a symbol by its name; other pictures, and a symbol
+// that does not exist, get no description of the view's own.
+TEST(ClippedImage, describesASymbolByItsName)
+{
+    testing::widgetApplication();
+    const std::pair<ClippedImage::Intent, QString> cases[] = {
+        {ClippedImage::SystemSymbol{QStringLiteral("xmark.circle.fill")}, QStringLiteral("xmark.circle.fill")},
+        {ClippedImage::SystemSymbol{QStringLiteral("no.such.symbol")}, QString()},
+        {solid({10, 10}, Qt::blue), QString()},
+    };
+    for (const auto &[intent, description] : cases) {
+        ClippedImage view(intent);
+        EXPECT_EQ(view.accessibleDescription(), description) << description.toStdString();
+    }
+}
+
 } // namespace
 } // namespace faciward::helpers
