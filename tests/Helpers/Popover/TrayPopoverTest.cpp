@@ -1,3 +1,4 @@
+#include "Helpers/Popover/ApplicationInactiveMouseSource.h"
 #include "Helpers/Popover/PopupCoordinator.h"
 #include "Helpers/Popover/SystemTrayStatusItem.h"
 #include "tests/support/ChildProcess.h"
@@ -30,8 +31,10 @@ using testing::spinUntil;
 class TrayMessage : public PopupCoordinator
 {
 public:
-    TrayMessage(std::shared_ptr<StatusItem> item, int &finished, int &presses)
-        : PopupCoordinator(std::move(item), true, std::nullopt, [&finished](Coordinator &) { ++finished; })
+    TrayMessage(std::shared_ptr<StatusItem> item, int &finished, int &presses,
+                std::shared_ptr<GlobalMouseSource> mouseSource = nullptr)
+        : PopupCoordinator(std::move(item), true, std::nullopt, [&finished](Coordinator &) { ++finished; },
+                           std::move(mouseSource))
         , m_presses(presses)
     {
     }
@@ -88,6 +91,12 @@ public:
     bool connected() const { return m_display; }
 
     void minimise(WId window) { setState(window, IconicState); }
+    /// Gives the keyboard to the root window, as when the user clicks elsewhere.
+    void focusElsewhere()
+    {
+        XSetInputFocus(m_display, PointerRoot, RevertToPointerRoot, CurrentTime);
+        XFlush(m_display);
+    }
     void restore(WId window) { setState(window, NormalState); }
 
 private:
@@ -200,6 +209,33 @@ TEST(TrayPopover, anOutsideClickStillClosesItAfterAMinimiseAndARestore)
     settle();
     EXPECT_FALSE(popover.isVisible());
     EXPECT_EQ(finished, 1);
+}
+
+// Where no platform-wide monitor exists (Wayland, no XInput2), a click
+// elsewhere is seen as the application losing the focus, and closes the popover.
+TEST(TrayPopover, withoutAMonitorLosingTheFocusClosesIt)
+{
+    FACIWARD_REQUIRE_DISPLAY();
+    useX11();
+    int finished = 0, presses = 0;
+    auto source = std::make_shared<ApplicationInactiveMouseSource>();
+    auto popup = std::make_shared<TrayMessage>(std::make_shared<TopRightStatusItem>(), finished, presses, source);
+    popup->start();
+    PopoverWindow &popover = popup->popover();
+    // Shown and active: the popover takes the keyboard for its content.
+    ASSERT_TRUE(spinUntil([] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }));
+    EXPECT_EQ(source->monitorCount(), 1u);
+    settle();
+    EXPECT_EQ(finished, 0);
+
+    WindowManagerStandIn elsewhere;
+    ASSERT_TRUE(elsewhere.connected());
+    elsewhere.focusElsewhere();
+    ASSERT_TRUE(spinUntil([&] { return finished > 0; }));
+    settle();
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(source->monitorCount(), 0u);
 }
 
 } // namespace
