@@ -106,7 +106,7 @@ FloatingPanelView::FloatingPanelView(FloatingPanelViewModel viewModel, int corne
 
     m_picture = new ClippedImage(m_viewModel.clippedImageIntent, this);
     m_picture->setGeometry(rect().adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
-    m_picture->setCornerRadius(pictureRadius);
+    m_picture->setCornerRadius(pictureRadius, ClippedImage::Rounding::DrawnPicture);
     m_picture->installEventFilter(this);
 
     auto *close = new QToolButton(this);

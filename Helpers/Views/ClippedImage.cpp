@@ -105,9 +105,10 @@ ClippedImage::~ClippedImage()
     }
 }
 
-void ClippedImage::setCornerRadius(qreal radius)
+void ClippedImage::setCornerRadius(qreal radius, Rounding rounding)
 {
     m_cornerRadius = radius;
+    m_rounding = rounding;
     update();
 }
 
@@ -240,10 +241,11 @@ void ClippedImage::paintEvent(QPaintEvent *)
         paintContent(layerPainter);
         QPainterPath outside;
         outside.addRect(rect());
-        // The corners of the picture as drawn: a 4:3 frame in a square keeps
-        // round corners, and the empty bands beside it stay empty.
+        // Rounding the picture as drawn, a 4:3 frame in a square keeps round
+        // corners, and the empty bands beside it stay empty.
         QPainterPath rounded;
-        rounded.addRoundedRect(drawnRect(), m_cornerRadius, m_cornerRadius);
+        rounded.addRoundedRect(m_rounding == Rounding::DrawnPicture ? drawnRect() : QRectF(rect()), m_cornerRadius,
+                               m_cornerRadius);
         layerPainter.setRenderHint(QPainter::Antialiasing);
         layerPainter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
         layerPainter.fillPath(outside.subtracted(rounded), Qt::black);

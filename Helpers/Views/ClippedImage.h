@@ -73,10 +73,19 @@ public:
     /// @brief The spinner shown while an address loads.
     Spinner *spinner() const { return m_spinner; }
 
-    /// @brief Rounds the corners of what the widget draws, the picture as
-    /// fitted (not the widget's whole area), with @p radius (device-independent
-    /// pixels, antialiased); 0, the default, rounds nothing.
-    void setCornerRadius(qreal radius);
+    /// @brief Which rectangle rounded corners cut: the widget's whole area (a
+    /// caller that frames the picture, then clips the frame), or the picture
+    /// as fitted into it (a caller that clips the picture itself).
+    enum class Rounding
+    {
+        WholeArea,
+        DrawnPicture,
+    };
+
+    /// @brief Cuts rounded corners of @p radius (device-independent pixels,
+    /// antialiased) off what the widget draws, at the rectangle @p rounding
+    /// names; 0, the default, cuts nothing.
+    void setCornerRadius(qreal radius, Rounding rounding = Rounding::WholeArea);
 
     /// @brief Where the content is drawn, in the widget's coordinates: the
     /// picture or symbol as fitted, the whole widget when it shows the
@@ -104,6 +113,7 @@ private:
     QPixmap m_pixmap;
     std::optional<Symbol> m_symbol;
     qreal m_cornerRadius = 0;
+    Rounding m_rounding = Rounding::WholeArea;
     Spinner *m_spinner = nullptr;
     QTimer m_loadTimeout;
     QPointer<QNetworkReply> m_reply;

@@ -101,33 +101,43 @@ TEST(ClippedImage, fitsThePictureCentredWithItsProportions)
     }
 }
 
-// Asked for rounded corners, the view cuts them off the picture as drawn,
-// with antialiasing, and leaves the rest of the picture whole: a 4:3 camera
-// frame in a square keeps round corners at the top and bottom of its band.
+// Asked for rounded corners, the view cuts them off with antialiasing and
+// leaves the rest of the picture whole: off its whole area, or off the picture
+// as drawn, where a 4:3 camera frame in a square keeps round corners at the
+// top and bottom of its band.
 TEST(ClippedImage, cutsRoundedCornersWhenAsked)
 {
     testing::widgetApplication();
+    using R = ClippedImage::Rounding;
     const QColor blue(20, 60, 200);
     const struct
     {
         const char *name;
         QSize picture;
-        QRectF drawn;
+        R rounding;
+        QRectF rounded;
     } cases[] = {
-        {"square", {100, 100}, {0, 0, 100, 100}},
-        {"camera frame", {160, 120}, {0, 12.5, 100, 75}},
+        {"square", {100, 100}, R::WholeArea, {0, 0, 100, 100}},
+        {"square-drawn", {100, 100}, R::DrawnPicture, {0, 0, 100, 100}},
+        {"camera-frame-area", {160, 120}, R::WholeArea, {0, 0, 100, 100}},
+        {"camera-frame-drawn", {160, 120}, R::DrawnPicture, {0, 12.5, 100, 75}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ClippedImage view(solid(c.picture, blue));
         view.resize(100, 100);
-        view.setCornerRadius(24);
-        EXPECT_EQ(view.drawnRect(), c.drawn);
+        view.setCornerRadius(24, c.rounding);
         const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-rounded-") + c.name);
-        const int top = qCeil(c.drawn.top()), bottom = qFloor(c.drawn.bottom()) - 1;
+        const QRectF drawn = view.drawnRect();
+        if (c.rounding == R::DrawnPicture) {
+            EXPECT_EQ(drawn, c.rounded);
+        }
+        // The cut corners, and within the picture as drawn its edges and centre.
+        const int top = qCeil(c.rounded.top()), bottom = qFloor(c.rounded.bottom()) - 1;
         for (QPoint corner : {QPoint(1, top + 1), QPoint(98, top + 1), QPoint(1, bottom - 1), QPoint(98, bottom - 1)})
             EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
-        for (QPoint inside : {QPoint(50, top), QPoint(0, 50), QPoint(50, 50), QPoint(12, top + 12)})
+        const int drawnTop = qCeil(drawn.top());
+        for (QPoint inside : {QPoint(50, drawnTop), QPoint(0, 50), QPoint(50, 50), QPoint(12, std::max(drawnTop, top + 12))})
             EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
     }
 }
