@@ -35,6 +35,8 @@ public:
 /// window's own coordinates, which is where the picture was taken.
 class DrawingWindow : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit DrawingWindow(const QRect &contentRect, QWidget *parent = nullptr);
     ~DrawingWindow() override;
