@@ -23,8 +23,14 @@ function(faciward_add_test)
     elseif("x11" IN_LIST T_LABELS)
         set(label x11)
     endif()
+    # The x11 tests share the one X server of scripts/test and its pointer: a
+    # click one of them makes would land in another's windows. They run one at a time.
+    set(lock "")
+    if(label STREQUAL "x11")
+        set(lock RESOURCE_LOCK x-display)
+    endif()
     gtest_discover_tests(${T_NAME}
         TEST_PREFIX "${T_PREFIX}"
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS ${label})
+        PROPERTIES LABELS ${label} ${lock})
 endfunction()

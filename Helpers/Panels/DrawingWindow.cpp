@@ -75,8 +75,13 @@ void DrawingWindow::paintEvent(QPaintEvent *)
     painter.drawRect(QRectF(*m_outline).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
+// Only the left button draws. Another button pressed or released during a
+// drag neither restarts nor ends it, and a drag with another button alone
+// draws nothing.
 void DrawingWindow::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton)
+        return;
     // A second press starts afresh: the earlier outline goes.
     removeOutline();
     m_startPoint = event->position().toPoint();
@@ -86,7 +91,7 @@ void DrawingWindow::mousePressEvent(QMouseEvent *event)
 
 void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_outline || !m_startPoint)
+    if (!m_outline || !m_startPoint || !(event->buttons() & Qt::LeftButton))
         return;
     // The bounding box of the two corners, whichever way the drag goes.
     const QPoint at = event->position().toPoint();
@@ -95,9 +100,9 @@ void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
     update();
 }
 
-void DrawingWindow::mouseReleaseEvent(QMouseEvent *)
+void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (!m_outline)
+    if (event->button() != Qt::LeftButton || !m_outline)
         return;
     // A click without a drag selects nothing; the delegate still hears of it,
     // with a null image.

@@ -35,6 +35,8 @@ public:
 /// window's own coordinates, which is where the picture was taken.
 class DrawingWindow : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit DrawingWindow(const QRect &contentRect, QWidget *parent = nullptr);
     ~DrawingWindow() override;
@@ -47,8 +49,9 @@ public:
     QRect outline() const { return m_outline.value_or(QRect()); }
 
     /// @brief The part of the picture taken at show time under @p rect (window
-    /// coordinates); null when @p rect is empty or nothing was grabbed.
-    QImage captureImage(const QRect &rect) const;
+    /// coordinates); null when @p rect is empty or nothing was grabbed. A
+    /// subclass may capture otherwise: the release hands its answer over.
+    virtual QImage captureImage(const QRect &rect) const;
 
     void setVisible(bool visible) override;
 

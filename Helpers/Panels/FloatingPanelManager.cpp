@@ -61,7 +61,7 @@ void FloatingPanelManager::showPanel(ClippedImage::Intent intent, const QUrl &ur
                                                self->removePanel(url);
                                        });
     std::unique_ptr<FloatingPanel, Deleter> panel(new FloatingPanel(card, cornerRadius));
-    panel->move(lowerLeft.x(), lowerLeft.y() - panel->height());
+    panel->moveContentTo(QPoint(lowerLeft.x(), lowerLeft.y() - card->height()));
     panel->show();
     m_panels[keyOf(url)] = std::move(panel);
 }

@@ -25,6 +25,10 @@ public:
 /// @brief Opens one or two floating picture panels stacked at the lower left
 /// of the screen, keeps them by their picture's address, removes them when
 /// their card asks, and tells the delegate when the last one has gone.
+///
+/// Its operations may be overridden: showPanels() opens each panel through
+/// showPanel(), and a card's request goes through removePanel(). A subclass
+/// is made with std::make_shared, as create() does.
 class FloatingPanelManager : public std::enable_shared_from_this<FloatingPanelManager>
 {
 public:
@@ -33,7 +37,7 @@ public:
     static constexpr int spacing = 22;
 
     static std::shared_ptr<FloatingPanelManager> create();
-    ~FloatingPanelManager();
+    virtual ~FloatingPanelManager();
     FloatingPanelManager(const FloatingPanelManager &) = delete;
     FloatingPanelManager &operator=(const FloatingPanelManager &) = delete;
 
@@ -41,22 +45,23 @@ public:
 
     /// @brief The first picture at the lower left; the second one card and
     /// spacing above it, when both its intent and its address are given.
-    void showPanels(ClippedImage::Intent intent, const QUrl &url,
-                    std::optional<ClippedImage::Intent> secondIntent = std::nullopt,
-                    std::optional<QUrl> secondURL = std::nullopt);
+    virtual void showPanels(ClippedImage::Intent intent, const QUrl &url,
+                            std::optional<ClippedImage::Intent> secondIntent = std::nullopt,
+                            std::optional<QUrl> secondURL = std::nullopt);
     /// @brief One panel with its lower left corner at @p lowerLeft (screen
     /// coordinates, y growing downwards). A panel already shown for @p url is
     /// removed first.
-    void showPanel(ClippedImage::Intent intent, const QUrl &url, QPoint lowerLeft);
-    void removePanel(const QUrl &key);
+    virtual void showPanel(ClippedImage::Intent intent, const QUrl &url, QPoint lowerLeft);
+    virtual void removePanel(const QUrl &key);
 
     /// @brief The panel shown for @p key, if any.
     FloatingPanel *panel(const QUrl &key) const;
     std::size_t panelCount() const { return m_panels.size(); }
 
-private:
+protected:
     FloatingPanelManager() = default;
 
+private:
     struct Deleter
     {
         void operator()(FloatingPanel *panel) const;

@@ -11,6 +11,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
+#include <QtMath>
+
+#include <algorithm>
 
 namespace faciward::helpers {
 
@@ -18,7 +21,9 @@ namespace {
 constexpr int pictureInset = 8;
 constexpr int pictureRadius = 20;
 constexpr int captionBottomMargin = 8;
-constexpr int captionPixelSize = 10;
+constexpr QMargins captionPadding(10, 2, 10, 2);
+constexpr int closeButtonPadding = 1;
+const QColor captionBackground(0, 0, 0, 204);
 
 QIcon whiteSymbol(const QString &name, QSize size)
 {
@@ -29,7 +34,59 @@ QIcon whiteSymbol(const QString &name, QSize size)
     Symbol(name).paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), Qt::white);
     return QIcon(pixmap);
 }
+
 } // namespace
+
+/// The caption: white text on a dark capsule, wrapped rather than cut when a
+/// translation is longer than the card is wide. A style sheet cannot draw the
+/// capsule: Qt ignores a border radius larger than half the label's height,
+/// and a one-line caption is far lower than twice the radius.
+class FloatingPanelCaption : public QLabel
+{
+    Q_OBJECT
+
+public:
+    FloatingPanelCaption(const QString &text, QWidget *parent)
+        : QLabel(text, parent)
+    {
+        QFont font = this->font();
+        font.setPixelSize(FloatingPanelView::captionPixelSize);
+        setFont(font);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        setPalette(palette);
+        setTextFormat(Qt::PlainText);
+        setAlignment(Qt::AlignCenter);
+        setWordWrap(true);
+        setContentsMargins(captionPadding);
+    }
+
+    /// Centred at the bottom of @p card: as wide as its text on one line,
+    /// but no wider than @p widest, and as high as the wrapped text needs.
+    void place(const QRect &card, int widest)
+    {
+        const int oneLine = qCeil(QFontMetricsF(font()).horizontalAdvance(text())) + captionPadding.left() +
+                            captionPadding.right() + 1;
+        const int width = std::min(oneLine, widest);
+        const int height = heightForWidth(width);
+        setGeometry(card.left() + (card.width() - width) / 2, card.bottom() + 1 - captionBottomMargin - height, width,
+                    height);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        {
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(captionBackground);
+            const qreal radius = std::min(FloatingPanelView::captionRadius, height() / 2.0);
+            painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        }
+        QLabel::paintEvent(event);
+    }
+};
 
 FloatingPanelView::FloatingPanelView(FloatingPanelViewModel viewModel, int cornerRadius,
                                      std::function<void()> onRemove, QWidget *parent)
@@ -47,17 +104,22 @@ FloatingPanelView::FloatingPanelView(FloatingPanelViewModel viewModel, int corne
 {
     setFixedSize(m_viewModel.size);
 
-    auto *picture = new ClippedImage(m_viewModel.clippedImageIntent, this);
-    picture->setGeometry(rect().adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
-    picture->setCornerRadius(pictureRadius);
-    picture->installEventFilter(this);
+    m_picture = new ClippedImage(m_viewModel.clippedImageIntent, this);
+    m_picture->setGeometry(rect().adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
+    m_picture->setCornerRadius(pictureRadius, ClippedImage::Rounding::DrawnPicture);
+    m_picture->installEventFilter(this);
 
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setAutoRaise(true);
-    close->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px; background: transparent; }"));
-    close->setIcon(whiteSymbol(QStringLiteral("xmark.circle.fill"), QSize(26, 26)));
-    close->setIconSize(QSize(26, 26));
+    close->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: %1px; background: transparent; }")
+                             .arg(closeButtonPadding));
+    auto *caption = new FloatingPanelCaption(tr("Drag and Drop the image"), this);
+    caption->setObjectName(QStringLiteral("caption"));
+    // The symbol is as large as a line of the caption's text, in its 28x28 frame.
+    const int symbol = QFontMetrics(caption->font()).height();
+    close->setIcon(whiteSymbol(QStringLiteral("xmark.circle.fill"), QSize(symbol, symbol)));
+    close->setIconSize(QSize(symbol, symbol));
     close->setGeometry(closeButtonRect);
     auto *glow = new QGraphicsDropShadowEffect(close);
     glow->setBlurRadius(4);
@@ -66,18 +128,29 @@ FloatingPanelView::FloatingPanelView(FloatingPanelViewModel viewModel, int corne
     close->setGraphicsEffect(glow);
     connect(close, &QToolButton::clicked, this, [this] { m_onRemove(); });
 
-    auto *caption = new QLabel(tr("Drag and Drop the image"), this);
-    caption->setObjectName(QStringLiteral("caption"));
-    QFont font = caption->font();
-    font.setPixelSize(captionPixelSize);
-    caption->setFont(font);
-    caption->setAlignment(Qt::AlignCenter);
-    caption->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 204);"
-                                          " border-radius: %1px; padding: 2px 10px; }")
-                               .arg(pictureRadius / 2));
-    caption->setMaximumWidth(width() - 2 * pictureInset);
-    caption->adjustSize();
-    caption->move((width() - caption->width()) / 2, height() - captionBottomMargin - caption->height());
+    caption->raise();
+    caption->place(rect(), width() - 2 * pictureInset);
+    castShadowInParent();
+}
+
+void FloatingPanelView::castShadowInParent()
+{
+    // Qt draws no graphics effect on a window of its own, and a window could
+    // not show a shadow beyond itself anyway: the card casts it inside a parent.
+    if (!parentWidget() || graphicsEffect())
+        return;
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setBlurRadius(shadowRadius);
+    shadow->setOffset(shadowOffset);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, shadowOpacity));
+    setGraphicsEffect(shadow);
+}
+
+void FloatingPanelView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ParentChange)
+        castShadowInParent();
+    QWidget::changeEvent(event);
 }
 
 void FloatingPanelView::paintEvent(QPaintEvent *)
@@ -92,8 +165,10 @@ void FloatingPanelView::paintEvent(QPaintEvent *)
 bool FloatingPanelView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        m_pressed = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
-        m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
+        // Only the picture starts a drag, not the empty card beside it.
+        const auto *press = static_cast<QMouseEvent *>(event);
+        m_pressed = press->button() == Qt::LeftButton && m_picture->drawnRect().contains(press->position());
+        m_pressedAt = press->position().toPoint();
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_pressed = false;
     } else if (event->type() == QEvent::MouseMove && m_pressed) {
@@ -120,3 +195,6 @@ void FloatingPanelView::beginDrag()
 }
 
 } // namespace faciward::helpers
+
+#include "FloatingPanelView.moc"
+

@@ -3,6 +3,7 @@
 #include "X11Desktop.h"
 
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -128,7 +129,8 @@ void PopoverWindow::paintEvent(QPaintEvent *)
 void PopoverWindow::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    Q_EMIT hidden();
+    if (!event->spontaneous())
+        Q_EMIT hidden();
 }
 
 } // namespace faciward::helpers

@@ -58,7 +58,10 @@ public:
     bool opensBelow() const { return m_below; }
 
 Q_SIGNALS:
-    /// @brief The window was hidden, by its owner or by anyone else.
+    /// @brief The application hid the window: its owner, a subclass, or Qt
+    /// closing a transient popover. A hide the window manager makes (a
+    /// minimise, "show desktop") is not reported: the window comes back when
+    /// the desktop is restored, and whatever runs while it is shown must go on.
     void hidden();
 
 protected:

@@ -55,7 +55,8 @@ protected:
     virtual std::optional<QSize> contentSize();
 
     /// @brief The popover, made on first use. Subclasses may hide it themselves;
-    /// the outside-click monitor stops with it.
+    /// the outside-click monitor stops with it. It runs on while the window
+    /// manager hides the popover (a minimise), which it gives back later.
     PopoverWindow &popover();
     /// @brief The outside-click monitor, made on first use.
     EventMonitor &eventMonitor();

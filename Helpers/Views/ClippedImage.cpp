@@ -81,8 +81,11 @@ ClippedImage::ClippedImage(Intent intent, QWidget *parent, std::chrono::millisec
     } else if (auto *named = std::get_if<Named>(&intent)) {
         m_pixmap = namedPixmap(named->name);
     } else if (auto *symbol = std::get_if<SystemSymbol>(&intent)) {
-        if (Symbol found(symbol->name); found.isValid())
+        if (Symbol found(symbol->name); found.isValid()) {
             m_symbol = found;
+            // What a screen reader says of a symbol: its name.
+            setAccessibleDescription(symbol->name);
+        }
     } else {
         load(std::get<QUrl>(intent));
         return;
@@ -102,9 +105,10 @@ ClippedImage::~ClippedImage()
     }
 }
 
-void ClippedImage::setCornerRadius(qreal radius)
+void ClippedImage::setCornerRadius(qreal radius, Rounding rounding)
 {
     m_cornerRadius = radius;
+    m_rounding = rounding;
     update();
 }
 
@@ -198,13 +202,24 @@ void ClippedImage::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
 }
 
+QRectF ClippedImage::drawnRect() const
+{
+    if (m_phase == Phase::Failed)
+        return rect();
+    if (!m_pixmap.isNull())
+        return fittedRect(m_pixmap.deviceIndependentSize(), rect());
+    if (m_symbol)
+        return fittedRect(m_symbol->defaultSize(), rect());
+    return {};
+}
+
 void ClippedImage::paintContent(QPainter &painter) const
 {
     if (m_phase == Phase::Failed) {
         painter.fillRect(rect(), Qt::red);
     } else if (!m_pixmap.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(fittedRect(m_pixmap.deviceIndependentSize(), rect()), m_pixmap, m_pixmap.rect());
+        painter.drawPixmap(drawnRect(), m_pixmap, m_pixmap.rect());
     } else if (m_symbol) {
         m_symbol->paint(painter, rect(), palette().color(foregroundRole()));
     }
@@ -226,8 +241,11 @@ void ClippedImage::paintEvent(QPaintEvent *)
         paintContent(layerPainter);
         QPainterPath outside;
         outside.addRect(rect());
+        // Rounding the picture as drawn, a 4:3 frame in a square keeps round
+        // corners, and the empty bands beside it stay empty.
         QPainterPath rounded;
-        rounded.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
+        rounded.addRoundedRect(m_rounding == Rounding::DrawnPicture ? drawnRect() : QRectF(rect()), m_cornerRadius,
+                               m_cornerRadius);
         layerPainter.setRenderHint(QPainter::Antialiasing);
         layerPainter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
         layerPainter.fillPath(outside.subtracted(rounded), Qt::black);

@@ -73,9 +73,24 @@ public:
     /// @brief The spinner shown while an address loads.
     Spinner *spinner() const { return m_spinner; }
 
-    /// @brief Clips everything the widget draws to a rounded rectangle of
-    /// @p radius (device-independent pixels, antialiased); 0, the default, clips nothing.
-    void setCornerRadius(qreal radius);
+    /// @brief Which rectangle rounded corners cut: the widget's whole area (a
+    /// caller that frames the picture, then clips the frame), or the picture
+    /// as fitted into it (a caller that clips the picture itself).
+    enum class Rounding
+    {
+        WholeArea,
+        DrawnPicture,
+    };
+
+    /// @brief Cuts rounded corners of @p radius (device-independent pixels,
+    /// antialiased) off what the widget draws, at the rectangle @p rounding
+    /// names; 0, the default, cuts nothing.
+    void setCornerRadius(qreal radius, Rounding rounding = Rounding::WholeArea);
+
+    /// @brief Where the content is drawn, in the widget's coordinates: the
+    /// picture or symbol as fitted, the whole widget when it shows the
+    /// failure, nothing while an address loads.
+    QRectF drawnRect() const;
 
     /// @brief The picture's own size in device-independent pixels (the spinner's
     /// while loading); the widget is happy to be given any other size.
@@ -98,6 +113,7 @@ private:
     QPixmap m_pixmap;
     std::optional<Symbol> m_symbol;
     qreal m_cornerRadius = 0;
+    Rounding m_rounding = Rounding::WholeArea;
     Spinner *m_spinner = nullptr;
     QTimer m_loadTimeout;
     QPointer<QNetworkReply> m_reply;

@@ -58,6 +58,8 @@ VisualEffectBackground::VisualEffectBackground(Material material, BlendingMode b
         parent->installEventFilter(this);
         setGeometry(parent->rect());
         lower();
+        // A child made after its parent was shown stays hidden until shown itself.
+        show();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,5 +67,19 @@ bool servicesRequired();
                 FAIL() << (program) << " is needed (FACIWARD_REQUIRE_SERVICES=1) but not installed";                  \
             else                                                                                                       \
                 GTEST_SKIP() << (program) << " is not installed";                                                      \
+        }                                                                                                              \
+    } while (0)
+
+/// @brief Skips the current test when no X display is named (DISPLAY unset), or
+/// fails it when FACIWARD_REQUIRE_SERVICES=1: scripts/test runs the window tests
+/// on an Xvfb of its own, a hand-run ctest may have none.
+#define FACIWARD_REQUIRE_DISPLAY()                                                                                     \
+    do {                                                                                                               \
+        const char *display_ = std::getenv("DISPLAY");                                                                 \
+        if (!display_ || !*display_) {                                                                                 \
+            if (::faciward::testing::servicesRequired())                                                               \
+                FAIL() << "an X display is needed (FACIWARD_REQUIRE_SERVICES=1) but DISPLAY is not set";              \
+            else                                                                                                       \
+                GTEST_SKIP() << "no X display (DISPLAY is not set)";                                                   \
         }                                                                                                              \
     } while (0)

@@ -22,4 +22,9 @@ int PrivateXServer::xdotool(const std::vector<std::string> &arguments) const
     return ChildProcess::run(argv, {"DISPLAY=" + m_display});
 }
 
+std::unique_ptr<ChildProcess> PrivateXServer::startClient(const std::vector<std::string> &argv) const
+{
+    return std::make_unique<ChildProcess>(argv, std::vector<std::string>{"DISPLAY=" + m_display});
+}
+
 } // namespace faciward::testing

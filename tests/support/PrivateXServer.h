@@ -21,6 +21,10 @@ public:
     /// @brief Runs `xdotool` with @p arguments against this display; its exit status.
     int xdotool(const std::vector<std::string> &arguments) const;
 
+    /// @brief Starts @p argv as a client of this display (a window manager, a
+    /// compositor); it is stopped when the returned object goes.
+    std::unique_ptr<ChildProcess> startClient(const std::vector<std::string> &argv) const;
+
 private:
     std::unique_ptr<ChildProcess> m_server;
     std::string m_display;

@@ -93,5 +93,102 @@ INSTANTIATE_TEST_SUITE_P(Drags, DrawingWindowTest,
                              return name;
                          });
 
+struct Step
+{
+    enum Kind { Press, Move, Release } kind;
+    Qt::MouseButton button;
+    QPoint at;
+};
+
+// Only the left button draws: a drag with another button draws and delivers
+// nothing, and another button pressed and released during a left drag
+// neither restarts nor ends it.
+TEST(DrawingWindow, onlyTheLeftButtonDraws)
+{
+    widgetApplication();
+    const struct
+    {
+        const char *name;
+        std::vector<Step> steps;
+        bool draws;
+        std::optional<QSize> captured;
+    } cases[] = {
+        {"left drag",
+         {{Step::Press, Qt::LeftButton, {60, 60}}, {Step::Move, Qt::NoButton, {160, 120}},
+          {Step::Release, Qt::LeftButton, {160, 120}}},
+         true, QSize(100, 60)},
+        {"right drag",
+         {{Step::Press, Qt::RightButton, {60, 60}}, {Step::Move, Qt::NoButton, {160, 120}},
+          {Step::Release, Qt::RightButton, {160, 120}}},
+         false, std::nullopt},
+        {"middle drag",
+         {{Step::Press, Qt::MiddleButton, {60, 60}}, {Step::Move, Qt::NoButton, {160, 120}},
+          {Step::Release, Qt::MiddleButton, {160, 120}}},
+         false, std::nullopt},
+        {"right click during a left drag",
+         {{Step::Press, Qt::LeftButton, {60, 60}}, {Step::Move, Qt::NoButton, {100, 100}},
+          {Step::Press, Qt::RightButton, {100, 100}}, {Step::Move, Qt::NoButton, {120, 110}},
+          {Step::Release, Qt::RightButton, {120, 110}}, {Step::Move, Qt::NoButton, {160, 120}},
+          {Step::Release, Qt::LeftButton, {160, 120}}},
+         true, QSize(100, 60)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        DrawingWindow window(QRect(50, 50, 400, 300));
+        auto captures = std::make_shared<Captures>();
+        window.drawingWindowDelegate = captures;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QWindow *handle = window.windowHandle();
+        bool drew = false;
+        for (const Step &step : c.steps) {
+            if (step.kind == Step::Press)
+                QTest::mousePress(handle, step.button, {}, step.at);
+            else if (step.kind == Step::Move)
+                QTest::mouseMove(handle, step.at);
+            else
+                QTest::mouseRelease(handle, step.button, {}, step.at);
+            drew = drew || !window.outline().isEmpty();
+        }
+        EXPECT_EQ(drew, c.draws);
+        // A left click last: its null capture comes after any the steps asked
+        // for, since both wait the same delay.
+        QTest::mouseClick(handle, Qt::LeftButton, {}, {10, 10});
+        ASSERT_TRUE(spinUntil([&] { return !captures->images.empty() && captures->images.back().isNull(); }));
+        ASSERT_EQ(captures->images.size(), c.captured ? 2u : 1u);
+        if (c.captured) {
+            EXPECT_EQ(captures->images.front().size(), *c.captured);
+        }
+    }
+}
+
+// A subclass that captures otherwise: the release hands its picture over.
+TEST(DrawingWindow, aSubclassCapturesInItsOwnWay)
+{
+    widgetApplication();
+    struct Solid : DrawingWindow
+    {
+        using DrawingWindow::DrawingWindow;
+        mutable std::vector<QRect> asked;
+        QImage captureImage(const QRect &rect) const override
+        {
+            asked.push_back(rect);
+            QImage image(rect.size(), QImage::Format_RGB32);
+            image.fill(known);
+            return image;
+        }
+    } window(QRect(50, 50, 400, 300));
+    auto captures = std::make_shared<Captures>();
+    window.drawingWindowDelegate = captures;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, {160, 120});
+    QTest::mouseMove(window.windowHandle(), {60, 60});
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, {60, 60});
+    ASSERT_TRUE(spinUntil([&] { return !captures->images.empty(); }));
+    EXPECT_EQ(window.asked, std::vector<QRect>{QRect(60, 60, 100, 60)});
+    EXPECT_EQ(captures->images.front().pixelColor(0, 0), known);
+}
+
 } // namespace
 } // namespace faciward::helpers

@@ -23,9 +23,11 @@ class MessagePopup : public PopupCoordinator
 {
 public:
     MessagePopup(bool withStatusItem, bool allowTapToClose, std::optional<std::chrono::duration<double>> delay,
-                 int &finished, std::shared_ptr<GlobalMouseSource> source)
+                 int &finished, std::shared_ptr<GlobalMouseSource> source,
+                 std::optional<QSize> contentSize = MessagePopup::size)
         : PopupCoordinator(withStatusItem ? std::make_shared<FixedStatusItem>() : nullptr,
                            allowTapToClose, delay, [&finished](Coordinator &) { ++finished; }, source)
+        , m_contentSize(contentSize)
     {
     }
     using PopupCoordinator::popover;
@@ -33,7 +35,10 @@ public:
 
 protected:
     QWidget *contentWidget() override { return new QLabel(QStringLiteral("Face not recognised")); }
-    std::optional<QSize> contentSize() override { return size; }
+    std::optional<QSize> contentSize() override { return m_contentSize; }
+
+private:
+    std::optional<QSize> m_contentSize;
 };
 
 class PopupCoordinatorTest : public testing::OffscreenTest
@@ -114,6 +119,44 @@ TEST_F(PopupCoordinatorTest, withoutAStatusItemNothingShows)
     EXPECT_FALSE(popup->popover().isVisible());
     EXPECT_EQ(source->monitorCount(), 0u);
     EXPECT_EQ(finished, 0);
+}
+
+// The rarer paths of a flow: the dismiss delay after a close by hand reports
+// the finish once more, and a content of no size of its own keeps the
+// popover's size. (The outside click seen as the application turning
+// inactive needs a real X server: the tray tests.)
+TEST_F(PopupCoordinatorTest, rarerPaths)
+{
+    const struct Case {
+        const char *name;
+        std::optional<std::chrono::duration<double>> delay;
+        std::optional<QSize> contentSize, sizedBefore;
+        bool finishByHand;
+        QSize shown;
+        int finishes;
+    } cases[] = {
+        {"the delay after a close by hand", 0.05s, MessagePopup::size, std::nullopt, true, MessagePopup::size, 2},
+        {"no content size keeps the popover's", std::nullopt, std::nullopt, QSize(300, 50), false, QSize(300, 50), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        finished = 0;
+        auto popup = std::make_shared<MessagePopup>(true, false, c.delay, finished, source, c.contentSize);
+        if (c.sizedBefore)
+            popup->setContentSize(*c.sizedBefore);
+        popup->start();
+        ASSERT_TRUE(spinUntil([&] { return popup->popover().isVisible(); }));
+        EXPECT_EQ(popup->popover().contentWidget()->size(), c.shown);
+        if (c.finishByHand) {
+            popup->finish();
+            ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
+            EXPECT_FALSE(popup->popover().isVisible());
+        }
+        ASSERT_TRUE(spinUntil([&] { return finished >= c.finishes; }));
+        testing::settle();
+        EXPECT_EQ(finished, c.finishes);
+        popup->popover().hide();
+    }
 }
 
 } // namespace

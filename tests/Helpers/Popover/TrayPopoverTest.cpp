@@ -1,3 +1,4 @@
+#include "Helpers/Popover/ApplicationInactiveMouseSource.h"
 #include "Helpers/Popover/PopupCoordinator.h"
 #include "Helpers/Popover/SystemTrayStatusItem.h"
 #include "tests/support/ChildProcess.h"
@@ -13,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <cstdlib>
 
 namespace faciward::helpers {
@@ -26,8 +31,10 @@ using testing::spinUntil;
 class TrayMessage : public PopupCoordinator
 {
 public:
-    TrayMessage(std::shared_ptr<StatusItem> item, int &finished, int &presses)
-        : PopupCoordinator(std::move(item), true, std::nullopt, [&finished](Coordinator &) { ++finished; })
+    TrayMessage(std::shared_ptr<StatusItem> item, int &finished, int &presses,
+                std::shared_ptr<GlobalMouseSource> mouseSource = nullptr)
+        : PopupCoordinator(std::move(item), true, std::nullopt, [&finished](Coordinator &) { ++finished; },
+                           std::move(mouseSource))
         , m_presses(presses)
     {
     }
@@ -58,16 +65,69 @@ QImage screen()
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
 }
 
+// The X11 platform, and the tray over XEmbed rather than D-Bus.
+void useX11()
+{
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    testing::widgetApplication();
+}
+
+// What a window manager does to a client's window when the user minimises it
+// and brings it back, done from a connection of its own as a window manager's
+// would be: the ICCCM state property, then the unmap or map.
+class WindowManagerStandIn
+{
+public:
+    WindowManagerStandIn()
+        : m_display(XOpenDisplay(nullptr))
+    {
+    }
+    ~WindowManagerStandIn()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool connected() const { return m_display; }
+
+    void minimise(WId window) { setState(window, IconicState); }
+    /// Gives the keyboard to the root window, as when the user clicks elsewhere.
+    void focusElsewhere()
+    {
+        XSetInputFocus(m_display, PointerRoot, RevertToPointerRoot, CurrentTime);
+        XFlush(m_display);
+    }
+    void restore(WId window) { setState(window, NormalState); }
+
+private:
+    void setState(WId window, long state)
+    {
+        const Atom wmState = XInternAtom(m_display, "WM_STATE", False);
+        const long value[] = {state, None};
+        XChangeProperty(m_display, window, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(value), 2);
+        if (state == IconicState)
+            XUnmapWindow(m_display, window);
+        else
+            XMapWindow(m_display, window);
+        XFlush(m_display);
+    }
+
+    Display *m_display;
+};
+
+// A status item that stays where a tray at the top right would put it.
+struct TopRightStatusItem : StatusItem {
+    QRect anchorRect() const override { return QRect(800, 0, 22, 22); }
+};
+
 // Under the Xvfb of scripts/test, with trayer at its top right: the real
 // tray, the real X input path, clicks made by xdotool.
 TEST(TrayPopover, arrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
 {
+    FACIWARD_REQUIRE_DISPLAY();
     FACIWARD_REQUIRE_PROGRAM("xdotool");
-    ASSERT_TRUE(std::getenv("DISPLAY")) << "scripts/test runs these tests on its Xvfb";
-    // The X11 platform, and the tray over XEmbed rather than D-Bus.
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    testing::widgetApplication();
+    useX11();
     testing::ExpectStderr chosen("outside clicks: using XInput2");
     QPixmap icon(22, 22);
     icon.fill(Qt::darkCyan);
@@ -118,6 +178,64 @@ TEST(TrayPopover, arrowPointsAtTheTrayIconAndOnlyOutsideClicksClose)
     settle();
     EXPECT_FALSE(popover.isVisible());
     EXPECT_EQ(finished, 1);
+}
+
+// A minimise hides the popover by the window manager's hand, and a restore
+// brings it back: the flow has not ended, so an outside click still closes it.
+TEST(TrayPopover, anOutsideClickStillClosesItAfterAMinimiseAndARestore)
+{
+    FACIWARD_REQUIRE_DISPLAY();
+    FACIWARD_REQUIRE_PROGRAM("xdotool");
+    useX11();
+    testing::ExpectStderr chosen("outside clicks: using XInput2");
+    int finished = 0, presses = 0;
+    auto popup = std::make_shared<TrayMessage>(std::make_shared<TopRightStatusItem>(), finished, presses);
+    popup->start();
+    PopoverWindow &popover = popup->popover();
+    ASSERT_TRUE(spinUntil([&] { return popover.windowHandle() && popover.windowHandle()->isExposed(); }));
+
+    WindowManagerStandIn windowManager;
+    ASSERT_TRUE(windowManager.connected());
+    windowManager.minimise(popover.winId());
+    ASSERT_TRUE(spinUntil([&] { return popover.isMinimized() && !popover.windowHandle()->isExposed(); }));
+    windowManager.restore(popover.winId());
+    ASSERT_TRUE(spinUntil([&] { return !popover.isMinimized() && popover.windowHandle()->isExposed(); }));
+    settle();
+    EXPECT_EQ(finished, 0);
+    ASSERT_TRUE(popover.isVisible());
+
+    click(QPoint(500, 600));
+    ASSERT_TRUE(spinUntil([&] { return finished > 0; })) << "the outside-click monitor was stopped by the minimise";
+    settle();
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(finished, 1);
+}
+
+// Where no platform-wide monitor exists (Wayland, no XInput2), a click
+// elsewhere is seen as the application losing the focus, and closes the popover.
+TEST(TrayPopover, withoutAMonitorLosingTheFocusClosesIt)
+{
+    FACIWARD_REQUIRE_DISPLAY();
+    useX11();
+    int finished = 0, presses = 0;
+    auto source = std::make_shared<ApplicationInactiveMouseSource>();
+    auto popup = std::make_shared<TrayMessage>(std::make_shared<TopRightStatusItem>(), finished, presses, source);
+    popup->start();
+    PopoverWindow &popover = popup->popover();
+    // Shown and active: the popover takes the keyboard for its content.
+    ASSERT_TRUE(spinUntil([] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }));
+    EXPECT_EQ(source->monitorCount(), 1u);
+    settle();
+    EXPECT_EQ(finished, 0);
+
+    WindowManagerStandIn elsewhere;
+    ASSERT_TRUE(elsewhere.connected());
+    elsewhere.focusElsewhere();
+    ASSERT_TRUE(spinUntil([&] { return finished > 0; }));
+    settle();
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(source->monitorCount(), 0u);
 }
 
 } // namespace

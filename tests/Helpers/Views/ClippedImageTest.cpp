@@ -6,6 +6,7 @@
 #include "tests/support/WidgetApplication.h"
 
 #include <QBuffer>
+#include <QtMath>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -101,19 +102,44 @@ TEST(ClippedImage, fitsThePictureCentredWithItsProportions)
 }
 
 // Asked for rounded corners, the view cuts them off with antialiasing and
-// leaves the rest of the picture whole.
+// leaves the rest of the picture whole: off its whole area, or off the picture
+// as drawn, where a 4:3 camera frame in a square keeps round corners at the
+// top and bottom of its band.
 TEST(ClippedImage, cutsRoundedCornersWhenAsked)
 {
     testing::widgetApplication();
+    using R = ClippedImage::Rounding;
     const QColor blue(20, 60, 200);
-    ClippedImage view(solid({100, 100}, blue));
-    view.resize(100, 100);
-    view.setCornerRadius(24);
-    const QImage image = testing::grabInBothSchemes(view, "clipped-image-rounded");
-    for (QPoint corner : {QPoint(1, 1), QPoint(98, 1), QPoint(1, 98), QPoint(98, 98)})
-        EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
-    for (QPoint inside : {QPoint(50, 0), QPoint(0, 50), QPoint(50, 50), QPoint(12, 12)})
-        EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
+    const struct
+    {
+        const char *name;
+        QSize picture;
+        R rounding;
+        QRectF rounded;
+    } cases[] = {
+        {"square", {100, 100}, R::WholeArea, {0, 0, 100, 100}},
+        {"square-drawn", {100, 100}, R::DrawnPicture, {0, 0, 100, 100}},
+        {"camera-frame-area", {160, 120}, R::WholeArea, {0, 0, 100, 100}},
+        {"camera-frame-drawn", {160, 120}, R::DrawnPicture, {0, 12.5, 100, 75}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClippedImage view(solid(c.picture, blue));
+        view.resize(100, 100);
+        view.setCornerRadius(24, c.rounding);
+        const QImage image = testing::grabInBothSchemes(view, std::string("clipped-image-rounded-") + c.name);
+        const QRectF drawn = view.drawnRect();
+        if (c.rounding == R::DrawnPicture) {
+            EXPECT_EQ(drawn, c.rounded);
+        }
+        // The cut corners, and within the picture as drawn its edges and centre.
+        const int top = qCeil(c.rounded.top()), bottom = qFloor(c.rounded.bottom()) - 1;
+        for (QPoint corner : {QPoint(1, top + 1), QPoint(98, top + 1), QPoint(1, bottom - 1), QPoint(98, bottom - 1)})
+            EXPECT_FALSE(testing::coloursNear(image.pixelColor(corner), blue)) << corner.x() << "," << corner.y();
+        const int drawnTop = qCeil(drawn.top());
+        for (QPoint inside : {QPoint(50, drawnTop), QPoint(0, 50), QPoint(50, 50), QPoint(12, std::max(drawnTop, top + 12))})
+            EXPECT_TRUE(testing::coloursNear(image.pixelColor(inside), blue)) << inside.x() << "," << inside.y();
+    }
 }
 
 // Whatever cannot give a picture fills the whole area red after the event
@@ -166,6 +192,22 @@ TEST(ClippedImage, slowLoadSpinsThenTimesOut)
     ASSERT_TRUE(testing::spinUntil([&] { return view.phase() == Phase::Failed; }));
     EXPECT_TRUE(view.spinner()->isHidden());
     EXPECT_FALSE(view.spinner()->isSpinning());
+}
+
+// A screen reader names a symbol by its name; other pictures, and a symbol
+// that does not exist, get no description of the view's own.
+TEST(ClippedImage, describesASymbolByItsName)
+{
+    testing::widgetApplication();
+    const std::pair<ClippedImage::Intent, QString> cases[] = {
+        {ClippedImage::SystemSymbol{QStringLiteral("xmark.circle.fill")}, QStringLiteral("xmark.circle.fill")},
+        {ClippedImage::SystemSymbol{QStringLiteral("no.such.symbol")}, QString()},
+        {solid({10, 10}, Qt::blue), QString()},
+    };
+    for (const auto &[intent, description] : cases) {
+        ClippedImage view(intent);
+        EXPECT_EQ(view.accessibleDescription(), description) << description.toStdString();
+    }
 }
 
 } // namespace

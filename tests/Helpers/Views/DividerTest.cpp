@@ -4,6 +4,7 @@
 #include "tests/support/ColourSchemes.h"
 #include "tests/support/WidgetApplication.h"
 
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -49,6 +50,32 @@ TEST(VisualEffectBackground, followsItsParentAndUpdatesInPlace)
     const QImage image = testing::grabInBothSchemes(host, "visual-effect-selection");
     EXPECT_TRUE(testing::coloursNear(image.pixelColor(60, 40),
                                      testing::blendOver(background->tint(), testing::lightPalette().color(QPalette::Window))));
+}
+
+// Put behind a parent before or after the parent is on screen, the background
+// is drawn either way.
+TEST(VisualEffectBackground, showsWhetherItsParentIsShownBeforeOrAfter)
+{
+    testing::widgetApplication();
+    using B = VisualEffectBackground;
+    for (const bool parentShownFirst : {false, true}) {
+        SCOPED_TRACE(parentShownFirst ? "parent shown first" : "parent shown after");
+        QWidget host;
+        host.setPalette(testing::lightPalette());
+        host.resize(120, 80);
+        if (parentShownFirst) {
+            host.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        }
+        auto *background = new B(B::Material::Selection, B::BlendingMode::BehindWindow, false, &host);
+        if (!parentShownFirst) {
+            host.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        }
+        EXPECT_TRUE(background->isVisible());
+        const QImage image = host.grab().toImage();
+        EXPECT_TRUE(testing::coloursNear(image.pixelColor(60, 40), background->tint()));
+    }
 }
 
 } // namespace
