@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace faciward::prefs {
 namespace {
@@ -49,6 +50,50 @@ TEST(AnySerializable, equalityAndHashFollowTheTypeOrder)
         if (c.equal) {
             EXPECT_EQ(std::hash<AnySerializable>{}(c.a), std::hash<AnySerializable>{}(c.b));
         }
+    }
+}
+
+// Other pointers would pass for the Boolean true; they do not compile.
+static_assert(!std::is_convertible_v<const int *, AnySerializable>);
+static_assert(!std::is_constructible_v<AnySerializable, const void *>);
+static_assert(!std::is_constructible_v<AnySerializable, int *>);
+static_assert(std::is_convertible_v<char *, AnySerializable>);
+static_assert(std::is_convertible_v<const char32_t *, AnySerializable>);
+
+TEST(AnySerializable, textOfEveryCharacterTypeIsTextAndACharacterIsOneCharacterText)
+{
+    const std::string mixed = "h\u00e9\u20ac\U0001F600"; // h, é, €, and a character beyond 16 bits
+    const struct
+    {
+        const char *what;
+        AnySerializable value;
+        std::optional<PlistValue> held;
+    } cases[] = {
+        {"UTF-8 literal", u8"h\u00e9\u20ac\U0001F600", mixed},
+        {"UTF-16 literal, with a surrogate pair", u"h\u00e9\u20ac\U0001F600", mixed},
+        {"UTF-32 literal", U"h\u00e9\u20ac\U0001F600", mixed},
+        {"wide literal", L"h\u00e9\u20ac\U0001F600", mixed},
+        {"empty UTF-32 literal", U"", PlistValue("")},
+        {"char", 'a', PlistValue("a")},
+        {"UTF-8 char", u8'a', PlistValue("a")},
+        {"UTF-16 char", u'\u00e9', PlistValue("\u00e9")},
+        {"UTF-32 char", U'\U0001F600', PlistValue("\U0001F600")},
+        {"wide char", L'\u20ac', PlistValue("\u20ac")},
+        {"signed char is a number", static_cast<signed char>(97), PlistValue(std::int64_t{97})},
+        {"unsigned char is a number", std::uint8_t{97}, PlistValue(std::uint64_t{97})},
+        {"a byte that is no character alone", static_cast<char>(0xE9), std::nullopt},
+        {"UTF-8 cut short", u8"a\xE2\x82", std::nullopt},
+        {"overlong UTF-8", u8"\xC0\x80", std::nullopt},
+        {"UTF-8 surrogate", u8"\xED\xA0\x80", std::nullopt},
+        {"half a surrogate pair", u'\xD800', std::nullopt},
+        {"a trailing surrogate first", u"a\xDC00\xD800", std::nullopt},
+        {"past the last code point", U"a\x110000", std::nullopt},
+        {"negative wide char", static_cast<wchar_t>(-1), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.value.value(), c.held);
+        EXPECT_EQ(c.value.isNil(), !c.held);
     }
 }
 
