@@ -130,6 +130,37 @@ TEST(AnySerializable, convertsThroughTheBridgesAndAWriteOfNilRemovesTheEntry)
     EXPECT_FALSE(store->object("any"));
 }
 
+static_assert(std::is_constructible_v<Key<AnySerializable>, std::string, std::shared_ptr<platform::SettingsStore>>);
+static_assert(!std::is_constructible_v<Key<int>, std::string, std::shared_ptr<platform::SettingsStore>>,
+              "only a type with a value that holds nothing goes without a default");
+
+TEST(AnySerializable, aKeyWithoutADefaultReadsWhatIsStoredAndNothingWhenThereIsNoEntry)
+{
+    faciward::testing::TempDir dir{"faciward-any"};
+    const auto store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
+    const Key<AnySerializable> key("any", store);
+    EXPECT_TRUE(key.defaultValue().isNil());
+    EXPECT_FALSE(store->objectSnapshot("any")) << "nothing is registered";
+    const struct
+    {
+        const char *what;
+        AnySerializable written;
+        std::optional<PlistValue> stored;
+    } cases[] = {
+        {"a number", 5, PlistValue(5)},
+        {"text", "five", PlistValue("five")},
+        {"an array", {1, "two"}, PlistValue(platform::PlistArray{1, "two"})},
+        {"nothing", nullptr, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Prefs::set(key, c.written));
+        EXPECT_EQ(store->object("any"), c.stored);
+        const AnySerializable read = Prefs::get(key);
+        EXPECT_EQ(read.value(), c.stored);
+    }
+}
+
 TEST(AnySerializableDeathTest, aDictionaryLiteralGivingAKeyTwiceStopsTheProgram)
 {
     EXPECT_DEATH(Dict({{"a", 1}, {"a", 2}}), "the key \"a\" twice");
