@@ -28,9 +28,10 @@ concept CharacterType = std::same_as<C, char> || std::same_as<C, wchar_t> || std
 ///     AnySerializable dict = AnySerializable::Dictionary{{"a", 1}, {"b", {true, 2}}};
 /// (Braces always make an array, so a single scalar is written with "=" or
 /// parentheses.) Text literals of every character type are text, and so is a
-/// character ('a' is "a"); signed and unsigned char are integers. Giving a dictionary literal the same key twice, or putting a
-/// value that holds nothing into an array or dictionary literal, is a
-/// programming error and stops the program, in every build type.
+/// character ('a' is "a"); signed and unsigned char are integers. Giving a
+/// dictionary literal the same key twice, or putting a value that holds nothing
+/// into an array or dictionary literal, is a programming error and stops the
+/// program, in every build type.
 ///
 /// A value that holds nothing (the nil literal, an absent optional, a failed
 /// conversion) is nil: writing it through a key removes the entry.
