@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <string>
 #include <utility>
 
 namespace faciward::prefs {
@@ -103,6 +104,82 @@ bool equal(const PlistValue &a, const PlistValue &b)
     }
 }
 
+// --- text of the other character types -------------------------------------------
+
+bool isScalar(char32_t c)
+{
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::optional<PlistValue> scalarsAsText(std::u32string_view scalars)
+{
+    std::string text;
+    text.reserve(scalars.size());
+    for (const char32_t c : scalars) {
+        if (!isScalar(c))
+            return std::nullopt;
+        appendUtf8(text, c);
+    }
+    return PlistValue(std::move(text));
+}
+
+// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing past U+10FFFF,
+// no sequence cut short.
+bool isUtf8(std::u8string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const char8_t lead = text[i];
+        std::size_t extra = 0;
+        char32_t c = 0;
+        if (lead < 0x80) {
+            c = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            c = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            c = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            c = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= extra)
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const char8_t next = text[i + k];
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+        if (c < shortest[extra] || !isScalar(c))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 void mix(std::size_t &seed, std::size_t value)
 {
     seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
@@ -168,6 +245,63 @@ std::size_t hashOf(const PlistValue &v)
 }
 
 } // namespace
+
+std::optional<PlistValue> AnySerializable::utf8Text(std::u8string_view text)
+{
+    if (!isUtf8(text))
+        return std::nullopt;
+    return PlistValue(std::string(text.begin(), text.end()));
+}
+
+std::optional<PlistValue> AnySerializable::utf8Text(std::u16string_view text)
+{
+    std::u32string scalars;
+    scalars.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            scalars += static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            scalars += unit; // a lone surrogate is refused below
+        }
+    }
+    return scalarsAsText(scalars);
+}
+
+std::optional<PlistValue> AnySerializable::utf8Text(std::u32string_view text)
+{
+    return scalarsAsText(text);
+}
+
+std::optional<PlistValue> AnySerializable::utf8Text(std::wstring_view text)
+{
+    if constexpr (sizeof(wchar_t) == sizeof(char32_t))
+        return utf8Text(std::u32string(text.begin(), text.end()));
+    else
+        return utf8Text(std::u16string(text.begin(), text.end()));
+}
+
+AnySerializable::AnySerializable(const char8_t *text)
+    : m_value(utf8Text(std::u8string_view(text)))
+{
+}
+
+AnySerializable::AnySerializable(const char16_t *text)
+    : m_value(utf8Text(std::u16string_view(text)))
+{
+}
+
+AnySerializable::AnySerializable(const char32_t *text)
+    : m_value(utf8Text(std::u32string_view(text)))
+{
+}
+
+AnySerializable::AnySerializable(const wchar_t *text)
+    : m_value(utf8Text(std::wstring_view(text)))
+{
+}
 
 AnySerializable::Dictionary::Dictionary(
     std::initializer_list<std::pair<const std::string, AnySerializable>> literal)

@@ -14,6 +14,11 @@
 
 namespace faciward::prefs {
 
+/// @brief The types whose values are characters of text rather than numbers.
+template<class C>
+concept CharacterType = std::same_as<C, char> || std::same_as<C, wchar_t> || std::same_as<C, char8_t> ||
+    std::same_as<C, char16_t> || std::same_as<C, char32_t>;
+
 /// @brief A settings value of no fixed type, held in its stored form.
 ///
 /// Lets a key hold values of changing types, and lets mixed arrays and
@@ -22,9 +27,11 @@ namespace faciward::prefs {
 ///     AnySerializable list{1, "two", 3.0};         // braces make an array
 ///     AnySerializable dict = AnySerializable::Dictionary{{"a", 1}, {"b", {true, 2}}};
 /// (Braces always make an array, so a single scalar is written with "=" or
-/// parentheses.) Giving a dictionary literal the same key twice, or putting a
-/// value that holds nothing into an array or dictionary literal, is a
-/// programming error and stops the program, in every build type.
+/// parentheses.) Text literals of every character type are text, and so is a
+/// character ('a' is "a"); signed and unsigned char are integers. Giving a
+/// dictionary literal the same key twice, or putting a value that holds nothing
+/// into an array or dictionary literal, is a programming error and stops the
+/// program, in every build type.
 ///
 /// A value that holds nothing (the nil literal, an absent optional, a failed
 /// conversion) is nil: writing it through a key removes the entry.
@@ -56,8 +63,9 @@ public:
         : m_value(platform::PlistValue(value))
     {
     }
+    /// @brief An integer; characters are text, not their code (see below).
     template<std::integral I>
-        requires(!std::same_as<I, bool>)
+        requires(!std::same_as<I, bool> && !CharacterType<I>)
     AnySerializable(I value)
         : m_value(platform::PlistValue(value))
     {
@@ -82,6 +90,29 @@ public:
         : m_value(platform::PlistValue(text))
     {
     }
+    /// @brief Text of the other character types, kept as UTF-8. Without these a
+    /// u8"…", u"…", U"…" or L"…" literal would pass for the Boolean true, through
+    /// the pointer's conversion. Text that is no valid Unicode holds nothing.
+    AnySerializable(const char8_t *text);
+    AnySerializable(const char16_t *text);
+    AnySerializable(const char32_t *text);
+    AnySerializable(const wchar_t *text);
+    /// @brief A character is text of that one character ('a' is "a", not 97). A
+    /// code unit that is no character on its own (a UTF-8 lead byte, half of a
+    /// surrogate pair) holds nothing.
+    template<CharacterType C>
+    AnySerializable(C character)
+    {
+        if constexpr (std::same_as<C, char>) {
+            const auto unit = static_cast<char8_t>(character);
+            m_value = utf8Text(std::u8string_view(&unit, 1));
+        } else {
+            m_value = utf8Text(std::basic_string_view<C>(&character, 1));
+        }
+    }
+    /// @brief Any other pointer is refused, rather than taken for a Boolean.
+    template<class T>
+    AnySerializable(const T *) = delete;
     /// @brief An array literal: the elements in their order.
     AnySerializable(std::initializer_list<AnySerializable> elements);
     AnySerializable(Dictionary dictionary)
@@ -129,6 +160,12 @@ public:
     std::size_t hash() const;
 
 private:
+    /// @brief @p text as UTF-8 text; nothing when it is no valid Unicode.
+    static std::optional<platform::PlistValue> utf8Text(std::u8string_view text);
+    static std::optional<platform::PlistValue> utf8Text(std::u16string_view text);
+    static std::optional<platform::PlistValue> utf8Text(std::u32string_view text);
+    static std::optional<platform::PlistValue> utf8Text(std::wstring_view text);
+
     std::optional<platform::PlistValue> m_value;
 };
 

@@ -26,9 +26,11 @@ public:
             this->suite()->registerDefaults({{this->name(), std::move(*stored)}});
     }
 
-    /// @brief An optional key with the empty default: registers nothing.
+    /// @brief A key whose default is the value that holds nothing (the empty
+    /// optional, a type-erased value holding nothing): registers nothing, and
+    /// reads that value while nothing is stored.
     Key(std::string name, std::shared_ptr<platform::SettingsStore> suite)
-        requires OptionalType<V>
+        requires NilRepresentable<V>
         : Key(std::move(name), V{}, std::move(suite))
     {
     }

@@ -73,9 +73,8 @@ void migrateKeys(const std::vector<std::reference_wrapper<const Key<V>>> &keys, 
 template<PrefsNativeType V>
 void Prefs::migrate(const std::vector<std::reference_wrapper<const Key<V>>> &keys, Version version)
 {
-    using Form = NativeForm<V>;
     detail::migrateKeys<V>(keys, version, [](const platform::Json::Value &json) {
-        return Form::toNative(platform::JsonCoding<typename Form::CodableForm>::decode(json));
+        return toNative<V>(platform::JsonCoding<typename NativeForm<V>::CodableForm>::decode(json));
     });
 }
 

@@ -52,11 +52,13 @@ platform::Publisher<platform::Void> Prefs::publisher(const std::vector<std::refe
         members.push_back(PrefsPublisher(key.suite(), key.name(), options)
                               .eraseToAnyPublisher()
                               .map([](const BaseChange &) { return platform::Void{}; }));
-    // Merged: one subscription per key, in list order, all ended together.
+    // Merged: one subscription per key, in list order, all ended together. They
+    // share the one receiver, so one with state sees every key's elements.
     return platform::Publisher<platform::Void>([members](platform::Publisher<platform::Void>::Receiver receiver) {
+        auto shared = std::make_shared<platform::Publisher<platform::Void>::Receiver>(std::move(receiver));
         auto subscriptions = std::make_shared<platform::CancellableSet>();
         for (const auto &member : members)
-            subscriptions->push_back(member.sink(receiver));
+            subscriptions->push_back(member.sink([shared](const platform::Void &value) { (*shared)(value); }));
         return platform::AnyCancellable([subscriptions] {
             for (auto &subscription : *subscriptions)
                 subscription.cancel();

@@ -19,7 +19,7 @@ std::shared_ptr<PrefsSubscription> PrefsSubscription::create(Subscriber subscrib
 }
 
 PrefsSubscription::PrefsSubscription(Passkey, Subscriber subscriber, ObservationOptions options)
-    : m_subscriber(std::move(subscriber))
+    : m_subscriber(subscriber ? std::make_shared<Subscriber>(std::move(subscriber)) : nullptr)
     , m_options(std::move(options))
 {
 }
@@ -47,7 +47,7 @@ void PrefsSubscription::request(std::size_t)
 void PrefsSubscription::cancel()
 {
     std::shared_ptr<UserDefaultsKeyObservation> observation;
-    Subscriber subscriber;
+    std::shared_ptr<Subscriber> subscriber;
     {
         std::lock_guard lock(m_mutex);
         observation = std::move(m_observation);
@@ -59,18 +59,18 @@ void PrefsSubscription::cancel()
     if (observation)
         observation->stop();
     observation.reset();
-    subscriber = nullptr;
+    subscriber.reset();
 }
 
 void PrefsSubscription::receive(const BaseChange &change)
 {
-    Subscriber subscriber;
+    std::shared_ptr<Subscriber> subscriber;
     {
         std::lock_guard lock(m_mutex);
         subscriber = m_subscriber;
     }
     if (subscriber)
-        subscriber(change);
+        (*subscriber)(change);
 }
 
 } // namespace faciward::prefs

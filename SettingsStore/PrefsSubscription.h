@@ -55,7 +55,9 @@ private:
     void receive(const BaseChange &change);
 
     std::mutex m_mutex; // guards m_subscriber and m_observation
-    Subscriber m_subscriber;
+    // Shared, never copied: every record goes to the one receiver, so one with
+    // state (a mutable lambda) keeps it from record to record.
+    std::shared_ptr<Subscriber> m_subscriber;
     std::shared_ptr<UserDefaultsKeyObservation> m_observation;
     const ObservationOptions m_options;
 };

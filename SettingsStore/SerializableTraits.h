@@ -49,6 +49,14 @@ struct IsOptionalType<std::optional<T>> : std::true_type
 template<class T>
 concept OptionalType = IsOptionalType<T>::value;
 
+/// @brief Types with a value that stands for no value: optionals, and types whose
+/// default value says isNil() (the type-erased value). A key of such a type may be
+/// declared without a default; its default is then that value.
+template<class T>
+concept NilRepresentable = OptionalType<T> || (std::default_initializable<T> && requires(const T &value) {
+                               { value.isNil() } -> std::convertible_to<bool>;
+                           });
+
 /// @brief Whether @p value stands for no value: an empty optional, or a value
 /// whose isNil() says so (a type-erased value holding nothing). Such a value is
 /// never stored: writing it removes the entry, and a key does not register it.

@@ -76,22 +76,23 @@ int Toggle::indicatorIndent() const
            style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, this);
 }
 
+// The label's size as its layout item gives it, which heeds the label's minimum and
+// maximum sizes: a label widget may have no size hint of its own (a plain widget of
+// fixed size), and the toggle would then shrink to its box and cut the label off.
 QSize Toggle::sizeHint() const
 {
     if (!m_label)
         return QCheckBox::sizeHint();
-    const QSize box = QCheckBox::sizeHint();
-    const QSize label = m_label->sizeHint();
-    return {indicatorIndent() + label.width(), std::max(box.height(), label.height())};
+    const QSize withLabel = layout()->sizeHint(); // the box's indent is the layout's left margin
+    return {withLabel.width(), std::max(QCheckBox::sizeHint().height(), withLabel.height())};
 }
 
 QSize Toggle::minimumSizeHint() const
 {
     if (!m_label)
         return QCheckBox::minimumSizeHint();
-    const QSize box = QCheckBox::minimumSizeHint();
-    const QSize label = m_label->minimumSizeHint();
-    return {indicatorIndent() + std::max(label.width(), 0), std::max(box.height(), label.height())};
+    const QSize withLabel = layout()->minimumSize();
+    return {withLabel.width(), std::max(QCheckBox::minimumSizeHint().height(), withLabel.height())};
 }
 
 bool Toggle::hitButton(const QPoint &pos) const

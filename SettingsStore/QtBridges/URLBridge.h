@@ -2,6 +2,7 @@
 
 #include "Platform/Settings/JsonCoding.h"
 #include "SettingsStore/PrefsCodableBridge.h"
+#include "SettingsStore/PrefsNativeType.h"
 #include "SettingsStore/PrefsSerializable.h"
 
 #include <QtCore/QString>
@@ -42,6 +43,13 @@ struct URLBridge : PrefsCodableBridge<QUrl>
 
 template<>
 struct SerializableTraits<QUrl> : BridgedSerializable<URLBridge>
+{
+};
+
+/// @brief An older format wrote an address as the JSON text of the address
+/// itself, so migration decodes it as an address (and "null" as none).
+template<>
+struct NativeForm<QUrl> : SelfNativeForm<QUrl>
 {
 };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace faciward::prefs {
 namespace {
@@ -52,6 +53,50 @@ TEST(AnySerializable, equalityAndHashFollowTheTypeOrder)
     }
 }
 
+// Other pointers would pass for the Boolean true; they do not compile.
+static_assert(!std::is_convertible_v<const int *, AnySerializable>);
+static_assert(!std::is_constructible_v<AnySerializable, const void *>);
+static_assert(!std::is_constructible_v<AnySerializable, int *>);
+static_assert(std::is_convertible_v<char *, AnySerializable>);
+static_assert(std::is_convertible_v<const char32_t *, AnySerializable>);
+
+TEST(AnySerializable, textOfEveryCharacterTypeIsTextAndACharacterIsOneCharacterText)
+{
+    const std::string mixed = "h\u00e9\u20ac\U0001F600"; // h, é, €, and a character beyond 16 bits
+    const struct
+    {
+        const char *what;
+        AnySerializable value;
+        std::optional<PlistValue> held;
+    } cases[] = {
+        {"UTF-8 literal", u8"h\u00e9\u20ac\U0001F600", mixed},
+        {"UTF-16 literal, with a surrogate pair", u"h\u00e9\u20ac\U0001F600", mixed},
+        {"UTF-32 literal", U"h\u00e9\u20ac\U0001F600", mixed},
+        {"wide literal", L"h\u00e9\u20ac\U0001F600", mixed},
+        {"empty UTF-32 literal", U"", PlistValue("")},
+        {"char", 'a', PlistValue("a")},
+        {"UTF-8 char", u8'a', PlistValue("a")},
+        {"UTF-16 char", u'\u00e9', PlistValue("\u00e9")},
+        {"UTF-32 char", U'\U0001F600', PlistValue("\U0001F600")},
+        {"wide char", L'\u20ac', PlistValue("\u20ac")},
+        {"signed char is a number", static_cast<signed char>(97), PlistValue(std::int64_t{97})},
+        {"unsigned char is a number", std::uint8_t{97}, PlistValue(std::uint64_t{97})},
+        {"a byte that is no character alone", static_cast<char>(0xE9), std::nullopt},
+        {"UTF-8 cut short", u8"a\xE2\x82", std::nullopt},
+        {"overlong UTF-8", u8"\xC0\x80", std::nullopt},
+        {"UTF-8 surrogate", u8"\xED\xA0\x80", std::nullopt},
+        {"half a surrogate pair", u'\xD800', std::nullopt},
+        {"a trailing surrogate first", u"a\xDC00\xD800", std::nullopt},
+        {"past the last code point", U"a\x110000", std::nullopt},
+        {"negative wide char", static_cast<wchar_t>(-1), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.value.value(), c.held);
+        EXPECT_EQ(c.value.isNil(), !c.held);
+    }
+}
+
 TEST(AnySerializable, holdsNothingForNilAnAbsentOptionalAFailedConversionAndAnEmptyBridgeInput)
 {
     ::testing::internal::CaptureStdout();
@@ -83,6 +128,37 @@ TEST(AnySerializable, convertsThroughTheBridgesAndAWriteOfNilRemovesTheEntry)
 
     ASSERT_TRUE(Prefs::set(key, AnySerializable(nullptr)));
     EXPECT_FALSE(store->object("any"));
+}
+
+static_assert(std::is_constructible_v<Key<AnySerializable>, std::string, std::shared_ptr<platform::SettingsStore>>);
+static_assert(!std::is_constructible_v<Key<int>, std::string, std::shared_ptr<platform::SettingsStore>>,
+              "only a type with a value that holds nothing goes without a default");
+
+TEST(AnySerializable, aKeyWithoutADefaultReadsWhatIsStoredAndNothingWhenThereIsNoEntry)
+{
+    faciward::testing::TempDir dir{"faciward-any"};
+    const auto store = std::make_shared<platform::SettingsStore>(dir / "settings.json");
+    const Key<AnySerializable> key("any", store);
+    EXPECT_TRUE(key.defaultValue().isNil());
+    EXPECT_FALSE(store->objectSnapshot("any")) << "nothing is registered";
+    const struct
+    {
+        const char *what;
+        AnySerializable written;
+        std::optional<PlistValue> stored;
+    } cases[] = {
+        {"a number", 5, PlistValue(5)},
+        {"text", "five", PlistValue("five")},
+        {"an array", {1, "two"}, PlistValue(platform::PlistArray{1, "two"})},
+        {"nothing", nullptr, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Prefs::set(key, c.written));
+        EXPECT_EQ(store->object("any"), c.stored);
+        const AnySerializable read = Prefs::get(key);
+        EXPECT_EQ(read.value(), c.stored);
+    }
 }
 
 TEST(AnySerializableDeathTest, aDictionaryLiteralGivingAKeyTwiceStopsTheProgram)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <semaphore>
 #include <optional>
@@ -185,6 +186,78 @@ TEST_F(KeyObservationTest, stoppingTwiceBeforeStartingOrAfterTheStoreIsGoneIsHar
     own.reset();
     EXPECT_EQ(outliving->suite(), nullptr);
     outliving->stop();
+}
+
+// Two owners, a and b, and one observation of "number" that the test may keep or
+// drop after tying it: who keeps it registered, and when does it stop?
+TEST_F(KeyObservationTest, aTieKeepsTheObservationUntilItsOwnerGoesUntyingOrRetyingEndsIt)
+{
+    using Tie = std::function<void(PrefsObservation &, const Associable &a, const Associable &b)>;
+    const Key<std::int64_t> other{"other", 0, store};
+    const struct
+    {
+        const char *what;
+        bool composite;
+        Tie tie;
+        bool keep;                 // the test still holds the observation
+        std::size_t onA, onB;      // trackers on each owner
+        std::size_t registered[3]; // at the start, once a has gone, once b has gone
+    } cases[] = {
+        {"tied and dropped", false, [](auto &o, auto &a, auto &) { o.tieToOwner(a); }, false, 1, 0, {1, 0, 0}},
+        {"tied and kept", false, [](auto &o, auto &a, auto &) { o.tieToOwner(a); }, true, 1, 0, {1, 0, 0}},
+        {"untied and kept", false,
+         [](auto &o, auto &a, auto &) {
+             o.tieToOwner(a);
+             o.untieFromOwner();
+         },
+         true, 0, 0, {1, 1, 1}},
+        {"untied and dropped", false,
+         [](auto &o, auto &a, auto &) {
+             o.tieToOwner(a);
+             o.untieFromOwner();
+         },
+         false, 0, 0, {0, 0, 0}},
+        {"tied twice to one owner", false,
+         [](auto &o, auto &a, auto &) {
+             o.tieToOwner(a);
+             o.tieToOwner(a);
+         },
+         false, 1, 0, {1, 0, 0}},
+        {"tied to a, then to b", false,
+         [](auto &o, auto &a, auto &b) {
+             o.tieToOwner(a);
+             o.tieToOwner(b);
+         },
+         false, 0, 1, {1, 1, 0}},
+        {"several keys, tied and dropped", true, [](auto &o, auto &a, auto &) { o.tieToOwner(a); }, false, 1, 0,
+         {1, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::optional<Associable> a(std::in_place), b(std::in_place);
+        int heard = 0;
+        auto observation = c.composite
+                               ? Prefs::observe({number, other}, {}, [&heard] { ++heard; })
+                               : Prefs::observe(number, {}, [&heard](const Change &) { ++heard; });
+        c.tie(*observation, *a, *b);
+        EXPECT_EQ(a->lifetimeTrackers()->size(), c.onA);
+        EXPECT_EQ(b->lifetimeTrackers()->size(), c.onB);
+        if (!c.keep)
+            observation.reset();
+        std::int64_t value = 0;
+        int expectedHeard = 0;
+        const auto writeAndCount = [&](std::size_t stage) {
+            EXPECT_EQ(store->observerCount("number"), c.registered[stage]) << "stage " << stage;
+            ASSERT_TRUE(Prefs::set(number, ++value));
+            expectedHeard += static_cast<int>(c.registered[stage]);
+            EXPECT_EQ(heard, expectedHeard) << "stage " << stage;
+        };
+        writeAndCount(0);
+        a.reset();
+        writeAndCount(1);
+        b.reset();
+        writeAndCount(2);
+    }
 }
 
 } // namespace

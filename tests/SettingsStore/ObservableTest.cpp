@@ -142,5 +142,42 @@ TEST_F(ObservableTest, observationsTiedToOneQObjectFromManyThreadsShareItsList)
     EXPECT_TRUE(lists.front()->isReleased());
 }
 
+// A handle's publisher: first the value in force (the default as its old value),
+// then every change, on the writing thread, until cancelled.
+TEST_F(ObservableTest, aPrefPublisherStartsWithTheCurrentValueThenGivesEveryChange)
+{
+    using Change = KeyChange<std::int64_t>;
+    const auto record = [](std::int64_t newValue, std::int64_t oldValue) {
+        return Change{BaseChange::setting, std::nullopt, false, newValue, oldValue};
+    };
+    const struct
+    {
+        const char *what;
+        std::optional<std::int64_t> stored;
+        std::vector<Change> expected; // at subscription, then for 11 written, then for the reset
+    } cases[] = {
+        {"nothing stored", std::nullopt, {record(6, 6), record(11, 6), record(6, 11)}},
+        {"a value stored", 9, {record(9, 6), record(11, 9), record(6, 11)}},
+        {"the default stored", 6, {record(6, 6), record(11, 6), record(6, 11)}},
+    };
+    Pref<std::int64_t> pref(number);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(pref.reset());
+        if (c.stored) {
+            ASSERT_TRUE(pref.setValue(*c.stored));
+        }
+        std::vector<Change> records;
+        auto subscription = pref.publisher().sink([&records](const Change &change) { records.push_back(change); });
+        EXPECT_EQ(store->observerCount("number"), 2u) << "the handle's own observation, and this one";
+        std::thread([&] { EXPECT_TRUE(Prefs::set(number, std::int64_t{11})); }).join();
+        ASSERT_TRUE(pref.reset());
+        subscription.cancel();
+        ASSERT_TRUE(pref.setValue(12));
+        EXPECT_EQ(records, c.expected);
+        EXPECT_EQ(store->observerCount("number"), 1u);
+    }
+}
+
 } // namespace
 } // namespace faciward::prefs

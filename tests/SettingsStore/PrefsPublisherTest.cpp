@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <numeric>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -45,6 +47,59 @@ TEST_F(PrefsPublisherTest, cancellingDroppingOrCancellingFromTheReceiverUnregist
     ASSERT_TRUE(Prefs::set(number, std::int64_t{2}));
     EXPECT_EQ(heard, 1);
     EXPECT_EQ(store->observerCount("number"), 0u);
+}
+
+TEST_F(PrefsPublisherTest, everyLiveSubscriberGetsEveryChangeInItsOneReceiver)
+{
+    using Subscribe = std::function<platform::AnyCancellable(std::function<void()>)>;
+    using Keys = std::vector<std::reference_wrapper<const AnyKey>>;
+    const Key<std::int64_t> other{"other", 0, store};
+    const struct
+    {
+        const char *what;
+        Subscribe subscribe;
+        std::size_t whileBoth; // elements each subscriber gets from the first writes
+        std::size_t afterwards; // elements the second gets once the first is cancelled
+    } cases[] = {
+        {"typed, one key",
+         [&](auto heard) { return Prefs::publisher(number).sink([heard](const Change &) { heard(); }); }, 2, 1},
+        {"raw, one key",
+         [&](auto heard) {
+             return PrefsPublisher(store, "number", {}).sink([heard](const BaseChange &) { heard(); });
+         },
+         2, 1},
+        {"two keys",
+         [&](auto heard) {
+             return Prefs::publisher(Keys{number, flag}).sink([heard](const platform::Void &) { heard(); });
+         },
+         3, 2},
+        {"no keys",
+         [&](auto heard) { return Prefs::publisher(Keys{}).sink([heard](const platform::Void &) { heard(); }); }, 0, 0},
+    };
+    const auto counts = [](std::size_t n) {
+        std::vector<int> sequence(n);
+        std::iota(sequence.begin(), sequence.end(), 1);
+        return sequence;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Prefs::removeAll(*store);
+        // Each receiver counts in its own state: a copy per element would start from 0 every time.
+        std::vector<int> first, second;
+        auto a = c.subscribe([&first, seen = 0]() mutable { first.push_back(++seen); });
+        auto b = c.subscribe([&second, seen = 0]() mutable { second.push_back(++seen); });
+        ASSERT_TRUE(Prefs::set(number, std::int64_t{1}));
+        ASSERT_TRUE(Prefs::set(flag, true));
+        ASSERT_TRUE(Prefs::set(other, std::int64_t{5}));
+        ASSERT_TRUE(Prefs::set(number, std::int64_t{2}));
+        EXPECT_EQ(first, counts(c.whileBoth));
+        EXPECT_EQ(second, counts(c.whileBoth));
+        a.cancel();
+        ASSERT_TRUE(Prefs::set(number, std::int64_t{3}));
+        ASSERT_TRUE(Prefs::set(flag, false));
+        EXPECT_EQ(first, counts(c.whileBoth));
+        EXPECT_EQ(second, counts(c.whileBoth + c.afterwards));
+    }
 }
 
 TEST_F(PrefsPublisherTest, subscribingAndCancellingOnManyThreadsWhileWritingLeavesNothingBehind)

@@ -1,11 +1,13 @@
 #include "Platform/Settings/SettingsFile.h"
 #include "SettingsStore/Prefs.h"
 #include "SettingsStore/Qt/Toggle.h"
+#include "tests/support/ColourSchemes.h"
 #include "tests/support/WidgetApplication.h"
 #include "tests/support/Guards.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QStyle>
 #include <QTest>
 #include <QThread>
 
@@ -107,6 +109,57 @@ TEST_F(ToggleTest, aClickWhoseWriteFailsShowsWhatIsStoredAgain)
     EXPECT_FALSE(toggle.isChecked());
     EXPECT_TRUE(actions.empty());
     EXPECT_EQ(expected.matched(), 1);
+}
+
+// A toggle labelled by a widget: the label sits beside the box, wholly inside the
+// toggle, and a click anywhere on the toggle, the label included, toggles it.
+TEST_F(ToggleTest, aLabelWidgetSitsBesideTheBoxAndClicksOnItToggle)
+{
+    const auto fixed = [](int width, int height) {
+        auto *widget = new QWidget;
+        widget->setFixedSize(width, height);
+        return widget;
+    };
+    const struct
+    {
+        const char *what;
+        QWidget *label;
+    } cases[] = {
+        {"short text", new QLabel("On")},
+        {"two lines", new QLabel("Lock the screen\nwhen I leave")},
+        {"a tall widget", fixed(30, 70)},
+        {"a wide widget", fixed(400, 4)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(enabled.reset());
+        actions.clear();
+        QWidget pane; // in a pane, as in the application (and so no window of its own)
+        Toggle toggle(enabled, c.label, &pane);
+        EXPECT_EQ(toggle.label(), c.label);
+        EXPECT_EQ(c.label->parentWidget(), &toggle) << "taken over as a child";
+        EXPECT_TRUE(toggle.title().isEmpty());
+        toggle.onChange(recorder());
+        toggle.resize(toggle.sizeHint());
+        pane.resize(toggle.size());
+        pane.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+        faciward::testing::grabInBothSchemes(pane, std::string("toggle-label-") + c.what);
+
+        const QRect label = c.label->geometry();
+        const int box = toggle.style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &toggle);
+        EXPECT_GT(label.left(), box) << "the label starts right of the box";
+        EXPECT_TRUE(toggle.rect().contains(label)) << "the whole label is shown";
+        EXPECT_GE(toggle.minimumSizeHint().height(), c.label->minimumSizeHint().height());
+        EXPECT_GE(toggle.minimumSizeHint().width(), box + c.label->minimumSizeHint().width());
+
+        click(toggle, label.center()); // on the label
+        click(toggle, {box / 2, toggle.height() / 2}); // on the box
+        click(toggle, {toggle.width() - 1, toggle.height() - 1}); // on the far corner
+        EXPECT_EQ(actions, (std::vector<bool>{true, false, true}));
+        EXPECT_TRUE(toggle.isChecked());
+        EXPECT_EQ(Prefs::get(enabled), true);
+    }
 }
 
 } // namespace

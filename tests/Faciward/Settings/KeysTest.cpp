@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <type_traits>
 #include <limits>
 #include <sstream>
 
@@ -35,6 +37,49 @@ protected:
     // Forgets what is in memory, as a restart does, and reads the file again.
     void restart() const { settings.store()->relocate(settings.path()); }
 };
+
+TEST_F(KeysTest, aFreshStoreReadsEveryKeyAsItsDefaultAndAnswersItsNameWithTheRegisteredForm)
+{
+    struct Row
+    {
+        const char *name;
+        const prefs::AnyKey &key;
+        std::function<bool()> readsDefault;
+        std::optional<PlistValue> registered; // what the store answers for the name
+    };
+    const auto row = []<class V>(const char *name, const prefs::Key<V> &key, std::type_identity_t<V> expected,
+                                 std::optional<PlistValue> registered) {
+        return Row{name, key, [&key, expected] { return Prefs::get(key) == expected; }, std::move(registered)};
+    };
+    const PlistValue no(false);
+    const PlistValue empty{PlistArray{}};
+    const Row rows[] = {
+        row("discreteMode", Keys::discreteMode(), true, PlistValue(true)),
+        row("facePrecision", Keys::facePrecision(), FacePrecision::low, PlistValue(R"({"low":{}})")),
+        row("storedImages", Keys::storedImages(), {}, empty),
+        row("inactivityTime", Keys::inactivityTime(), 6, PlistValue(6)),
+        row("locksComputerAfterRate", Keys::locksComputerAfterRate(), 8, PlistValue(8)),
+        row("startsTrackingAfterUnlockingRate", Keys::startsTrackingAfterUnlockingRate(), 8, PlistValue(8)),
+        row("takePictureWhenLockingScreen", Keys::takePictureWhenLockingScreen(), false, no),
+        row("onboardingSeen.2", Keys::onboardingSeen(), false, no),
+        row("embeddings", Keys::embeddings(), {}, empty),
+        row("isBiometricEnabled", Keys::isBiometricEnabled(), false, no),
+        row("disabled", Keys::disabled(), false, no),
+        row("removeCurtainWhenUnlocked", Keys::removeCurtainWhenUnlocked(), false, no),
+        row("runScreenSaver", Keys::runScreenSaver(), false, no),
+        row("DisableTime", Keys::disableTime(), std::nullopt, std::nullopt),
+    };
+    const auto store = settings.store();
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(r.key.name(), r.name);
+        EXPECT_EQ(r.key.suite(), store);
+        EXPECT_TRUE(r.readsDefault());
+        EXPECT_EQ(store->object(r.name), r.registered);
+    }
+    EXPECT_EQ(store->dictionaryRepresentation().size(), std::size(rows) - 1) << "all but \"DisableTime\" registered";
+    EXPECT_FALSE(std::filesystem::exists(settings.path())) << "defaults are never written";
+}
 
 TEST_F(KeysTest, structuredValuesAreStoredAsTheirJsonText)
 {

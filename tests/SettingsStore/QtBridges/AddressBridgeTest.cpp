@@ -36,6 +36,32 @@ TEST_F(AddressBridgeTest, anAddressIsKeptAsItsJsonText)
     }
 }
 
+TEST_F(AddressBridgeTest, migrationDecodesOldTextAsAnAddressAndLeavesNullAlone)
+{
+    const Key<std::optional<QUrl>> optional("optional", store);
+    const Key<QUrl> plain("plain", QUrl(QStringLiteral("https://example.org/")), store);
+    const struct
+    {
+        const char *text;
+        const char *after;
+    } cases[] = {
+        {R"("file:///a/b.png")", R"("file:\/\/\/a\/b.png")"}, // rewritten in the current form
+        {"null", "null"}, // no address: the entry stays, under the optional key too
+        {"file:///a", "file:///a"},
+        {"7", "7"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        for (const char *name : {"optional", "plain"})
+            ASSERT_TRUE(store->setObject(name, PlistValue(c.text)));
+        store->removeObject(std::string(migrationMarkerName)); // the same keys, afresh
+        Prefs::migrate<std::optional<QUrl>>({optional}, Version::v5);
+        Prefs::migrate<QUrl>({plain}, Version::v5);
+        EXPECT_EQ(store->object("optional"), PlistValue(c.after));
+        EXPECT_EQ(store->object("plain"), PlistValue(c.after));
+    }
+}
+
 TEST_F(AddressBridgeTest, anIdentifierIsStoredUpperCaseAndReadInAnyCase)
 {
     const Key<QUuid> key("id", QUuid(), store);
