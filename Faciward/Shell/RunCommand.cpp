@@ -19,8 +19,9 @@
 // Locking the session is left to the desktop; for instance
 //   faciward run | while read -r l; do [ "$l" = "lock signal" ] && loginctl lock-session; done
 //
-// --once exits after the first verdict has played out: when the engine is back
-// in `idle` after a check, or after the lock signal.
+// --once exits after the first check has played out: when the engine is back
+// in `idle` after it (the owner was found, or the camera gave too few frames
+// for a verdict), or after the lock signal.
 //
 // Problems the engine gets over (no camera, no models, a picture that cannot be
 // stored, a frame that cannot be checked, unknown idle time) are one line each
@@ -163,16 +164,15 @@ int run(const std::vector<std::string> &arguments)
     const auto quitSoon = [] {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     };
-    std::optional<LockingManager::Status> previous;
+    const auto madeAt = manager.lastCheckCompleted();
     platform::CancellableSet subscriptions;
     manager.statusSubject()
         .sink([&](LockingManager::Status status) {
             emit("status: " + std::string(presence::name(status)));
-            // Back in idle straight from a check is the owner's verdict.
-            if (options->once && status == LockingManager::Status::idle &&
-                previous == LockingManager::Status::processing)
+            // Idle once a check has ended: the owner was there, or the camera
+            // could not deliver.
+            if (options->once && status == LockingManager::Status::idle && manager.lastCheckCompleted() != madeAt)
                 quitSoon();
-            previous = status;
         })
         .store(subscriptions);
     manager.lockingCountDown()

@@ -251,12 +251,16 @@ void LockingManager::applyVerdict(std::uint64_t generation, bool ownerFound,
 
 void LockingManager::collectionTimedOut()
 {
-    // The camera went quiet: treated like a failed recognition.
+    // No fifth frame: the camera is busy (a video call holds it), gone or failing.
+    // Without frames there is no verdict, and locking the session on every
+    // check while another program holds the camera would punish the owner for
+    // it; the camera's own error reports the failure. Tracking goes on, and the
+    // next check tries the camera again once "inactivityTime" has passed.
     endCollection();
-    auto frames = std::exchange(m_buffer, {});
+    m_buffer.clear();
     m_phase = Phase::watching;
-    lockPath(frames);
     m_lastCheckCompleted = m_main.now();
+    publish(Status::idle);
 }
 
 void LockingManager::lockPath(const std::vector<platform::Image> &frames)

@@ -56,8 +56,10 @@ public:
     static constexpr std::chrono::milliseconds frameInterval{600};
     /// @brief Frames per check.
     static constexpr std::size_t framesPerCheck = 5;
-    /// @brief How long after starting the camera a check waits for its last frame
-    /// before it counts as failed.
+    /// @brief How long after starting the camera a check waits for its last frame.
+    /// A check that gets too few frames ends without a verdict: the camera is
+    /// stopped, the status goes back to `idle` (sent even when it was `idle`
+    /// already), lastCheckCompleted() is set, and nothing is locked.
     static constexpr std::chrono::seconds collectionTimeout{10};
 
     /// @brief Subscribes to the screen-lock signals; tracks nothing until start().

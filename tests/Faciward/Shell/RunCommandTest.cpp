@@ -166,13 +166,30 @@ TEST_F(RunCommandTest, anUnwritableDocumentsFolderCostsThePictureNotTheLock)
     EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
 }
 
-TEST_F(RunCommandTest, aMissingCameraFailsTheCheckAfterTenSeconds)
+TEST_F(RunCommandTest, aCameraThatDeliversNothingEndsTheCheckWithoutLocking)
 {
-    const auto run = runOnce(folders / "no-such-folder");
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(problems(run.err), Lines{"faciward: camera: Camera unavailable (" + (folders / "no-such-folder").string() +
-                                       ": No such file or directory)"});
-    EXPECT_EQ(ft::lines(run.out), concat({"status: disabled", "status: idle"}, lockPathOfTwoSeconds));
+    // Ten seconds after the camera was asked to start, the check ends without a
+    // verdict: back to idle, the failure said once, no count-down, no lock.
+    ASSERT_TRUE(Prefs::set(Keys::takePictureWhenLockingScreen(), true));
+    fs::create_directories(folders / "empty");
+    struct Case
+    {
+        fs::path camera;
+        std::string failure;
+    };
+    for (const auto &c : {Case{folders / "no-such-folder", "Camera unavailable (" +
+                                                             (folders / "no-such-folder").string() +
+                                                             ": No such file or directory)"},
+                          Case{folders / "empty", "Cannot add video output to session (" + (folders / "empty").string() +
+                                                      ": no picture in the folder)"}}) {
+        SCOPED_TRACE(c.camera.string());
+        const auto run = runOnce(c.camera);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(problems(run.err), Lines{"faciward: camera: " + c.failure});
+        EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle", "status: idle"}));
+    }
+    faciward::platform::SettingsStore::standard()->reload();
+    EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
 }
 
 TEST_F(RunCommandTest, aCorruptSettingsFileIsCopiedAsideAndTheDefaultsRun)
