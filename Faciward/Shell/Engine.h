@@ -41,6 +41,7 @@ public:
 
     presence::LockingManager &lockingManager() { return *m_manager; }
     presence::CameraManagerCombine &camera() { return m_camera; }
+    const presence::ScreenLockingStatusManager &screenLock() const { return m_screenLock; }
 
     /// @brief Loads the face models on the recognition thread now, so that the
     /// first check does not wait for them. Failing is reported on `problems()`;

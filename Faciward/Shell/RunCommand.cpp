@@ -112,12 +112,15 @@ platform::CaptureSession::DeviceList deviceList(const Options &options)
     return [device] { return std::vector<platform::CaptureDevice>{device}; };
 }
 
-// Says why nothing happens when a stored disable period kept tracking off.
-void explainDisabledStart(LockingManager &manager)
+// Says why nothing happens when a locked screen or a stored disable period kept tracking off.
+void explainDisabledStart(Engine &engine)
 {
+    LockingManager &manager = engine.lockingManager();
     if (manager.status() != LockingManager::Status::disabled)
         return;
-    if (manager.disableTimer().isRunning())
+    if (engine.screenLock().isScreenLocked())
+        complain("the screen is locked: tracking starts when it is unlocked");
+    else if (manager.disableTimer().isRunning())
         complain("tracking is disabled for " + std::to_string(manager.disableTimer().count()) +
                  " more seconds by the stored disable period");
     else
@@ -199,7 +202,7 @@ int run(const std::vector<std::string> &arguments)
 
     engine.loadModels();
     manager.start(false);
-    explainDisabledStart(manager);
+    explainDisabledStart(engine);
     application.exec();
     return exitSuccess;
 }

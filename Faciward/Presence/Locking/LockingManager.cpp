@@ -42,6 +42,7 @@ LockingManager::LockingManager(platform::Scheduler &main, CameraManagerCombine &
                                FrameRecognizer &recognizer, Executor recognitionQueue, PictureStore storePicture)
     : m_main(main)
     , m_camera(camera)
+    , m_screenLock(screenLock)
     , m_idleTime(idleTime)
     , m_recognizer(recognizer)
     , m_recognitionQueue(std::move(recognitionQueue))
@@ -85,6 +86,10 @@ void LockingManager::newGeneration()
 void LockingManager::start(bool withForcing)
 {
     if (!withForcing) {
+        // Behind a locked screen nobody is there to watch, and the check would
+        // only lock a locked session; the unlock starts tracking.
+        if (m_screenLock.isScreenLocked())
+            return;
         const auto remaining = RemainingDisableTime::evaluate(prefs::Prefs::get(settings::Keys::disableTime()),
                                                               m_main.wallNow());
         switch (remaining.kind) {

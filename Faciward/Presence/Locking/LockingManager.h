@@ -72,9 +72,10 @@ public:
     LockingManager(const LockingManager &) = delete;
     LockingManager &operator=(const LockingManager &) = delete;
 
-    /// @brief Begins tracking. Without @p withForcing a stored disable period is
-    /// honoured: one until tomorrow leaves everything as it is; a timed one arms
-    /// disableTimer() with its remaining seconds and starts tracking when it ends.
+    /// @brief Begins tracking. Without @p withForcing nothing happens while the
+    /// screen is locked, and a stored disable period is honoured: one until
+    /// tomorrow leaves everything as it is; a timed one arms disableTimer() with
+    /// its remaining seconds and starts tracking when it ends.
     /// A start that begins tracking also cancels a running lock count-down.
     void start(bool withForcing);
     /// @brief Stops tracking: camera off, idle timer and restart count-down
@@ -124,6 +125,7 @@ private:
 
     platform::Scheduler &m_main;
     CameraManagerCombine &m_camera;
+    const ScreenLockingStatusManager &m_screenLock;
     platform::IdleTimeSource &m_idleTime;
     FrameRecognizer &m_recognizer;
     Executor m_recognitionQueue;

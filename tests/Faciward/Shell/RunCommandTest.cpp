@@ -7,8 +7,10 @@
 #include "SettingsStore/Prefs.h"
 #include "tests/Faciward/Shell/FaciwardProcess.h"
 #include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/FakeScreenSaver.h"
 #include "tests/support/Guards.h"
 #include "tests/support/PrivateSessionBus.h"
+#include "tests/support/QtEventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -242,4 +244,30 @@ TEST_F(RunCommandTest, theScreenLockStopsTrackingAndTheUnlockResumesIt)
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle", "status: disabled", "status: idle"}));
+}
+
+TEST_F(RunCommandTest, startedBehindALockedScreenItTracksFromTheUnlock)
+{
+    FACIWARD_REQUIRE_PROGRAM("dbus-daemon");
+    FACIWARD_REQUIRE_PROGRAM("dbus-send");
+    ft::coreApplication();
+    ft::PrivateSessionBus bus;
+    ft::EnvGuard address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    const ft::FakeScreenSaver locked(bus.address(), "org.gnome.ScreenSaver", true);
+    bool unlocked = false;
+    const auto run =
+        ft::runFaciward({"run", "--camera", owner.string(), "--assume-idle", "--once"}, std::chrono::seconds(60),
+                        [&](const std::string &out) {
+                            if (!unlocked && ft::lines(out) == Lines{"status: disabled"}) {
+                                unlocked = bus.sendSignal("/org/gnome/ScreenSaver",
+                                                          "org.gnome.ScreenSaver.ActiveChanged",
+                                                          {"boolean:false"}) == 0;
+                            }
+                            return false;
+                        });
+    EXPECT_TRUE(unlocked);
+    EXPECT_EQ(run.code, 0) << run.err;
+    // Said right after the start, when tracking had not begun.
+    EXPECT_EQ(ft::lines(run.err), Lines{"faciward: the screen is locked: tracking starts when it is unlocked"});
+    EXPECT_EQ(ft::lines(run.out), concat(checkBegins, {"status: idle"}));
 }

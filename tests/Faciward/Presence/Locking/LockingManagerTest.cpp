@@ -306,6 +306,24 @@ TEST_F(LockingManagerTest, screenLockStopsAndUnlockRestartsAtOnce)
     EXPECT_EQ(manager.status(), Status::idle);
 }
 
+TEST_F(LockingManagerTest, behindALockedScreenOnlyAForcingStartTracks)
+{
+    idle.setIdleTime(1000);
+    signals.lock();
+    log.clear();
+    manager.start(false); // as at the application's start, or a restart behind the lock screen
+    main.advanceBy(30.0);
+    EXPECT_EQ(log, Log{});
+    EXPECT_EQ(backend.runs(), 0);
+    signals.unlock();
+    EXPECT_EQ(log, Log{"idle@30"});
+    main.advanceBy(5.0);
+    EXPECT_TRUE(backend.isRunning());
+    signals.lock();
+    manager.start(true); // a timed disable period that ends while the screen is locked
+    EXPECT_EQ(manager.status(), Status::idle);
+}
+
 TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckWithoutLocking)
 {
     Prefs::set(Keys::takePictureWhenLockingScreen(), true);
