@@ -49,7 +49,8 @@ public:
     void loadModels();
 
     /// @brief The file of every picture stored on the lock path, on the main
-    /// thread, before the lock count-down starts.
+    /// thread. The picture is written before the lock count-down starts, and
+    /// announced right after it started.
     const platform::PassthroughSubject<std::filesystem::path> &storedPictures() const { return m_storedPictures; }
     /// @brief One line for each problem the engine gets over on its own (models
     /// that cannot be loaded, frames that cannot be checked, pictures that

@@ -251,7 +251,6 @@ void LockingManager::applyVerdict(std::uint64_t generation, bool ownerFound,
         publish(Status::idle);
     else
         lockPath(frames);
-    m_lastCheckCompleted = m_main.now();
 }
 
 void LockingManager::collectionTimedOut()
@@ -270,8 +269,23 @@ void LockingManager::collectionTimedOut()
 
 void LockingManager::lockPath(const std::vector<platform::Image> &frames)
 {
-    if (!frames.empty() && m_storePicture && prefs::Prefs::get(settings::Keys::takePictureWhenLockingScreen()))
-        m_storePicture(frames.back(), ImageStoreService::pictureKey(m_main.wallNow()));
+    if (frames.empty() || !m_storePicture || !prefs::Prefs::get(settings::Keys::takePictureWhenLockingScreen())) {
+        startLocking();
+        return;
+    }
+    // The picture lands before the count-down starts. Encoding and writing it
+    // take tens of milliseconds, more on a slow disk, so they happen off the
+    // main loop while the check stays `processing`.
+    m_phase = Phase::storingPicture;
+    m_storePicture(frames.back(), ImageStoreService::pictureKey(m_main.wallNow()),
+                   [this, generation = m_generation] { pictureStored(generation); });
+}
+
+void LockingManager::pictureStored(std::uint64_t generation)
+{
+    if (generation != m_generation || m_phase != Phase::storingPicture)
+        return;
+    m_phase = Phase::watching;
     startLocking();
 }
 

@@ -33,10 +33,13 @@ class ScreenLockingStatusManager;
 /// signal). Also keeps the disable periods and follows the screen lock.
 ///
 /// Everything runs on the main scheduler's thread, except recognition, which
-/// runs on the recognition queue; its verdict is handed back to the main
-/// scheduler before any state changes. Each check carries the generation it
-/// began in: start, stop, disable and the lock path begin a new one, and a
-/// verdict from an older generation changes nothing but lastCheckCompleted().
+/// runs on the recognition queue, and the storing of the lock picture; their
+/// results are handed back to the main scheduler before any state changes.
+/// Each check carries the generation it began in: start, stop, disable and the
+/// lock path begin a new one, and a verdict from an older generation changes
+/// nothing but lastCheckCompleted(). So does a stored picture: the lock
+/// count-down, which waits for it, does not start when a stop, a disable or a
+/// screen lock came meanwhile.
 class LockingManager
 {
 public:
@@ -45,8 +48,12 @@ public:
 
     /// @brief Runs a job off the main thread, one job at a time.
     using Executor = std::function<void(std::function<void()>)>;
-    /// @brief Stores the picture taken on the lock path under a key (picture name).
-    using PictureStore = std::function<void(const platform::Image &, const std::string &key)>;
+    /// @brief Stores the picture taken on the lock path under a key (picture
+    /// name), off the main thread, and then calls `stored` on the main thread
+    /// once the store has landed or failed. `stored` may be dropped, but must not
+    /// be called after the manager is gone.
+    using PictureStore =
+        std::function<void(const platform::Image &, const std::string &key, std::function<void()> stored)>;
 
     /// @brief How often the idle time is compared with "inactivityTime".
     static constexpr std::chrono::seconds idleTimerInterval{5};
@@ -108,7 +115,7 @@ public:
     platform::Scheduler::TimePoint lastCheckCompleted() const { return m_lastCheckCompleted; }
 
 private:
-    enum class Phase { watching, collecting, recognising };
+    enum class Phase { watching, collecting, recognising, storingPicture };
 
     void publish(Status status);
     void check();
@@ -119,6 +126,7 @@ private:
     void applyVerdict(std::uint64_t generation, bool ownerFound, const std::vector<platform::Image> &frames);
     void collectionTimedOut();
     void lockPath(const std::vector<platform::Image> &frames);
+    void pictureStored(std::uint64_t generation);
     void lockingCountDownFinished();
     void disableTimerFinished();
     void newGeneration();

@@ -72,6 +72,48 @@ TEST_F(LockingManagerTest, aStrangerGetsPictureThenCountDownThenLockSignal)
     EXPECT_EQ(manager.status(), Status::locking);
 }
 
+TEST_F(LockingManagerTest, theCountDownWaitsForThePictureAndWhatComesMeanwhileWins)
+{
+    Prefs::set(Keys::takePictureWhenLockingScreen(), true);
+    queuePictures = true;
+    idle.setIdleTime(7);
+    struct Case
+    {
+        const char *what;
+        std::function<void()> meanwhile;
+        Status status; // after the store landed
+    };
+    for (const auto &c : {Case{"nothing", [] {}, Status::locking},
+                          Case{"stop", [&] { manager.stop(); }, Status::disabled},
+                          Case{"disable", [&] { manager.disable(15, DisableTime::State::time); }, Status::disabled},
+                          Case{"screen lock", [&] { signals.lock(); }, Status::disabled}}) {
+        SCOPED_TRACE(c.what);
+        signals.unlock();
+        manager.start(true);
+        pictures.clear();
+        main.advanceBy(13.0); // the verdict came at +12.433 s; the picture is being stored
+        ASSERT_EQ(storing.size(), 1u);
+        ASSERT_EQ(pictures.size(), 1u);
+        EXPECT_EQ(manager.status(), Status::processing);
+        EXPECT_FALSE(manager.lockingCountDown().isRunning());
+        main.advanceBy(10.0); // no other check while the picture is stored
+        EXPECT_EQ(recognizer.seen.size(), 1u);
+        c.meanwhile();
+        const auto before = log.size();
+        auto stored = std::move(storing.front());
+        storing.pop_front();
+        stored();
+        const auto at = seconds(main.elapsed());
+        EXPECT_EQ(since(before),
+                  c.status == Status::locking ? (Log{"disabled@" + at, "locking@" + at}) : Log{});
+        EXPECT_EQ(manager.status(), c.status);
+        EXPECT_EQ(manager.lockingCountDown().isRunning(), c.status == Status::locking);
+        manager.lockingCountDown().cancel();
+        manager.disableTimer().cancel();
+        recognizer.seen.clear();
+    }
+}
+
 TEST_F(LockingManagerTest, failuresCountAsAnAbsentOwner)
 {
     idle.setIdleTime(7);
@@ -341,7 +383,7 @@ TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckWithoutLockin
         CameraManagerCombine cam(main, quiet);
         main.runPending();
         LockingManager m(main, cam, screenLock, idle, recognizer, [](std::function<void()> job) { job(); },
-                         [&](const platform::Image &image, const std::string &) {
+                         [&](const platform::Image &image, const std::string &, const std::function<void()> &) {
                              pictures.emplace_back(FakeCaptureBackend::frameNumber(image), "");
                          });
         Log seen;
