@@ -107,8 +107,11 @@ void LockingManager::start(bool withForcing)
     // screen, its count-down must not lock the session again.
     m_lockingCountDown.cancel();
     publish(Status::idle);
-    // One idle timer, however often tracking is started.
-    m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); }, idleTimerTolerance);
+    // One idle timer, however often tracking is started. It has no tolerance:
+    // Qt's coarse timers, which any tolerance would choose, fire up to 5 % early
+    // as well as late, and a tick may come late but never before its 5 s. One
+    // precise wake-up every 5 s costs nothing worth coalescing.
+    m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); });
     m_disableTimer.cancel();
     prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>());
 }

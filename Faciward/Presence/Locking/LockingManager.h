@@ -57,8 +57,6 @@ public:
 
     /// @brief How often the idle time is compared with "inactivityTime".
     static constexpr std::chrono::seconds idleTimerInterval{5};
-    /// @brief How late the idle timer may fire, to let the loop coalesce wake-ups.
-    static constexpr std::chrono::milliseconds idleTimerTolerance{500};
     /// @brief The least time between two frames of a check.
     static constexpr std::chrono::milliseconds frameInterval{600};
     /// @brief Frames per check.
