@@ -139,6 +139,74 @@ TEST_F(LockingManagerTest, failuresCountAsAnAbsentOwner)
     }
 }
 
+TEST_F(LockingManagerTest, whatCountsAsAbsentAndHowManyPicturesTheLockPathTakes)
+{
+    idle.setIdleTime(7);
+    enum class Answer { results, recognitionThrows, modelCannotLoad };
+    struct Case
+    {
+        const char *what;
+        Answer answer;
+        std::vector<bool> results;
+        bool takePicture;
+        bool locks;
+        std::size_t pictures; // each the fifth frame of the check
+    };
+    for (const auto &c : {
+             Case{"one frame of five with the owner", Answer::results, {false, false, true, false, false}, true, false, 0},
+             Case{"an empty result list", Answer::results, {}, true, true, 1},
+             Case{"an empty result list, no picture asked", Answer::results, {}, false, true, 0},
+             Case{"nobody in five frames", Answer::results, {false, false, false, false, false}, true, true, 1},
+             Case{"nobody, no picture asked", Answer::results, {false, false, false, false, false}, false, true, 0},
+             Case{"recognition throws", Answer::recognitionThrows, {}, true, true, 1},
+             Case{"recognition throws, no picture asked", Answer::recognitionThrows, {}, false, true, 0},
+             Case{"the model cannot load", Answer::modelCannotLoad, {}, true, true, 1},
+             Case{"the model cannot load, no picture asked", Answer::modelCannotLoad, {}, false, true, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        Prefs::set(Keys::takePictureWhenLockingScreen(), c.takePicture);
+        recognizer.answers = {c.results};
+        recognizer.failRecognize = c.answer == Answer::recognitionThrows;
+        recognizer.failLoad = c.answer == Answer::modelCannotLoad;
+        recognizer.loaded = false;
+        recognizer.seen.clear();
+        pictures.clear();
+        manager.start(true);
+        main.advanceBy(13.0);
+        EXPECT_EQ(manager.status(), c.locks ? Status::locking : Status::idle);
+        EXPECT_EQ(pictures.size(), c.pictures);
+        if (!pictures.empty()) {
+            ASSERT_EQ(recognizer.seen.size(), c.answer == Answer::modelCannotLoad ? 0u : 1u);
+            if (!recognizer.seen.empty()) {
+                EXPECT_EQ(pictures.front().first, recognizer.seen[0].back());
+            }
+        }
+        manager.lockingCountDown().cancel();
+        manager.stop();
+        main.advanceBy(10.0); // the next check waits "inactivityTime" after this one
+    }
+}
+
+TEST_F(LockingManagerTest, untilTomorrowPeriodsArmNothingAndHoldOnTheDayTheyBegan)
+{
+    manager.start(true);
+    manager.disable(0, DisableTime::State::untilTomorrow);
+    const auto stored = Prefs::get(Keys::disableTime());
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(*stored, (DisableTime{main.wallNow(), std::nullopt, DisableTime::State::untilTomorrow}));
+    EXPECT_FALSE(manager.disableTimer().isRunning());
+    EXPECT_EQ(manager.status(), Status::disabled);
+    const auto queries = idle.queries();
+    main.advanceBy(60.0);
+    log.clear();
+    manager.start(false); // the same day: nothing changes
+    main.advanceBy(60.0);
+    EXPECT_EQ(log, Log{});
+    EXPECT_EQ(idle.queries(), queries);
+    EXPECT_FALSE(manager.disableTimer().isRunning());
+    EXPECT_EQ(Prefs::get(Keys::disableTime()), stored);
+}
+
 TEST_F(LockingManagerTest, theIdleGatesCompareStrictlyAndTickOnlyWhileTracking)
 {
     // The manager was made at 0 s, which counts as the last check.
