@@ -6,7 +6,8 @@
 // input devices taken to be untouched since the start), the desktop's
 // screen-lock signals on the session bus, the stored settings and the picture
 // history. Tracking starts as the application would start it: a stored
-// disable period is honoured.
+// disable period is honoured, and behind a locked screen tracking waits for
+// the unlock.
 //
 // Standard output carries one line per event, and nothing else:
 //   status: idle|processing|disabled|restarting|locking
@@ -14,7 +15,8 @@
 //       first line is the value a new subscriber hears at once ("disabled");
 //   countdown: N     every value of the lock count-down: its start count, then
 //                    one line a second down to 0;
-//   picture: PATH    a picture of the lock path was stored in PATH;
+//   picture: PATH    a picture of the lock path was stored in PATH (written
+//                    before the count-down starts, said right after it started);
 //   lock signal      the lock count-down ended: the session should be locked.
 // Locking the session is left to the desktop; for instance
 //   faciward run | while read -r l; do [ "$l" = "lock signal" ] && loginctl lock-session; done
