@@ -16,12 +16,21 @@ Engine::Engine(platform::Scheduler &main, platform::CaptureBackend &capture, pla
     m_manager = std::make_unique<presence::LockingManager>(
         main, m_camera, m_screenLock, idleTime, m_recognizer,
         [this](std::function<void()> job) { m_recognitionQueue.async(std::move(job)); },
-        [this](const platform::Image &picture, const std::string &key) {
-            const auto item = m_pictureStore->store(picture, key, [this](const std::string &line) {
-                report("the picture could not be stored: " + line);
+        [this](const platform::Image &picture, const std::string &key, std::function<void()> stored) {
+            // Encoding and writing (with its two fsyncs) would hold up timers and
+            // bus signals on the main loop. The recognition thread is free: this
+            // check's recognition is over, and no check starts before the lock path.
+            m_recognitionQueue.async([this, picture, key, stored = std::move(stored)] {
+                const auto item = m_pictureStore->store(picture, key, [this](const std::string &line) {
+                    report("the picture could not be stored: " + line);
+                });
+                m_post([this, item, stored] {
+                    // The count-down starts first: the picture is news of the lock path it began.
+                    stored();
+                    if (item)
+                        m_storedPictures.send(presence::ImageStoreService::pictureFile(*item));
+                });
             });
-            if (item)
-                m_storedPictures.send(presence::ImageStoreService::pictureFile(*item));
         });
 }
 

@@ -41,6 +41,7 @@ public:
 
     presence::LockingManager &lockingManager() { return *m_manager; }
     presence::CameraManagerCombine &camera() { return m_camera; }
+    const presence::ScreenLockingStatusManager &screenLock() const { return m_screenLock; }
 
     /// @brief Loads the face models on the recognition thread now, so that the
     /// first check does not wait for them. Failing is reported on `problems()`;
@@ -48,7 +49,8 @@ public:
     void loadModels();
 
     /// @brief The file of every picture stored on the lock path, on the main
-    /// thread, before the lock count-down starts.
+    /// thread. The picture is written before the lock count-down starts, and
+    /// announced right after it started.
     const platform::PassthroughSubject<std::filesystem::path> &storedPictures() const { return m_storedPictures; }
     /// @brief One line for each problem the engine gets over on its own (models
     /// that cannot be loaded, frames that cannot be checked, pictures that

@@ -6,7 +6,8 @@
 // input devices taken to be untouched since the start), the desktop's
 // screen-lock signals on the session bus, the stored settings and the picture
 // history. Tracking starts as the application would start it: a stored
-// disable period is honoured.
+// disable period is honoured, and behind a locked screen tracking waits for
+// the unlock.
 //
 // Standard output carries one line per event, and nothing else:
 //   status: idle|processing|disabled|restarting|locking
@@ -14,13 +15,15 @@
 //       first line is the value a new subscriber hears at once ("disabled");
 //   countdown: N     every value of the lock count-down: its start count, then
 //                    one line a second down to 0;
-//   picture: PATH    a picture of the lock path was stored in PATH;
+//   picture: PATH    a picture of the lock path was stored in PATH (written
+//                    before the count-down starts, said right after it started);
 //   lock signal      the lock count-down ended: the session should be locked.
 // Locking the session is left to the desktop; for instance
 //   faciward run | while read -r l; do [ "$l" = "lock signal" ] && loginctl lock-session; done
 //
-// --once exits after the first verdict has played out: when the engine is back
-// in `idle` after a check, or after the lock signal.
+// --once exits after the first check has played out: when the engine is back
+// in `idle` after it (the owner was found, or the camera gave too few frames
+// for a verdict), or after the lock signal.
 //
 // Problems the engine gets over (no camera, no models, a picture that cannot be
 // stored, a frame that cannot be checked, unknown idle time) are one line each
@@ -131,12 +134,15 @@ platform::CaptureSession::DeviceList deviceList(const Options &options)
     return [device] { return std::vector<platform::CaptureDevice>{device}; };
 }
 
-// Says why nothing happens when a stored disable period kept tracking off.
-void explainDisabledStart(LockingManager &manager)
+// Says why nothing happens when a locked screen or a stored disable period kept tracking off.
+void explainDisabledStart(Engine &engine)
 {
+    LockingManager &manager = engine.lockingManager();
     if (manager.status() != LockingManager::Status::disabled)
         return;
-    if (manager.disableTimer().isRunning())
+    if (engine.screenLock().isScreenLocked())
+        complain("the screen is locked: tracking starts when it is unlocked");
+    else if (manager.disableTimer().isRunning())
         complain("tracking is disabled for " + std::to_string(manager.disableTimer().count()) +
                  " more seconds by the stored disable period");
     else
@@ -189,16 +195,15 @@ int run(const std::vector<std::string> &arguments)
     const auto quitSoon = [] {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     };
-    std::optional<LockingManager::Status> previous;
+    const auto madeAt = manager.lastCheckCompleted();
     platform::CancellableSet subscriptions;
     manager.statusSubject()
         .sink([&](LockingManager::Status status) {
             emit("status: " + std::string(presence::name(status)));
-            // Back in idle straight from a check is the owner's verdict.
-            if (options->once && status == LockingManager::Status::idle &&
-                previous == LockingManager::Status::processing)
+            // Idle once a check has ended: the owner was there, or the camera
+            // could not deliver.
+            if (options->once && status == LockingManager::Status::idle && manager.lastCheckCompleted() != madeAt)
                 quitSoon();
-            previous = status;
         })
         .store(subscriptions);
     manager.lockingCountDown()
@@ -226,7 +231,7 @@ int run(const std::vector<std::string> &arguments)
     complainIfNobodyCanBeTheOwner();
     engine.loadModels();
     manager.start(false);
-    explainDisabledStart(manager);
+    explainDisabledStart(engine);
     return application.exec() == 0 ? exitSuccess : exitFailure;
 }
 

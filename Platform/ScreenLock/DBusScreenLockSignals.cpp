@@ -7,10 +7,12 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QString>
 
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 namespace faciward::platform {
 
@@ -19,6 +21,37 @@ namespace {
 // The desktops that announce screen locking this way; GNOME uses its own name,
 // KDE, Xfce and others the freedesktop one (at /ScreenSaver or /org/freedesktop/ScreenSaver).
 const char *const screenSaverInterfaces[] = {"org.freedesktop.ScreenSaver", "org.gnome.ScreenSaver"};
+
+// How long the question for the screen saver's state may hold up the start. A
+// screen saver answers at once; one that hangs must not keep the guard from starting.
+constexpr int stateQueryTimeoutMs = 1000;
+
+// Asks every screen saver that is there for its state, all at once, and waits
+// for the answers: locked when one says so, unlocked when one answered and none
+// says locked, unknown when none answered.
+std::optional<bool> askState(const QDBusConnection &connection)
+{
+    std::vector<QDBusPendingCall> calls;
+    for (const char *interface : screenSaverInterfaces) {
+        const QString name = QString::fromLatin1(interface);
+        QDBusMessage question = QDBusMessage::createMethodCall(
+            name, QLatin1Char('/') + QString(name).replace(QLatin1Char('.'), QLatin1Char('/')), name,
+            QStringLiteral("GetActive"));
+        // A desktop without this screen saver must not have one started for the question.
+        question.setAutoStartService(false);
+        calls.push_back(connection.asyncCall(question, stateQueryTimeoutMs));
+    }
+    std::optional<bool> state;
+    for (auto &call : calls) {
+        call.waitForFinished();
+        const QDBusMessage reply = call.reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1 ||
+            reply.arguments().front().typeId() != QMetaType::Bool)
+            continue;
+        state = state.value_or(false) || reply.arguments().front().toBool();
+    }
+    return state;
+}
 
 QString uniqueConnectionName()
 {
@@ -40,6 +73,7 @@ public:
     DBusScreenLockReceiver receiver{subject};
     QString privateName;
     bool listening = false;
+    std::optional<bool> initialActive;
 };
 
 DBusScreenLockSignals::DBusScreenLockSignals(std::optional<std::string> busAddress)
@@ -69,12 +103,11 @@ DBusScreenLockSignals::DBusScreenLockSignals(std::optional<std::string> busAddre
         sayInert(QStringLiteral("cannot listen on the session bus (%1)").arg(connection.lastError().message()));
         return;
     }
-    // The match rules went out before this call on the same connection, so once
-    // the bus has answered it they are in force: nothing sent from now on is missed.
-    connection.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                   QStringLiteral("/org/freedesktop/DBus"),
-                                                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
-                    QDBus::Block, 2000);
+    // The match rules went out before the questions on the same connection, so
+    // once the bus has answered them (or routed them) the rules are in force:
+    // nothing sent from now on is missed, and a change after the answer comes
+    // as a signal.
+    d->initialActive = askState(connection);
     d->listening = true;
 }
 
@@ -87,6 +120,11 @@ DBusScreenLockSignals::~DBusScreenLockSignals()
 platform::Publisher<bool> DBusScreenLockSignals::activeChanged() const
 {
     return d->subject.publisher();
+}
+
+std::optional<bool> DBusScreenLockSignals::initialActive() const
+{
+    return d->initialActive;
 }
 
 bool DBusScreenLockSignals::isListening() const

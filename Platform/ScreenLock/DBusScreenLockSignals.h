@@ -15,6 +15,9 @@ namespace faciward::platform {
 /// (the main thread). Without a bus the object is inert: it says so in one line
 /// on standard error and never sends. Every report made after the constructor
 /// returns is seen. Make it after the `QCoreApplication`.
+///
+/// The constructor also asks both screen savers for their state (`GetActive`),
+/// waiting at most a second for the answers.
 class DBusScreenLockSignals final : public ScreenLockSignals
 {
 public:
@@ -25,6 +28,7 @@ public:
     DBusScreenLockSignals &operator=(const DBusScreenLockSignals &) = delete;
 
     platform::Publisher<bool> activeChanged() const override;
+    std::optional<bool> initialActive() const override;
 
     /// @brief False when there was no bus to listen on.
     bool isListening() const;

@@ -2,6 +2,8 @@
 
 #include "Platform/Reactive/Publisher.h"
 
+#include <optional>
+
 namespace faciward::platform {
 
 /// @brief The desktop's reports that its screen saver became active or
@@ -15,6 +17,10 @@ public:
     /// (or the screen saver started), false when it was unlocked. Repeats are
     /// passed on as they come; several desktop services may report one change.
     virtual platform::Publisher<bool> activeChanged() const = 0;
+
+    /// @brief The state the desktop reported when asked as the object was made:
+    /// true when the screen was locked, false when not, none when nobody answered.
+    virtual std::optional<bool> initialActive() const = 0;
 };
 
 } // namespace faciward::platform

@@ -90,6 +90,7 @@ class SilentScreenLock final : public platform::ScreenLockSignals
 {
 public:
     platform::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
+    std::optional<bool> initialActive() const override { return false; }
 
 private:
     platform::PassthroughSubject<bool> m_subject;

@@ -17,6 +17,10 @@ public:
     std::size_t subscriberCount() const { return m_subject.subscriberCount(); }
 
     platform::Publisher<bool> activeChanged() const override { return m_subject.publisher(); }
+    std::optional<bool> initialActive() const override { return initial; }
+
+    /// @brief What initialActive() answers: unknown unless set.
+    std::optional<bool> initial;
 
 private:
     platform::PassthroughSubject<bool> m_subject;

@@ -68,6 +68,8 @@ private:
 /// fake idle time and screen-lock signals, the scripted recogniser, and a log
 /// of statuses and lock signals stamped with virtual seconds ("idle@10.033").
 /// Recognition runs at once, is queued in `jobs` (queueJobs), or goes to `executor`.
+/// A lock picture is recorded in `pictures` and counts as stored at once, or,
+/// with queuePictures, when the test calls the first of `storing`.
 class LockingManagerFixture : public ::testing::Test
 {
 protected:
@@ -87,6 +89,8 @@ protected:
     std::deque<std::function<void()>> jobs;
     presence::LockingManager::Executor executor;
     std::vector<std::pair<int, std::string>> pictures;
+    bool queuePictures = false;
+    std::deque<std::function<void()>> storing;
     presence::LockingManager manager{main,
                                      camera,
                                      screenLock,
@@ -100,8 +104,13 @@ protected:
                                          else
                                              job();
                                      },
-                                     [this](const platform::Image &image, const std::string &key) {
+                                     [this](const platform::Image &image, const std::string &key,
+                                            std::function<void()> stored) {
                                          pictures.emplace_back(FakeCaptureBackend::frameNumber(image), key);
+                                         if (queuePictures)
+                                             storing.push_back(std::move(stored));
+                                         else
+                                             stored();
                                      }};
     Log log;
     platform::AnyCancellable statusLog = manager.statusSubject().sink(

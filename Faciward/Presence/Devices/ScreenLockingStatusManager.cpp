@@ -3,8 +3,9 @@
 namespace faciward::presence {
 
 ScreenLockingStatusManager::ScreenLockingStatusManager(platform::ScreenLockSignals &signals)
-    : m_subscription(signals.activeChanged().sink([this](const bool &locked) {
-        if (locked == m_locked)
+    : m_locked(signals.initialActive())
+    , m_subscription(signals.activeChanged().sink([this](const bool &locked) {
+        if (m_locked == locked)
             return;
         m_locked = locked;
         if (locked)

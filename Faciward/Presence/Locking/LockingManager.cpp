@@ -42,6 +42,7 @@ LockingManager::LockingManager(platform::Scheduler &main, CameraManagerCombine &
                                FrameRecognizer &recognizer, Executor recognitionQueue, PictureStore storePicture)
     : m_main(main)
     , m_camera(camera)
+    , m_screenLock(screenLock)
     , m_idleTime(idleTime)
     , m_recognizer(recognizer)
     , m_recognitionQueue(std::move(recognitionQueue))
@@ -85,6 +86,10 @@ void LockingManager::newGeneration()
 void LockingManager::start(bool withForcing)
 {
     if (!withForcing) {
+        // Behind a locked screen nobody is there to watch, and the check would
+        // only lock a locked session; the unlock starts tracking.
+        if (m_screenLock.isScreenLocked())
+            return;
         const auto remaining = RemainingDisableTime::evaluate(prefs::Prefs::get(settings::Keys::disableTime()),
                                                               m_main.wallNow());
         switch (remaining.kind) {
@@ -102,8 +107,11 @@ void LockingManager::start(bool withForcing)
     // screen, its count-down must not lock the session again.
     m_lockingCountDown.cancel();
     publish(Status::idle);
-    // One idle timer, however often tracking is started.
-    m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); }, idleTimerTolerance);
+    // One idle timer, however often tracking is started. It has no tolerance:
+    // Qt's coarse timers, which any tolerance would choose, fire up to 5 % early
+    // as well as late, and a tick may come late but never before its 5 s. One
+    // precise wake-up every 5 s costs nothing worth coalescing.
+    m_idleTimer = m_main.repeatEvery(idleTimerInterval, [this] { check(); });
     m_disableTimer.cancel();
     prefs::Prefs::set(settings::Keys::disableTime(), std::optional<settings::DisableTime>());
 }
@@ -246,23 +254,41 @@ void LockingManager::applyVerdict(std::uint64_t generation, bool ownerFound,
         publish(Status::idle);
     else
         lockPath(frames);
-    m_lastCheckCompleted = m_main.now();
 }
 
 void LockingManager::collectionTimedOut()
 {
-    // The camera went quiet: treated like a failed recognition.
+    // No fifth frame: the camera is busy (a video call holds it), gone or failing.
+    // Without frames there is no verdict, and locking the session on every
+    // check while another program holds the camera would punish the owner for
+    // it; the camera's own error reports the failure. Tracking goes on, and the
+    // next check tries the camera again once "inactivityTime" has passed.
     endCollection();
-    auto frames = std::exchange(m_buffer, {});
+    m_buffer.clear();
     m_phase = Phase::watching;
-    lockPath(frames);
     m_lastCheckCompleted = m_main.now();
+    publish(Status::idle);
 }
 
 void LockingManager::lockPath(const std::vector<platform::Image> &frames)
 {
-    if (!frames.empty() && m_storePicture && prefs::Prefs::get(settings::Keys::takePictureWhenLockingScreen()))
-        m_storePicture(frames.back(), ImageStoreService::pictureKey(m_main.wallNow()));
+    if (frames.empty() || !m_storePicture || !prefs::Prefs::get(settings::Keys::takePictureWhenLockingScreen())) {
+        startLocking();
+        return;
+    }
+    // The picture lands before the count-down starts. Encoding and writing it
+    // take tens of milliseconds, more on a slow disk, so they happen off the
+    // main loop while the check stays `processing`.
+    m_phase = Phase::storingPicture;
+    m_storePicture(frames.back(), ImageStoreService::pictureKey(m_main.wallNow()),
+                   [this, generation = m_generation] { pictureStored(generation); });
+}
+
+void LockingManager::pictureStored(std::uint64_t generation)
+{
+    if (generation != m_generation || m_phase != Phase::storingPicture)
+        return;
+    m_phase = Phase::watching;
     startLocking();
 }
 

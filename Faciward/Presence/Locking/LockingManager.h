@@ -33,10 +33,13 @@ class ScreenLockingStatusManager;
 /// signal). Also keeps the disable periods and follows the screen lock.
 ///
 /// Everything runs on the main scheduler's thread, except recognition, which
-/// runs on the recognition queue; its verdict is handed back to the main
-/// scheduler before any state changes. Each check carries the generation it
-/// began in: start, stop, disable and the lock path begin a new one, and a
-/// verdict from an older generation changes nothing but lastCheckCompleted().
+/// runs on the recognition queue, and the storing of the lock picture; their
+/// results are handed back to the main scheduler before any state changes.
+/// Each check carries the generation it began in: start, stop, disable and the
+/// lock path begin a new one, and a verdict from an older generation changes
+/// nothing but lastCheckCompleted(). So does a stored picture: the lock
+/// count-down, which waits for it, does not start when a stop, a disable or a
+/// screen lock came meanwhile.
 class LockingManager
 {
 public:
@@ -45,19 +48,23 @@ public:
 
     /// @brief Runs a job off the main thread, one job at a time.
     using Executor = std::function<void(std::function<void()>)>;
-    /// @brief Stores the picture taken on the lock path under a key (picture name).
-    using PictureStore = std::function<void(const platform::Image &, const std::string &key)>;
+    /// @brief Stores the picture taken on the lock path under a key (picture
+    /// name), off the main thread, and then calls `stored` on the main thread
+    /// once the store has landed or failed. `stored` may be dropped, but must not
+    /// be called after the manager is gone.
+    using PictureStore =
+        std::function<void(const platform::Image &, const std::string &key, std::function<void()> stored)>;
 
     /// @brief How often the idle time is compared with "inactivityTime".
     static constexpr std::chrono::seconds idleTimerInterval{5};
-    /// @brief How late the idle timer may fire, to let the loop coalesce wake-ups.
-    static constexpr std::chrono::milliseconds idleTimerTolerance{500};
     /// @brief The least time between two frames of a check.
     static constexpr std::chrono::milliseconds frameInterval{600};
     /// @brief Frames per check.
     static constexpr std::size_t framesPerCheck = 5;
-    /// @brief How long after starting the camera a check waits for its last frame
-    /// before it counts as failed.
+    /// @brief How long after starting the camera a check waits for its last frame.
+    /// A check that gets too few frames ends without a verdict: the camera is
+    /// stopped, the status goes back to `idle` (sent even when it was `idle`
+    /// already), lastCheckCompleted() is set, and nothing is locked.
     static constexpr std::chrono::seconds collectionTimeout{10};
 
     /// @brief Subscribes to the screen-lock signals; tracks nothing until start().
@@ -70,9 +77,10 @@ public:
     LockingManager(const LockingManager &) = delete;
     LockingManager &operator=(const LockingManager &) = delete;
 
-    /// @brief Begins tracking. Without @p withForcing a stored disable period is
-    /// honoured: one until tomorrow leaves everything as it is; a timed one arms
-    /// disableTimer() with its remaining seconds and starts tracking when it ends.
+    /// @brief Begins tracking. Without @p withForcing nothing happens while the
+    /// screen is locked, and a stored disable period is honoured: one until
+    /// tomorrow leaves everything as it is; a timed one arms disableTimer() with
+    /// its remaining seconds and starts tracking when it ends.
     /// A start that begins tracking also cancels a running lock count-down.
     void start(bool withForcing);
     /// @brief Stops tracking: camera off, idle timer and restart count-down
@@ -105,7 +113,7 @@ public:
     platform::Scheduler::TimePoint lastCheckCompleted() const { return m_lastCheckCompleted; }
 
 private:
-    enum class Phase { watching, collecting, recognising };
+    enum class Phase { watching, collecting, recognising, storingPicture };
 
     void publish(Status status);
     void check();
@@ -116,12 +124,14 @@ private:
     void applyVerdict(std::uint64_t generation, bool ownerFound, const std::vector<platform::Image> &frames);
     void collectionTimedOut();
     void lockPath(const std::vector<platform::Image> &frames);
+    void pictureStored(std::uint64_t generation);
     void lockingCountDownFinished();
     void disableTimerFinished();
     void newGeneration();
 
     platform::Scheduler &m_main;
     CameraManagerCombine &m_camera;
+    const ScreenLockingStatusManager &m_screenLock;
     platform::IdleTimeSource &m_idleTime;
     FrameRecognizer &m_recognizer;
     Executor m_recognitionQueue;

@@ -89,6 +89,28 @@ TEST(DisableTime, isStoredWithItsMembersInOrderAndNoDurationWhenAbsent)
     EXPECT_EQ(prefs::toValue<DisableTime::State>(PlistValue("0")), DisableTime::State::time);
 }
 
+TEST(DisableTime, aStoredRecordWithoutDurationDecodesWithTheDurationAbsent)
+{
+    struct Case
+    {
+        const char *text;
+        DisableTime decoded;
+    };
+    for (const auto &c : {
+             Case{R"({"startDate":725760000,"state":1})", {newYear2024, std::nullopt, DisableTime::State::untilTomorrow}},
+             Case{R"({"state":1,"startDate":725760000})", {newYear2024, std::nullopt, DisableTime::State::untilTomorrow}},
+             Case{R"({"startDate":725760000,"duration":null,"state":1})",
+                  {newYear2024, std::nullopt, DisableTime::State::untilTomorrow}},
+             Case{R"({"startDate":725760000,"state":0})", {newYear2024, std::nullopt, DisableTime::State::time}},
+         }) {
+        SCOPED_TRACE(c.text);
+        const auto decoded = read<DisableTime>(c.text);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(*decoded, c.decoded);
+        EXPECT_FALSE(decoded->duration.has_value());
+    }
+}
+
 TEST(DisableTime, decodingIsStrict)
 {
     for (const char *text : {

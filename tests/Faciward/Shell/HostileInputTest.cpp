@@ -192,8 +192,8 @@ TEST(HostileInput, runnerRefusesAFifoCameraAndExitsWithinTwoSecondsOfSigterm)
                                              fs::remove(camera);
                                              swapped = ::mkfifo(camera.c_str(), 0600) == 0;
                                          }
-                                         // The check has begun and the camera failed: the lock path starts.
-                                         return out.find("countdown: ") != std::string::npos;
+                                         // The check has begun and the camera failed: it ends in idle.
+                                         return out.find("status: idle\nstatus: idle\n") != std::string::npos;
                                      });
     EXPECT_TRUE(swapped) << run.out;
     EXPECT_EQ(run.code, 0) << run.out << run.err;

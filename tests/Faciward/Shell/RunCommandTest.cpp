@@ -7,8 +7,10 @@
 #include "SettingsStore/Prefs.h"
 #include "tests/Faciward/Shell/FaciwardProcess.h"
 #include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/FakeScreenSaver.h"
 #include "tests/support/Guards.h"
 #include "tests/support/PrivateSessionBus.h"
+#include "tests/support/QtEventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -100,14 +102,17 @@ TEST_F(RunCommandTest, aStrangerGetsPictureCountDownAndLockSignal)
     EXPECT_EQ(problems(run.err), Lines{});
     auto out = ft::lines(run.out);
     ASSERT_EQ(out.size(), 13u) << run.out;
-    // The picture's name is the time of the lock.
+    // The picture's name is the time of the lock. It is written before the
+    // count-down starts, and announced right after.
     const std::string folder = (home.documents() / "standard").string();
     std::smatch match;
-    ASSERT_TRUE(std::regex_match(out[6], match,
+    ASSERT_TRUE(std::regex_match(out[9], match,
                                  std::regex("picture: " + folder + "/(\\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d)\\.png")))
-        << out[6];
+        << out[9];
     const std::string key = match[1];
-    EXPECT_EQ(out, concat(concat(checkBegins, {"picture: " + folder + "/" + key + ".png"}), lockPathOfTwoSeconds));
+    Lines expected = concat(checkBegins, lockPathOfTwoSeconds);
+    expected.insert(expected.begin() + 9, "picture: " + folder + "/" + key + ".png");
+    EXPECT_EQ(out, expected);
 
     struct stat st{};
     ASSERT_EQ(::stat((folder + "/" + key + ".png").c_str(), &st), 0);
@@ -203,6 +208,24 @@ TEST_F(RunCommandTest, closedStandardDescriptorsDoNotEndTheRun)
     EXPECT_EQ(run.code, 0);
 }
 
+TEST_F(RunCommandTest, aCameraThatDeliversNothingEndsTheCheckWithoutLocking)
+{
+    // A folder without pictures: the camera fails at every start. Ten seconds
+    // after it was asked to start, the check ends without a verdict: back to
+    // idle, the failure said once, no picture, no count-down, no lock.
+    ASSERT_TRUE(Prefs::set(Keys::takePictureWhenLockingScreen(), true));
+    const fs::path empty = folders / "empty";
+    fs::create_directories(empty);
+    const auto run = runOnce(empty);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(problems(run.err),
+              Lines{"faciward: camera: Cannot add video output to session (" + empty.string() +
+                    ": no picture in the folder)"});
+    EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle", "status: idle"}));
+    faciward::platform::SettingsStore::standard()->reload();
+    EXPECT_TRUE(Prefs::get(Keys::storedImages()).empty());
+}
+
 TEST_F(RunCommandTest, aCorruptSettingsFileIsCopiedAsideAndTheDefaultsRun)
 {
     // The defaults: a check 10 s after the start, a count-down of 8 s, nobody enrolled.
@@ -254,4 +277,30 @@ TEST_F(RunCommandTest, theScreenLockStopsTrackingAndTheUnlockResumesIt)
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(ft::lines(run.out), (Lines{"status: disabled", "status: idle", "status: disabled", "status: idle"}));
+}
+
+TEST_F(RunCommandTest, startedBehindALockedScreenItTracksFromTheUnlock)
+{
+    FACIWARD_REQUIRE_PROGRAM("dbus-daemon");
+    FACIWARD_REQUIRE_PROGRAM("dbus-send");
+    ft::coreApplication();
+    ft::PrivateSessionBus bus;
+    ft::EnvGuard address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    const ft::FakeScreenSaver locked(bus.address(), "org.gnome.ScreenSaver", true);
+    bool unlocked = false;
+    const auto run =
+        ft::runFaciward({"run", "--camera", owner.string(), "--assume-idle", "--once"}, std::chrono::seconds(60),
+                        [&](const std::string &out) {
+                            if (!unlocked && ft::lines(out) == Lines{"status: disabled"}) {
+                                unlocked = bus.sendSignal("/org/gnome/ScreenSaver",
+                                                          "org.gnome.ScreenSaver.ActiveChanged",
+                                                          {"boolean:false"}) == 0;
+                            }
+                            return false;
+                        });
+    EXPECT_TRUE(unlocked);
+    EXPECT_EQ(run.code, 0) << run.err;
+    // Said right after the start, when tracking had not begun.
+    EXPECT_EQ(ft::lines(run.err), Lines{"faciward: the screen is locked: tracking starts when it is unlocked"});
+    EXPECT_EQ(ft::lines(run.out), concat(checkBegins, {"status: idle"}));
 }

@@ -1,4 +1,5 @@
 #include "Platform/ScreenLock/DBusScreenLockSignals.h"
+#include "tests/support/FakeScreenSaver.h"
 #include "tests/support/Guards.h"
 #include "tests/support/PrivateSessionBus.h"
 #include "tests/support/QtEventLoop.h"
@@ -7,6 +8,7 @@
 
 using faciward::platform::DBusScreenLockSignals;
 using faciward::testing::ExpectStderr;
+using faciward::testing::FakeScreenSaver;
 using faciward::testing::PrivateSessionBus;
 using faciward::testing::processEventsUntil;
 
@@ -64,4 +66,37 @@ TEST(DBusScreenLockSignals, withoutABusItIsInertAndSaysSoInOneLine)
     auto subscription = signals.activeChanged().sink([&](const bool &) { received = true; });
     EXPECT_FALSE(received);
     EXPECT_EQ(guard.matched(), 1);
+}
+
+TEST(DBusScreenLockSignals, theStateAtStartIsAskedOfEveryScreenSaver)
+{
+    FACIWARD_REQUIRE_PROGRAM("dbus-daemon");
+    faciward::testing::coreApplication();
+    struct Saver
+    {
+        const char *interface;
+        bool active;
+    };
+    struct Case
+    {
+        const char *what;
+        std::vector<Saver> savers;
+        std::optional<bool> state;
+    };
+    const char *gnome = "org.gnome.ScreenSaver";
+    const char *freedesktop = "org.freedesktop.ScreenSaver";
+    for (const auto &c : {Case{"none there", {}, std::nullopt},
+                          Case{"GNOME, locked", {{gnome, true}}, true},
+                          Case{"freedesktop, unlocked", {{freedesktop, false}}, false},
+                          Case{"one of two locked", {{freedesktop, false}, {gnome, true}}, true},
+                          Case{"both unlocked", {{freedesktop, false}, {gnome, false}}, false}}) {
+        SCOPED_TRACE(c.what);
+        PrivateSessionBus bus;
+        std::vector<std::unique_ptr<FakeScreenSaver>> savers;
+        for (const auto &s : c.savers)
+            savers.push_back(std::make_unique<FakeScreenSaver>(bus.address(), s.interface, s.active));
+        const DBusScreenLockSignals signals(bus.address());
+        EXPECT_TRUE(signals.isListening());
+        EXPECT_EQ(signals.initialActive(), c.state);
+    }
 }

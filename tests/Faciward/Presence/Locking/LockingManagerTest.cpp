@@ -72,6 +72,48 @@ TEST_F(LockingManagerTest, aStrangerGetsPictureThenCountDownThenLockSignal)
     EXPECT_EQ(manager.status(), Status::locking);
 }
 
+TEST_F(LockingManagerTest, theCountDownWaitsForThePictureAndWhatComesMeanwhileWins)
+{
+    Prefs::set(Keys::takePictureWhenLockingScreen(), true);
+    queuePictures = true;
+    idle.setIdleTime(7);
+    struct Case
+    {
+        const char *what;
+        std::function<void()> meanwhile;
+        Status status; // after the store landed
+    };
+    for (const auto &c : {Case{"nothing", [] {}, Status::locking},
+                          Case{"stop", [&] { manager.stop(); }, Status::disabled},
+                          Case{"disable", [&] { manager.disable(15, DisableTime::State::time); }, Status::disabled},
+                          Case{"screen lock", [&] { signals.lock(); }, Status::disabled}}) {
+        SCOPED_TRACE(c.what);
+        signals.unlock();
+        manager.start(true);
+        pictures.clear();
+        main.advanceBy(13.0); // the verdict came at +12.433 s; the picture is being stored
+        ASSERT_EQ(storing.size(), 1u);
+        ASSERT_EQ(pictures.size(), 1u);
+        EXPECT_EQ(manager.status(), Status::processing);
+        EXPECT_FALSE(manager.lockingCountDown().isRunning());
+        main.advanceBy(10.0); // no other check while the picture is stored
+        EXPECT_EQ(recognizer.seen.size(), 1u);
+        c.meanwhile();
+        const auto before = log.size();
+        auto stored = std::move(storing.front());
+        storing.pop_front();
+        stored();
+        const auto at = seconds(main.elapsed());
+        EXPECT_EQ(since(before),
+                  c.status == Status::locking ? (Log{"disabled@" + at, "locking@" + at}) : Log{});
+        EXPECT_EQ(manager.status(), c.status);
+        EXPECT_EQ(manager.lockingCountDown().isRunning(), c.status == Status::locking);
+        manager.lockingCountDown().cancel();
+        manager.disableTimer().cancel();
+        recognizer.seen.clear();
+    }
+}
+
 TEST_F(LockingManagerTest, failuresCountAsAnAbsentOwner)
 {
     idle.setIdleTime(7);
@@ -95,6 +137,74 @@ TEST_F(LockingManagerTest, failuresCountAsAnAbsentOwner)
         main.advanceBy(10.0);
         EXPECT_EQ(log.back(), "lock@" + seconds(std::stod(at.substr(1)) + 8));
     }
+}
+
+TEST_F(LockingManagerTest, whatCountsAsAbsentAndHowManyPicturesTheLockPathTakes)
+{
+    idle.setIdleTime(7);
+    enum class Answer { results, recognitionThrows, modelCannotLoad };
+    struct Case
+    {
+        const char *what;
+        Answer answer;
+        std::vector<bool> results;
+        bool takePicture;
+        bool locks;
+        std::size_t pictures; // each the fifth frame of the check
+    };
+    for (const auto &c : {
+             Case{"one frame of five with the owner", Answer::results, {false, false, true, false, false}, true, false, 0},
+             Case{"an empty result list", Answer::results, {}, true, true, 1},
+             Case{"an empty result list, no picture asked", Answer::results, {}, false, true, 0},
+             Case{"nobody in five frames", Answer::results, {false, false, false, false, false}, true, true, 1},
+             Case{"nobody, no picture asked", Answer::results, {false, false, false, false, false}, false, true, 0},
+             Case{"recognition throws", Answer::recognitionThrows, {}, true, true, 1},
+             Case{"recognition throws, no picture asked", Answer::recognitionThrows, {}, false, true, 0},
+             Case{"the model cannot load", Answer::modelCannotLoad, {}, true, true, 1},
+             Case{"the model cannot load, no picture asked", Answer::modelCannotLoad, {}, false, true, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        Prefs::set(Keys::takePictureWhenLockingScreen(), c.takePicture);
+        recognizer.answers = {c.results};
+        recognizer.failRecognize = c.answer == Answer::recognitionThrows;
+        recognizer.failLoad = c.answer == Answer::modelCannotLoad;
+        recognizer.loaded = false;
+        recognizer.seen.clear();
+        pictures.clear();
+        manager.start(true);
+        main.advanceBy(13.0);
+        EXPECT_EQ(manager.status(), c.locks ? Status::locking : Status::idle);
+        EXPECT_EQ(pictures.size(), c.pictures);
+        if (!pictures.empty()) {
+            ASSERT_EQ(recognizer.seen.size(), c.answer == Answer::modelCannotLoad ? 0u : 1u);
+            if (!recognizer.seen.empty()) {
+                EXPECT_EQ(pictures.front().first, recognizer.seen[0].back());
+            }
+        }
+        manager.lockingCountDown().cancel();
+        manager.stop();
+        main.advanceBy(10.0); // the next check waits "inactivityTime" after this one
+    }
+}
+
+TEST_F(LockingManagerTest, untilTomorrowPeriodsArmNothingAndHoldOnTheDayTheyBegan)
+{
+    manager.start(true);
+    manager.disable(0, DisableTime::State::untilTomorrow);
+    const auto stored = Prefs::get(Keys::disableTime());
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(*stored, (DisableTime{main.wallNow(), std::nullopt, DisableTime::State::untilTomorrow}));
+    EXPECT_FALSE(manager.disableTimer().isRunning());
+    EXPECT_EQ(manager.status(), Status::disabled);
+    const auto queries = idle.queries();
+    main.advanceBy(60.0);
+    log.clear();
+    manager.start(false); // the same day: nothing changes
+    main.advanceBy(60.0);
+    EXPECT_EQ(log, Log{});
+    EXPECT_EQ(idle.queries(), queries);
+    EXPECT_FALSE(manager.disableTimer().isRunning());
+    EXPECT_EQ(Prefs::get(Keys::disableTime()), stored);
 }
 
 TEST_F(LockingManagerTest, theIdleGatesCompareStrictlyAndTickOnlyWhileTracking)
@@ -306,25 +416,49 @@ TEST_F(LockingManagerTest, screenLockStopsAndUnlockRestartsAtOnce)
     EXPECT_EQ(manager.status(), Status::idle);
 }
 
-TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckAsAFailure)
+TEST_F(LockingManagerTest, behindALockedScreenOnlyAForcingStartTracks)
+{
+    idle.setIdleTime(1000);
+    signals.lock();
+    log.clear();
+    manager.start(false); // as at the application's start, or a restart behind the lock screen
+    main.advanceBy(30.0);
+    EXPECT_EQ(log, Log{});
+    EXPECT_EQ(backend.runs(), 0);
+    signals.unlock();
+    EXPECT_EQ(log, Log{"idle@30"});
+    main.advanceBy(5.0);
+    EXPECT_TRUE(backend.isRunning());
+    signals.lock();
+    manager.start(true); // a timed disable period that ends while the screen is locked
+    EXPECT_EQ(manager.status(), Status::idle);
+}
+
+TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckWithoutLocking)
 {
     Prefs::set(Keys::takePictureWhenLockingScreen(), true);
     struct Case
     {
         const char *what;
         std::vector<int> frames; // delivered at 10 s, 11 s, ...
-        int picture;             // -1: none
+        Log statuses;            // from the start at 0 s
     };
-    for (const auto &c : {Case{"quiet", {}, -1}, Case{"two frames", {501, 502}, 502}}) {
+    for (const auto &c : {Case{"quiet", {}, {"disabled@0", "idle@0", "idle@20"}},
+                          Case{"two frames", {501, 502}, {"disabled@0", "idle@0", "processing@10", "processing@11", "idle@20"}}}) {
         SCOPED_TRACE(c.what);
         FakeCaptureBackend quiet(main);
         quiet.produceFrames(std::chrono::seconds(1000)); // nothing by itself
         CameraManagerCombine cam(main, quiet);
         main.runPending();
         LockingManager m(main, cam, screenLock, idle, recognizer, [](std::function<void()> job) { job(); },
-                         [&](const platform::Image &image, const std::string &) {
+                         [&](const platform::Image &image, const std::string &, const std::function<void()> &) {
                              pictures.emplace_back(FakeCaptureBackend::frameNumber(image), "");
                          });
+        Log seen;
+        const double began = main.elapsed();
+        auto s = m.statusSubject().sink(
+            [&](Status status) { seen.push_back(std::string(name(status)) + "@" + seconds(main.elapsed() - began)); });
+        auto l = m.lockingSubject().sink([&](platform::Void) { seen.push_back("lock"); });
         pictures.clear();
         idle.setIdleTime(7);
         m.start(true);
@@ -334,12 +468,20 @@ TEST_F(LockingManagerTest, aCameraThatGivesTooFewFramesEndsTheCheckAsAFailure)
             main.advanceBy(1.0);
         }
         main.advanceBy(std::chrono::milliseconds(9999) - platform::seconds(double(c.frames.size())));
-        EXPECT_EQ(m.status(), c.frames.empty() ? Status::idle : Status::processing);
+        EXPECT_TRUE(quiet.isRunning());
         main.advanceBy(std::chrono::milliseconds(1)); // 10 s after the camera started
-        EXPECT_EQ(m.status(), Status::locking);
         EXPECT_FALSE(quiet.isRunning());
-        EXPECT_EQ(pictures, (c.picture < 0 ? decltype(pictures){} : decltype(pictures){{c.picture, ""}}));
+        EXPECT_EQ(m.status(), Status::idle);
+        EXPECT_EQ(m.lastCheckCompleted(), main.now());
+        EXPECT_FALSE(m.lockingCountDown().isRunning());
+        main.advanceBy(9.9); // the next check waits "inactivityTime" after the failed one, then tries again
+        EXPECT_EQ(quiet.runs(), 1);
+        main.advanceBy(0.1);
+        EXPECT_EQ(quiet.runs(), 2);
+        EXPECT_EQ(seen, (c.statuses)) << "statuses seen, no lock";
+        EXPECT_TRUE(pictures.empty());
         EXPECT_TRUE(recognizer.seen.empty());
+        m.stop();
     }
 }
 
