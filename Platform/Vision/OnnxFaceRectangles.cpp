@@ -94,10 +94,15 @@ public:
             // it finds them as in normal light. (Brightened before it is
             // scaled: the other way round, the dark frame's coarse steps are
             // magnified, and fewer owners are recognised.)
+            // The caller's picture may be shared (a frame kept for the lock
+            // picture, the enrolment preview): it is brightened into a copy.
             Image frame = *bgr;
             const double gain = m_brightenDarkFrames ? LowLight::gain(frame) : 1.0;
-            if (gain != 1.0)
-                frame.convertTo(frame, -1, gain);
+            if (gain != 1.0) {
+                Image brightened;
+                frame.convertTo(brightened, -1, gain);
+                frame = brightened;
+            }
             cv::resize(frame, area, area.size(), 0, 0, scale < 0.5 ? cv::INTER_AREA : cv::INTER_LINEAR);
         } catch (const cv::Exception &e) {
             throw VisionException(VisionError::inferenceFailed, e.what());

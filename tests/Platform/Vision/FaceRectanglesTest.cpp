@@ -1,5 +1,6 @@
 #include "Platform/Vision/FaceRectangles.h"
 #include "Platform/Vision/VisionError.h"
+#include "bench/dim-light/DimFrames.h"
 #include "bench/recognition/DevelopmentSet.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 #include "tests/support/Guards.h"
@@ -58,5 +59,30 @@ TEST(FaceRectangles, boxesAreSquareAndLargestFirst)
         if (i > 0) {
             EXPECT_GE(faces[i - 1].rect.area(), faces[i].rect.area());
         }
+    }
+}
+
+// The caller's picture is shared (the frame kept for the lock picture, the
+// enrolment preview): looking for faces must leave every pixel as it was, the
+// dark frames that are brightened for the detector included.
+TEST(FaceRectangles, detectionLeavesThePictureAsItWas)
+{
+    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
+    const Image normal = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
+    const struct
+    {
+        const char *name;
+        Image frame;
+        std::size_t faces;
+    } cases[] = {
+        {"dark frame with a face", devdata::dimFrame(normal, 7), 1},
+        {"dark empty frame", devdata::darkEmptyFrame(5), 0},
+        {"normal frame", normal, 1},
+    };
+    for (const auto &c : cases) {
+        const Image before = c.frame.clone();
+        EXPECT_EQ(rectangles->detect(c.frame).size(), c.faces) << c.name;
+        ASSERT_EQ(c.frame.size(), before.size()) << c.name;
+        EXPECT_EQ(cv::norm(c.frame, before, cv::NORM_INF), 0.0) << c.name;
     }
 }
