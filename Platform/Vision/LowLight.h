@@ -12,10 +12,13 @@ namespace faciward::platform {
 /// faces, and finds some too loosely for the owner to be recognised. A gain
 /// chosen from the frame's own brightness brings such a frame back to the range
 /// of a normal one. The dim-light benchmark (bench/dim-light) chose it over
-/// local contrast equalisation, which found fewer faces, over a second pass on
-/// a brightened frame only when the first finds nothing, and over brightening
-/// the embedding's crop as well, which changed nothing. Frames in normal light
-/// are left alone, at the cost of a sparse brightness count.
+/// local contrast equalisation, which found fewer faces, over a pass on the
+/// brightened frame only when the plain one finds nothing, which recognised
+/// fewer owners, and over brightening the embedding's crop as well, which
+/// changed nothing. Frames in normal light are left alone, at the cost of a
+/// sparse brightness count. A frame can count as dark and yet be lit normally
+/// (a small face before a plain mid-grey wall); the detector then also looks at
+/// the plain frame when the brightened one shows no face.
 class LowLight
 {
 public:
