@@ -89,24 +89,34 @@ public:
         // the frame as it is is asked too, so that the gain never costs a face.
         // (Brightened before it is scaled: the other way round, the dark
         // frame's coarse steps are magnified, and fewer owners are recognised.)
-        const double gain = m_brightenDarkFrames ? LowLight::gain(*bgr) : 1.0;
+        if (!m_brightenDarkFrames)
+            return find(*bgr);
+        const double gain = LowLight::gain(*bgr);
         if (gain != 1.0) {
-            // The caller's picture may be shared (a frame kept for the lock
-            // picture, the enrolment preview): it is brightened into a copy.
-            Image brightened;
-            try {
-                bgr->convertTo(brightened, -1, gain);
-            } catch (const cv::Exception &e) {
-                throw VisionException(VisionError::inferenceFailed, e.what());
-            }
-            std::vector<FaceBox> faces = find(brightened);
-            if (!faces.empty())
-                return faces;
+            std::vector<FaceBox> faces = find(brightened(*bgr, gain));
+            return faces.empty() ? find(*bgr) : faces;
         }
-        return find(*bgr);
+        // A face in shadow in a lit room (a monitor's shadow, a lamp behind the
+        // user) is too dark for the network, yet the frame is not dark. Only
+        // when the frame shows no face, so a normal frame costs one pass.
+        std::vector<FaceBox> faces = find(*bgr);
+        return faces.empty() ? find(brightened(*bgr, LowLight::shadowGain)) : faces;
     }
 
 private:
+    // The caller's picture may be shared (a frame kept for the lock picture,
+    // the enrolment preview): it is brightened into a copy.
+    static Image brightened(const Image &bgr, double gain)
+    {
+        Image out;
+        try {
+            bgr.convertTo(out, -1, gain);
+        } catch (const cv::Exception &e) {
+            throw VisionException(VisionError::inferenceFailed, e.what());
+        }
+        return out;
+    }
+
     // The faces of @p bgr, an 8-bit BGR picture, in the order detect() promises.
     std::vector<FaceBox> find(const Image &bgr) const
     {

@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <set>
@@ -73,6 +74,18 @@ platform::Image claheOnLuminance(const platform::Image &bgr)
     cv::merge(planes, ycc);
     cv::cvtColor(ycc, ycc, cv::COLOR_YCrCb2BGR);
     return ycc;
+}
+
+// Shadows lifted by a gamma of 1/2.2: a third of the normal brightness comes
+// back to about normal, while light parts are barely changed.
+platform::Image gammaLifted(const platform::Image &bgr)
+{
+    cv::Mat lut(1, 256, CV_8U);
+    for (int i = 0; i < 256; ++i)
+        lut.at<std::uint8_t>(i) = cv::saturate_cast<std::uint8_t>(255.0 * std::pow(i / 255.0, 1 / 2.2));
+    platform::Image out;
+    cv::LUT(bgr, lut, out);
+    return out;
 }
 
 // The face crop with its luminance stretched to a fixed mean and spread.
@@ -293,6 +306,28 @@ int main(int argc, char **argv)
                  return e;
              const platform::Image l = claheOnLuminance(f);
              return pipe.embed(l, pipe.detect(l));
+         }},
+        {"product_gamma_retry",
+         [&](const platform::Image &f) {
+             Embeddings e = pipe.product(f);
+             return e.empty() ? pipe.embed(f, pipe.detect(gammaLifted(f))) : e;
+         }},
+        {"product_gamma_retry_crop",
+         [&](const platform::Image &f) {
+             Embeddings e = pipe.product(f);
+             if (!e.empty())
+                 return e;
+             const platform::Image l = gammaLifted(f);
+             return pipe.embed(l, pipe.detect(l));
+         }},
+        {"product_tripled_retry",
+         [&](const platform::Image &f) {
+             Embeddings e = pipe.product(f);
+             if (!e.empty())
+                 return e;
+             platform::Image l;
+             f.convertTo(l, -1, 3.0);
+             return pipe.embed(f, pipe.detect(l));
          }},
         {"product_normalised_crop", [&](const platform::Image &f) { return pipe.product(f, true); }},
     };

@@ -111,3 +111,51 @@ TEST(FaceRectangles, aSmallFaceBeforeAMidGreyWallIsFound)
         EXPECT_GT(devdata::intersectionOverUnion(faces[0].rect, face), 0.3) << c.picture << " at " << c.wall;
     }
 }
+
+// A face in shadow in a lit room, a third as bright as the room and noisy: the
+// frame is not dark, so only the pass for shadowed faces finds these.
+TEST(FaceRectangles, aFaceInShadowInALitRoomIsFound)
+{
+    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
+    const struct
+    {
+        const char *picture;
+        std::uint64_t seed;
+    } cases[] = {
+        {"johns/John_Salley/000194_02159572.jpg", 7007},  {"johns/John_Savage/000291_01099023.jpg", 7018},
+        {"johns/John_Shimkus/000375_03227651.jpg", 7035}, {"johns/John_Shimkus/000376_02340068.jpg", 7036},
+        {"johns/John_Shimkus/000378_03227610.jpg", 7038}, {"johns/John_Shimkus/000396_03227722.jpg", 7044},
+    };
+    const cv::Rect2d face(245, 165, 150, 150); // the picture, at its own size, in the middle
+    for (const auto &c : cases) {
+        const Image frame = devdata::shadowedFaceFrame(ft::developmentData() / c.picture, c.seed, 1.0);
+        const auto faces = rectangles->detect(frame);
+        ASSERT_EQ(faces.size(), 1u) << c.picture;
+        EXPECT_GT(devdata::intersectionOverUnion(faces[0].rect, face), 0.3) << c.picture;
+    }
+}
+
+// The passes for dark and shadowed frames brighten noise too: it must never
+// become a face. Lit rooms with a noisy shadowed patch, and plain noisy frames
+// from mid-grey to light.
+TEST(FaceRectangles, noisyEmptyFramesInLightAndShadowShowNoFace)
+{
+    const auto rectangles = ft::sharedFaceModels()->faceRectangles();
+    cv::RNG rng(7);
+    const auto noisy = [&rng](int level, double sigma) {
+        Image frame(480, 640, CV_8UC3, cv::Scalar::all(level));
+        Image noise(frame.size(), CV_16SC3);
+        rng.fill(noise, cv::RNG::NORMAL, 0, sigma);
+        cv::add(frame, noise, frame, cv::noArray(), CV_8UC3);
+        return frame;
+    };
+    const cv::Rect patch(170, 90, 300, 300);
+    const Image frames[] = {devdata::shadowed(devdata::litEmptyFrame(2000), patch, 3000),
+                            devdata::shadowed(devdata::litEmptyFrame(2001), patch, 3001),
+                            devdata::shadowed(devdata::litEmptyFrame(2002), patch, 3002),
+                            devdata::shadowed(noisy(180, 4), patch, 3003),
+                            noisy(140, 20),
+                            noisy(200, 30)};
+    for (std::size_t i = 0; i < std::size(frames); ++i)
+        EXPECT_TRUE(rectangles->detect(frames[i]).empty()) << "a face in empty frame " << i;
+}
