@@ -243,6 +243,17 @@ int main(int argc, char **argv)
         shadowEmpty.push_back(devdata::shadowed(devdata::litEmptyFrame(2000 + i), cv::Rect(170, 90, 300, 300), 3000 + i));
     }
 
+    // A pass on the frame changed by @p change when the application's finds no
+    // face; crops from the changed frame or from the frame as it is.
+    const auto retry = [&pipe](platform::Image (*change)(const platform::Image &), bool cropChanged) -> Extract {
+        return [&pipe, change, cropChanged](const platform::Image &f) {
+            Embeddings e = pipe.product(f);
+            if (!e.empty())
+                return e;
+            const platform::Image l = change(f);
+            return pipe.embed(cropChanged ? l : f, pipe.detect(l));
+        };
+    };
     const auto gainApplies = [](const platform::Image &f) { return platform::LowLight::gain(f) != 1.0; };
     const std::vector<std::pair<std::string, Extract>> ways{
         // Detection on the plain frame: the application before dark frames were brightened.
@@ -289,46 +300,16 @@ int main(int argc, char **argv)
              }
              return pipe.embed(f, b);
          }},
-        // The application, and the candidates for a face in shadow: a pass on
-        // the frame with CLAHE on its luminance when the application's finds no
-        // face (crops from the frame, or from the equalised frame); the crop's
-        // luminance normalised before the embedding.
+        // The application (a lit frame that shows no face is looked at again,
+        // brightened three times), and the other candidates for a face in
+        // shadow on top of it: another pass on the frame with CLAHE on its
+        // luminance or a gamma lift; the crop's luminance normalised before the
+        // embedding.
         {"product", [&](const platform::Image &f) { return pipe.product(f); }},
-        {"product_clahe_retry",
-         [&](const platform::Image &f) {
-             Embeddings e = pipe.product(f);
-             return e.empty() ? pipe.embed(f, pipe.detect(claheOnLuminance(f))) : e;
-         }},
-        {"product_clahe_retry_crop",
-         [&](const platform::Image &f) {
-             Embeddings e = pipe.product(f);
-             if (!e.empty())
-                 return e;
-             const platform::Image l = claheOnLuminance(f);
-             return pipe.embed(l, pipe.detect(l));
-         }},
-        {"product_gamma_retry",
-         [&](const platform::Image &f) {
-             Embeddings e = pipe.product(f);
-             return e.empty() ? pipe.embed(f, pipe.detect(gammaLifted(f))) : e;
-         }},
-        {"product_gamma_retry_crop",
-         [&](const platform::Image &f) {
-             Embeddings e = pipe.product(f);
-             if (!e.empty())
-                 return e;
-             const platform::Image l = gammaLifted(f);
-             return pipe.embed(l, pipe.detect(l));
-         }},
-        {"product_tripled_retry",
-         [&](const platform::Image &f) {
-             Embeddings e = pipe.product(f);
-             if (!e.empty())
-                 return e;
-             platform::Image l;
-             f.convertTo(l, -1, 3.0);
-             return pipe.embed(f, pipe.detect(l));
-         }},
+        {"product_clahe_retry", retry(claheOnLuminance, false)},
+        {"product_clahe_retry_crop", retry(claheOnLuminance, true)},
+        {"product_gamma_retry", retry(gammaLifted, false)},
+        {"product_gamma_retry_crop", retry(gammaLifted, true)},
         {"product_normalised_crop", [&](const platform::Image &f) { return pipe.product(f, true); }},
     };
 
