@@ -14,11 +14,15 @@ namespace faciward::platform {
 /// of a normal one. The dim-light benchmark (bench/dim-light) chose it over
 /// local contrast equalisation, which found fewer faces, over a pass on the
 /// brightened frame only when the plain one finds nothing, which recognised
-/// fewer owners, and over brightening the embedding's crop as well, which
-/// changed nothing. Frames in normal light are left alone, at the cost of a
+/// fewer owners, and over brightening the embedding's crop by the frame's gain
+/// as well, which changed nothing. Frames in normal light are left alone, at the cost of a
 /// sparse brightness count. A frame can count as dark and yet be lit normally
 /// (a small face before a plain mid-grey wall); the detector then also looks at
 /// the plain frame when the brightened one shows no face.
+///
+/// A face found dark (in a dim room, or in shadow in a lit one) is brightened
+/// once more for its embedding, judged by the face alone: more owners are then
+/// recognised at the stricter precisions, and faces in shadow at all.
 class LowLight
 {
 public:
@@ -37,8 +41,25 @@ public:
     /// found fewer such faces.
     static constexpr double shadowGain = 3.0;
 
+    /// @brief A face whose mean luminance lies below this is dark. Faces in
+    /// normal light measured 55 or more (bench/dim-light), so their embeddings,
+    /// and the enrolments made from them, stay as they were.
+    static constexpr int darkFaceLevel = 50;
+    /// @brief The mean luminance a dark face is brought to: about that of a face
+    /// in normal light.
+    static constexpr int faceTargetLevel = 110;
+
     /// @brief The gain for @p bgr (8-bit BGR): 1 for a frame that is not dark.
     static double gain(const Image &bgr);
+
+    /// @brief The gain for the face @p bgrFace (8-bit BGR, the face alone): 1 for
+    /// a face that is not dark, at most maxGain.
+    static double faceGain(const Image &bgrFace);
+
+    /// @brief @p bgr times @p gain, in a new picture: pictures handed on are
+    /// shared, and never changed.
+    /// @throws VisionException inferenceFailed when OpenCV fails.
+    static Image brightened(const Image &bgr, double gain);
 };
 
 } // namespace faciward::platform

@@ -93,30 +93,17 @@ public:
             return find(*bgr);
         const double gain = LowLight::gain(*bgr);
         if (gain != 1.0) {
-            std::vector<FaceBox> faces = find(brightened(*bgr, gain));
+            std::vector<FaceBox> faces = find(LowLight::brightened(*bgr, gain));
             return faces.empty() ? find(*bgr) : faces;
         }
         // A face in shadow in a lit room (a monitor's shadow, a lamp behind the
         // user) is too dark for the network, yet the frame is not dark. Only
         // when the frame shows no face, so a normal frame costs one pass.
         std::vector<FaceBox> faces = find(*bgr);
-        return faces.empty() ? find(brightened(*bgr, LowLight::shadowGain)) : faces;
+        return faces.empty() ? find(LowLight::brightened(*bgr, LowLight::shadowGain)) : faces;
     }
 
 private:
-    // The caller's picture may be shared (a frame kept for the lock picture,
-    // the enrolment preview): it is brightened into a copy.
-    static Image brightened(const Image &bgr, double gain)
-    {
-        Image out;
-        try {
-            bgr.convertTo(out, -1, gain);
-        } catch (const cv::Exception &e) {
-            throw VisionException(VisionError::inferenceFailed, e.what());
-        }
-        return out;
-    }
-
     // The faces of @p bgr, an 8-bit BGR picture, in the order detect() promises.
     std::vector<FaceBox> find(const Image &bgr) const
     {

@@ -114,14 +114,12 @@ struct Pipeline
 
     Boxes detect(const platform::Image &frame) const { return raw.detect(frame); }
 
-    Embeddings embed(const platform::Image &source, const Boxes &boxes, bool normaliseCrop = false) const
+    Embeddings embed(const platform::Image &source, const Boxes &boxes) const
     {
         Embeddings out;
         for (const auto &box : boxes) {
             const cv::Size size(presence::FaceDetector::cropSize, presence::FaceDetector::cropSize);
-            platform::Image crop = platform::FaceCrop::cut(source, platform::FaceCrop::region(box.rect), size);
-            if (normaliseCrop)
-                crop = normalisedCrop(crop);
+            const platform::Image crop = platform::FaceCrop::cut(source, platform::FaceCrop::region(box.rect), size);
             try {
                 out.push_back(model->embeddingModel()->embedding(crop));
             } catch (const std::exception &) {
@@ -130,12 +128,13 @@ struct Pipeline
         return out;
     }
 
-    Embeddings product(const platform::Image &frame, bool normaliseCrop = false) const
+    // The application's pipeline, the crop changed by @p changeCrop before the embedding.
+    Embeddings product(const platform::Image &frame, platform::Image (*changeCrop)(const platform::Image &) = nullptr) const
     {
         Embeddings out;
         try {
             for (const auto &face : presence::FaceDetector(model->faceRectangles()).detect(frame))
-                out.push_back(presence::Recognizer(model).recognize(normaliseCrop ? normalisedCrop(face) : face));
+                out.push_back(presence::Recognizer(model).recognize(changeCrop ? changeCrop(face) : face));
         } catch (const presence::FaceDetector::Exception &) {
         }
         return out;
@@ -301,16 +300,16 @@ int main(int argc, char **argv)
              return pipe.embed(f, b);
          }},
         // The application (a lit frame that shows no face is looked at again,
-        // brightened three times), and the other candidates for a face in
-        // shadow on top of it: another pass on the frame with CLAHE on its
-        // luminance or a gamma lift; the crop's luminance normalised before the
-        // embedding.
+        // brightened three times; a dark face is brightened for its embedding),
+        // and the other candidates for a face in shadow on top of it: another
+        // pass on the frame with CLAHE on its luminance or a gamma lift; the
+        // crop's luminance normalised to a fixed mean and spread.
         {"product", [&](const platform::Image &f) { return pipe.product(f); }},
         {"product_clahe_retry", retry(claheOnLuminance, false)},
         {"product_clahe_retry_crop", retry(claheOnLuminance, true)},
         {"product_gamma_retry", retry(gammaLifted, false)},
         {"product_gamma_retry_crop", retry(gammaLifted, true)},
-        {"product_normalised_crop", [&](const platform::Image &f) { return pipe.product(f, true); }},
+        {"product_normalised_crop", [&](const platform::Image &f) { return pipe.product(f, normalisedCrop); }},
     };
 
     for (const auto &[name, extract] : ways) {
