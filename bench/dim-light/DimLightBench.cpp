@@ -255,7 +255,9 @@ int main(int argc, char **argv)
     };
     const auto gainApplies = [](const platform::Image &f) { return platform::LowLight::gain(f) != 1.0; };
     const std::vector<std::pair<std::string, Extract>> ways{
-        // Detection on the plain frame: the application before dark frames were brightened.
+        // The ways below detect with the network alone and embed as the
+        // application does (a dark face brightened for its embedding).
+        // Detection on the plain frame: as before dark frames were brightened.
         {"none", [&](const platform::Image &f) { return pipe.embed(f, pipe.detect(f)); }},
         // CLAHE on dark frames, for detection and crop.
         {"clahe_detect_crop",
@@ -269,8 +271,8 @@ int main(int argc, char **argv)
              const platform::Image g = gained(f);
              return pipe.embed(g, pipe.detect(g));
          }},
-        // The gain for detection only, crops from the frame: the application until
-        // the gain stopped costing faces of the plain frame.
+        // The gain for detection only, crops from the frame: the detection of
+        // the application until the gain stopped costing faces of the plain frame.
         {"gain_detect", [&](const platform::Image &f) { return pipe.embed(f, pipe.detect(gained(f))); }},
         // The plain frame first; the brightened one when it shows no face.
         {"plain_then_gain",
