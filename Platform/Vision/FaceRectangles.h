@@ -26,8 +26,9 @@ public:
     /// @brief The neural detector over the network file at @p path (fr_detect.onnx).
     /// This is the detector of the application: it finds small and turned faces,
     /// and is the faster of the two (see bench/recognition). It brightens dark
-    /// frames first (LowLight) unless @p brightenDarkFrames is false, which is
-    /// for the benchmark that measures what that gains.
+    /// frames first, and looks again at a brightened copy of a frame that shows
+    /// no face (LowLight), unless @p brightenDarkFrames is false, which is for
+    /// the benchmark that measures what that gains.
     /// @throws VisionException modelMissing or modelUnreadable.
     static std::shared_ptr<const FaceRectangles> create(const std::filesystem::path &path,
                                                         bool brightenDarkFrames = true);

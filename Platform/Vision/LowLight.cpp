@@ -1,5 +1,9 @@
 #include "Platform/Vision/LowLight.h"
 
+#include "Platform/Vision/VisionError.h"
+
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -35,6 +39,29 @@ double LowLight::gain(const Image &bgr)
     if (level >= darkLevel)
         return 1.0;
     return std::min(double(targetLevel) / std::max(level, 1), maxGain);
+}
+
+double LowLight::faceGain(const Image &bgrFace)
+{
+    CV_Assert(bgrFace.type() == CV_8UC3);
+    if (bgrFace.empty())
+        return 1.0;
+    const cv::Scalar mean = cv::mean(bgrFace);
+    const double luma = 0.114 * mean[0] + 0.587 * mean[1] + 0.299 * mean[2]; // BT.601
+    if (luma >= darkFaceLevel)
+        return 1.0;
+    return std::min(faceTargetLevel / std::max(luma, 1.0), maxGain);
+}
+
+Image LowLight::brightened(const Image &bgr, double gain)
+{
+    Image out;
+    try {
+        bgr.convertTo(out, -1, gain);
+    } catch (const cv::Exception &e) {
+        throw VisionException(VisionError::inferenceFailed, e.what());
+    }
+    return out;
 }
 
 } // namespace faciward::platform

@@ -3,6 +3,7 @@
 #include "Platform/Vision/FaceAlignment.h"
 #include "Platform/Vision/FaceCrop.h"
 #include "Platform/Vision/InferenceThreads.h"
+#include "Platform/Vision/LowLight.h"
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -30,11 +31,25 @@ public:
         if (!bgr)
             throw VisionException(VisionError::unsupportedImage, "faces are embedded from 8-bit grey, BGR or BGRA pictures");
 
-        const FaceLandmarks::Points landmarks = m_landmarks->locate(*bgr, FaceCrop::faceBoxInCrop(bgr->size()));
+        // A dark face (a dim room, the shadow of a monitor) is brightened first,
+        // judged by the face alone: its landmarks and its embedding then come
+        // out as in normal light.
+        const cv::Rect2d faceBox = FaceCrop::faceBoxInCrop(bgr->size());
+        Image face = *bgr;
+        double gain = 1.0;
+        try {
+            gain = LowLight::faceGain(face(cv::Rect(faceBox) & cv::Rect(0, 0, face.cols, face.rows)));
+        } catch (const cv::Exception &e) {
+            throw VisionException(VisionError::inferenceFailed, e.what());
+        }
+        if (gain != 1.0)
+            face = LowLight::brightened(face, gain);
+
+        const FaceLandmarks::Points landmarks = m_landmarks->locate(face, faceBox);
         Image aligned;
         cv::Mat blob;
         try {
-            aligned = FaceAlignment::align(*bgr, FaceAlignment::fivePoints(landmarks));
+            aligned = FaceAlignment::align(face, FaceAlignment::fivePoints(landmarks));
             // The network was trained on (pixel - 127) / 128, channels in BGR order.
             blob = cv::dnn::blobFromImage(aligned, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
         } catch (const cv::Exception &e) {

@@ -82,23 +82,40 @@ public:
         if (!bgr)
             throw VisionException(VisionError::unsupportedImage, "faces are found in 8-bit grey, BGR or BGRA pictures");
 
+        // The network misses many faces in a dim room's frame; brightened, it
+        // finds them as in normal light. But a frame can count as dark and be
+        // lit normally (a small face before a mid-grey wall), and brightening
+        // then washes out the face: when the brightened frame shows no face,
+        // the frame as it is is asked too, so that the gain never costs a face.
+        // (Brightened before it is scaled: the other way round, the dark
+        // frame's coarse steps are magnified, and fewer owners are recognised.)
+        if (!m_brightenDarkFrames)
+            return find(*bgr);
+        const double gain = LowLight::gain(*bgr);
+        if (gain != 1.0) {
+            std::vector<FaceBox> faces = find(LowLight::brightened(*bgr, gain));
+            return faces.empty() ? find(*bgr) : faces;
+        }
+        // A face in shadow in a lit room (a monitor's shadow, a lamp behind the
+        // user) is too dark for the network, yet the frame is not dark. Only
+        // when the frame shows no face, so a normal frame costs one pass.
+        std::vector<FaceBox> faces = find(*bgr);
+        return faces.empty() ? find(LowLight::brightened(*bgr, LowLight::shadowGain)) : faces;
+    }
+
+private:
+    // The faces of @p bgr, an 8-bit BGR picture, in the order detect() promises.
+    std::vector<FaceBox> find(const Image &bgr) const
+    {
         // Scale the picture into the input without distorting it; the rest of the
         // input is mid-grey, which the network's normalisation turns into zero.
-        const double scale = std::min(double(inputWidth) / bgr->cols, double(inputHeight) / bgr->rows);
-        const int width = std::clamp(static_cast<int>(std::lround(bgr->cols * scale)), 1, inputWidth);
-        const int height = std::clamp(static_cast<int>(std::lround(bgr->rows * scale)), 1, inputHeight);
+        const double scale = std::min(double(inputWidth) / bgr.cols, double(inputHeight) / bgr.rows);
+        const int width = std::clamp(static_cast<int>(std::lround(bgr.cols * scale)), 1, inputWidth);
+        const int height = std::clamp(static_cast<int>(std::lround(bgr.rows * scale)), 1, inputHeight);
         Image input(inputHeight, inputWidth, CV_8UC3, cv::Scalar::all(127));
         try {
             Image area = input(cv::Rect(0, 0, width, height));
-            // The network misses many faces in a dim room's frame; brightened,
-            // it finds them as in normal light. (Brightened before it is
-            // scaled: the other way round, the dark frame's coarse steps are
-            // magnified, and fewer owners are recognised.)
-            Image frame = *bgr;
-            const double gain = m_brightenDarkFrames ? LowLight::gain(frame) : 1.0;
-            if (gain != 1.0)
-                frame.convertTo(frame, -1, gain);
-            cv::resize(frame, area, area.size(), 0, 0, scale < 0.5 ? cv::INTER_AREA : cv::INTER_LINEAR);
+            cv::resize(bgr, area, area.size(), 0, 0, scale < 0.5 ? cv::INTER_AREA : cv::INTER_LINEAR);
         } catch (const cv::Exception &e) {
             throw VisionException(VisionError::inferenceFailed, e.what());
         }
@@ -112,8 +129,8 @@ public:
             throw VisionException(VisionError::noOutput, "face detector outputs do not match");
 
         // Fractions of the input back to pixels of the picture.
-        const double sx = inputWidth * double(bgr->cols) / width;
-        const double sy = inputHeight * double(bgr->rows) / height;
+        const double sx = inputWidth * double(bgr.cols) / width;
+        const double sy = inputHeight * double(bgr.rows) / height;
         const float *box = boxes.ptr<float>();
         const float *score = scores.ptr<float>();
         std::vector<Candidate> candidates;
@@ -138,7 +155,6 @@ public:
         return faces;
     }
 
-private:
     bool m_brightenDarkFrames;
     std::unique_ptr<OnnxNetwork> m_network;
 };

@@ -5,6 +5,7 @@
 #include "Faciward/Settings/Keys.h"
 #include "Platform/Settings/SettingsStore.h"
 #include "SettingsStore/Prefs.h"
+#include "bench/dim-light/DimFrames.h"
 #include "tests/Faciward/Shell/FaciwardProcess.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 #include "tests/support/FakeScreenSaver.h"
@@ -121,6 +122,29 @@ TEST_F(RunCommandTest, aStrangerGetsPictureCountDownAndLockSignal)
     const auto history = Prefs::get(Keys::storedImages());
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].key, key);
+}
+
+TEST_F(RunCommandTest, theLockPictureIsTheFrameAsTheCameraGaveIt)
+{
+    // A dark frame is brightened for the face detector; the picture kept of
+    // whoever sat there must still be the frame itself.
+    ASSERT_TRUE(Prefs::set(Keys::takePictureWhenLockingScreen(), true));
+    const fs::path dark = folders / "dark";
+    fs::create_directories(dark);
+    const auto salley = sortedPictures("johns/John_Salley");
+    const cv::Mat frame = faciward::devdata::dimFrame(ft::webcamFrame(cv::imread(salley[0])), 1);
+    ASSERT_LT(cv::mean(frame)[0], 60.0);
+    ASSERT_TRUE(cv::imwrite((dark / "frame.png").string(), frame));
+
+    const auto run = runOnce(dark);
+    EXPECT_EQ(run.code, 0) << run.err;
+    const auto out = ft::lines(run.out);
+    ASSERT_EQ(out.size(), 13u) << run.out;
+    ASSERT_EQ(out[6].rfind("picture: ", 0), 0u) << out[6];
+    const cv::Mat stored = cv::imread(out[6].substr(9), cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(stored.size(), frame.size());
+    ASSERT_EQ(stored.type(), frame.type());
+    EXPECT_EQ(cv::norm(stored, frame, cv::NORM_INF), 0.0);
 }
 
 TEST_F(RunCommandTest, settingsWrittenByAnotherProcessReachTheRunningEngine)
