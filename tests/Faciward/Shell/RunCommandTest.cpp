@@ -140,8 +140,11 @@ TEST_F(RunCommandTest, theLockPictureIsTheFrameAsTheCameraGaveIt)
     EXPECT_EQ(run.code, 0) << run.err;
     const auto out = ft::lines(run.out);
     ASSERT_EQ(out.size(), 13u) << run.out;
-    ASSERT_EQ(out[6].rfind("picture: ", 0), 0u) << out[6];
-    const cv::Mat stored = cv::imread(out[6].substr(9), cv::IMREAD_UNCHANGED);
+    const auto picture = std::find_if(out.begin(), out.end(), [](const std::string &line) {
+        return line.rfind("picture: ", 0) == 0;
+    });
+    ASSERT_NE(picture, out.end()) << run.out;
+    const cv::Mat stored = cv::imread(picture->substr(9), cv::IMREAD_UNCHANGED);
     ASSERT_EQ(stored.size(), frame.size());
     ASSERT_EQ(stored.type(), frame.type());
     EXPECT_EQ(cv::norm(stored, frame, cv::NORM_INF), 0.0);
