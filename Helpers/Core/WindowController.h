@@ -25,6 +25,8 @@ enum class WindowOwnership {
 /// Main thread only, except closeWindow().
 class WindowController : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit WindowController(QWidget *window = nullptr, WindowOwnership ownership = WindowOwnership::Controller,
                               QObject *parent = nullptr);

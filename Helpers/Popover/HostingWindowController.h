@@ -84,6 +84,8 @@ private:
 /// its own style (flags, size, visibility) until a chrome setter changes it.
 class HostingWindowController : public WindowController
 {
+    Q_OBJECT
+
 public:
     /// @brief A given @p window keeps its style and stays its caller's; its
     /// former content goes.

@@ -1,8 +1,10 @@
 #include "Helpers/Core/Bundle.h"
 #include "Helpers/Core/HexColor.h"
 #include "Helpers/Core/HostedIcon.h"
+#include "Helpers/Core/TargetAction.h"
 #include "Helpers/Core/Screen.h"
 #include "Helpers/Core/UserInteractionPausableWindow.h"
+#include "Helpers/Core/WindowController.h"
 
 #include "tests/support/WidgetApplication.h"
 
@@ -187,6 +189,20 @@ TEST(HostedIconTest, framesFollowTheRendererAtMostTenTimesASecond)
     EXPECT_EQ(frames, 1); // within the first tenth of a second: one frame pending, none drawn
     ASSERT_TRUE(testing::spinUntil([&] { return frames == 2; }));
     EXPECT_EQ(centre(), QColor(Qt::blue));
+}
+
+// Each object of the toolkit carries its own meta-object: without it,
+// qobject_cast fails on it and tr() looks its texts up under the base class.
+TEST(QtObjectRulesTest, everyObjectKnowsItsOwnClass)
+{
+    const std::pair<const QMetaObject *, const char *> table[] = {
+        {&WindowController::staticMetaObject, "faciward::helpers::WindowController"},
+        {&HostedIcon::staticMetaObject, "faciward::helpers::HostedIcon"},
+        {&TargetAction::staticMetaObject, "faciward::helpers::TargetAction"},
+        {&UserInteractionPausableWindow::staticMetaObject, "faciward::helpers::UserInteractionPausableWindow"},
+    };
+    for (const auto &[meta, name] : table)
+        EXPECT_STREQ(meta->className(), name);
 }
 
 } // namespace

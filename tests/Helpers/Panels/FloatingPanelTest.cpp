@@ -272,5 +272,51 @@ TEST(FloatingPanelView, drawsItsCaptionAsACapsuleAndItsCloseSymbolAtTheCaptionSi
     }
 }
 
+// A translation is looked up under the class that asks for it: a translator
+// that knows the caption only under "faciward::helpers::FloatingPanelView"
+// (the qualified name is the context) reaches the caption,
+// and one that knows it under the base class "QWidget" does not.
+class ContextTranslation : public QTranslator
+{
+public:
+    explicit ContextTranslation(const char *context)
+        : m_context(context)
+    {
+    }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (QByteArray(context) == m_context && QByteArray(source) == "Drag and Drop the image")
+            return QStringLiteral("Bild ziehen und ablegen");
+        return QString();
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    QByteArray m_context;
+};
+
+TEST(FloatingPanelView, findsTheCaptionsTranslationUnderItsOwnClassName)
+{
+    widgetApplication();
+    const struct
+    {
+        const char *context;
+        const char16_t *caption;
+    } table[] = {
+        {"faciward::helpers::FloatingPanelView", u"Bild ziehen und ablegen"},
+        {"QWidget", u"Drag and Drop the image"},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.context);
+        ContextTranslation translation(row.context);
+        QCoreApplication::installTranslator(&translation);
+        FloatingPanelView view({picture(Qt::green), QSize(200, 100), QUrl()}, 22, [] {});
+        QCoreApplication::removeTranslator(&translation);
+        const auto *caption = view.findChild<QLabel *>(QStringLiteral("caption"));
+        ASSERT_NE(caption, nullptr);
+        EXPECT_EQ(caption->text(), QString::fromUtf16(row.caption));
+    }
+}
+
 } // namespace
 } // namespace faciward::helpers

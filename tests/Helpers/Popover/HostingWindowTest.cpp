@@ -390,5 +390,12 @@ TEST_F(HostingWindowTest, aGivenWindowKeepsItsStyle)
     EXPECT_TRUE(spinUntil([&] { return !window.isVisible(); })) << "the close button hides it";
 }
 
+// The hosting controller is a WindowController that qobject_cast can tell apart.
+TEST(HostingWindowControllerTest, carriesItsOwnMetaObject)
+{
+    EXPECT_STREQ(HostingWindowController::staticMetaObject.className(), "faciward::helpers::HostingWindowController");
+    EXPECT_EQ(HostingWindowController::staticMetaObject.superClass(), &WindowController::staticMetaObject);
+}
+
 } // namespace
 } // namespace faciward::helpers
