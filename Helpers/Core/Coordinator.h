@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MainQueue.h"
+
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +20,10 @@ namespace faciward::helpers {
 class Coordinator : public std::enable_shared_from_this<Coordinator>
 {
 public:
+    /// @brief What a flow calls with itself once it has finished, on the main
+    /// thread; the parent's usual answer is removeChild().
+    using DidFinish = std::function<void(Coordinator &)>;
+
     virtual ~Coordinator() = default;
     Coordinator(const Coordinator &) = delete;
     Coordinator &operator=(const Coordinator &) = delete;
@@ -41,8 +48,17 @@ public:
 
 protected:
     Coordinator() = default;
-    /// @brief The children list, writable by subclasses.
-    std::vector<std::shared_ptr<Coordinator>> &mutableChildren() { return m_children; }
+
+    /// @brief Runs @p work with this coordinator, as its own type @p Self, on
+    /// a later turn of the main queue, holding it strongly until then: a flow
+    /// whose parent lets go in the meantime still runs what it posted.
+    template <typename Self, typename Work>
+    void postToMainHoldingSelf(Work work)
+    {
+        postToMain([self = std::static_pointer_cast<Self>(shared_from_this()), work = std::move(work)]() mutable {
+            work(*self);
+        });
+    }
 
 private:
     std::vector<std::shared_ptr<Coordinator>> m_children;

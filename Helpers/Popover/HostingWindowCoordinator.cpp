@@ -1,7 +1,6 @@
 #include "HostingWindowCoordinator.h"
 
 #include "Helpers/Core/FatalError.h"
-#include "Helpers/Core/MainQueue.h"
 
 #include <QWidget>
 
@@ -23,7 +22,7 @@ std::optional<WindowConfiguration> HostingWindowCoordinator::windowConfiguration
 
 void HostingWindowCoordinator::start()
 {
-    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] { self->build(); });
+    postToMainHoldingSelf<HostingWindowCoordinator>([](HostingWindowCoordinator &self) { self.build(); });
 }
 
 void HostingWindowCoordinator::build()
@@ -64,10 +63,10 @@ void HostingWindowCoordinator::showWindow()
 
 void HostingWindowCoordinator::finish()
 {
-    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] {
-        if (self->m_windowController)
-            self->m_windowController->hideWindowFadingOut(self->m_windowController);
-        self->m_didFinish(*self);
+    postToMainHoldingSelf<HostingWindowCoordinator>([](HostingWindowCoordinator &self) {
+        if (self.m_windowController)
+            self.m_windowController->hideWindowFadingOut(self.m_windowController);
+        self.m_didFinish(self);
     });
 }
 

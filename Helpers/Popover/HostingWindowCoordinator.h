@@ -24,8 +24,6 @@ namespace faciward::helpers {
 class HostingWindowCoordinator : public Coordinator, public HostingWindowControllerDelegate
 {
 public:
-    using DidFinish = std::function<void(Coordinator &)>;
-
     ~HostingWindowCoordinator() override;
 
     void start() override;

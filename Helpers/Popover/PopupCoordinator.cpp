@@ -73,15 +73,14 @@ void PopupCoordinator::setContentSize(const QSize &size)
 
 void PopupCoordinator::start()
 {
-    auto self = std::static_pointer_cast<PopupCoordinator>(shared_from_this());
-    postToMain([self] { self->show(); });
+    postToMainHoldingSelf<PopupCoordinator>([](PopupCoordinator &self) { self.show(); });
     if (m_dismissAfterDelay)
-        postToMainAfter(toMilliseconds(*m_dismissAfterDelay), [self] { self->finish(); });
+        postToMainAfter(toMilliseconds(*m_dismissAfterDelay), [self = shared_from_this()] { self->finish(); });
 }
 
 void PopupCoordinator::finish()
 {
-    postToMain([self = std::static_pointer_cast<PopupCoordinator>(shared_from_this())] { self->close(); });
+    postToMainHoldingSelf<PopupCoordinator>([](PopupCoordinator &self) { self.close(); });
 }
 
 void PopupCoordinator::show()

@@ -31,8 +31,6 @@ namespace faciward::helpers {
 class PopupCoordinator : public Coordinator
 {
 public:
-    using DidFinish = std::function<void(Coordinator &)>;
-
     ~PopupCoordinator() override;
 
     void start() override;
