@@ -1,12 +1,12 @@
 #include "WindowFades.h"
 
 #include "MainQueue.h"
+#include "Screen.h"
 
 #include <QApplication>
 #include <QEasingCurve>
 #include <QPointer>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -144,20 +144,6 @@ bool isClosingUnconditionally(const QWidget &window)
     return window.property(kClosingUnconditionally).toBool();
 }
 
-void centerOnScreen(QWidget &window)
-{
-    QScreen *screen = window.screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size();
-    const int x = area.x() + (area.width() - frame.width()) / 2;
-    const int y = area.y() + std::max(0, (area.height() - frame.height()) / 3);
-    window.move(x, y);
-}
-
 void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing,
             PresentationFunction presentation, qreal startAlpha, qreal targetAlpha, std::function<void()> completion)
 {
@@ -194,7 +180,7 @@ void showFadingIn(QWidget &window)
     window.setWindowOpacity(0.0);
     presentWindow(window, PresentationFunction::MakeKeyAndOrderFront);
     runFade(window, std::chrono::milliseconds(0), TimingFunction::Default, 0.0, 1.0, [](QWidget &shown) {
-        centerOnScreen(shown);
+        Screen::centerOnScreen(shown);
         fadeIn(shown, kFadeDuration, TimingFunction::Default, PresentationFunction::MakeKeyAndOrderFront, 0.0, 1.0);
     });
 }

@@ -47,12 +47,6 @@ void closeWindow(QWidget &window, CloseFunction function);
 /// window must close without asking whether it should.
 bool isClosingUnconditionally(const QWidget &window);
 
-/// @brief Moves @p window onto the available area of its screen (the primary
-/// one when it has none): centred exactly across, and above the middle
-/// vertically, with the space above one third of the free height and the space
-/// below two thirds; never above the area's top. Does nothing with no screen.
-void centerOnScreen(QWidget &window);
-
 /// @brief Sets the window's opacity to @p startAlpha, presents it, then
 /// animates the opacity to @p targetAlpha. @p completion runs on the main
 /// thread when the fade has ended, always after this call returns.

@@ -165,6 +165,23 @@ TEST(ScreenTest, sizesAndNumbersAreSafeWithoutAScreen)
     }
 }
 
+// Every part of the toolkit picks its screen here: the window's own, or else
+// the primary one, wherever the window or point lies.
+TEST(ScreenTest, aWindowOrPointOffEveryScreenFallsBackToThePrimaryOne)
+{
+    testing::widgetApplication();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    ASSERT_NE(primary, nullptr);
+    QWidget window;
+    EXPECT_EQ(Screen::screenFor(), primary);
+    EXPECT_EQ(Screen::screenFor(&window), primary);
+    const QPoint points[] = {primary->geometry().center(), QPoint(-100000, -100000)};
+    for (const QPoint point : points)
+        EXPECT_EQ(Screen::screenFor(point), primary);
+    EXPECT_EQ(Screen::availableArea(primary), primary->availableGeometry());
+    EXPECT_EQ(Screen::availableArea(nullptr), std::nullopt);
+}
+
 TEST(HostedIconTest, framesFollowTheRendererAtMostTenTimesASecond)
 {
     testing::widgetApplication();
