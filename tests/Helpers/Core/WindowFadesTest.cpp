@@ -100,7 +100,7 @@ TEST_F(WindowFadesTest, delayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
     WindowController controller(new ReluctantWindow);
     QWidget &window = *controller.window();
     window.show();
-    closeWindow(window, CloseFunction::PerformClose);
+    closeWindowNow(window, CloseFunction::PerformClose);
     ASSERT_TRUE(window.isVisible()); // asked, and it said no
     int completions = 0;
     controller.closeWindow(0s, [&] { ++completions; });

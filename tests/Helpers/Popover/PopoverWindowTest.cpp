@@ -3,7 +3,7 @@
 #include "Helpers/Popover/SystemTrayStatusItem.h"
 #include "Helpers/Popover/X11Desktop.h"
 #include "tests/support/FakeMouseSource.h"
-#include "OffscreenTest.h"
+#include "tests/support/OffscreenTest.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

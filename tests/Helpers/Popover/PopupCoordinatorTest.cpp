@@ -1,7 +1,7 @@
 #include "Helpers/Popover/PopupCoordinator.h"
 #include "tests/support/FakeMouseSource.h"
-#include "OffscreenTest.h"
-#include "Settle.h"
+#include "tests/support/OffscreenTest.h"
+#include "tests/support/Settle.h"
 
 #include <QLabel>
 

@@ -1,6 +1,5 @@
 #include "HostingWindowController.h"
 
-#include "Helpers/Core/ActionText.h"
 #include "Helpers/Core/MainQueue.h"
 #include "Helpers/Core/UserInteractionPausableWindow.h"
 #include "Helpers/Core/WindowFades.h"
@@ -21,27 +20,6 @@ namespace {
 constexpr WindowStyleMask kDefaultStyle = WindowStyle::Titled | WindowStyle::Closable;
 
 } // namespace
-
-CustomToolbarItem::CustomToolbarItem(QString identifier, QString label, QString toolTip, QIcon image,
-                                     std::function<void()> execute)
-    : m_identifier(std::move(identifier))
-    , m_label(std::move(label))
-    , m_toolTip(std::move(toolTip))
-    , m_image(std::move(image))
-    , m_execute(std::move(execute))
-{
-}
-
-QAction *CustomToolbarItem::toolbarItem()
-{
-    if (!m_action) {
-        m_action = std::make_unique<QAction>(m_image, literalActionText(m_label));
-        m_action->setObjectName(m_identifier);
-        m_action->setToolTip(m_toolTip);
-        QObject::connect(m_action.get(), &QAction::triggered, m_action.get(), [this] { m_execute(); });
-    }
-    return m_action.get();
-}
 
 HostingWindowController::HostingWindowController(QWidget *window, QWidget *content,
                                                  std::vector<std::shared_ptr<ToolbarItem>> toolbarItems)

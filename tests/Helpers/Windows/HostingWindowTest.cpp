@@ -1,8 +1,8 @@
 #include "Helpers/Core/MainQueue.h"
 #include "Helpers/Core/WindowFades.h"
-#include "Helpers/Popover/HostingWindowCoordinator.h"
-#include "OffscreenTest.h"
-#include "Settle.h"
+#include "Helpers/Windows/HostingWindowCoordinator.h"
+#include "tests/support/OffscreenTest.h"
+#include "tests/support/Settle.h"
 #include "tests/support/ColourSchemes.h"
 
 #include <QApplication>
