@@ -1,6 +1,5 @@
 #include "HostingWindowController.h"
 
-#include "Helpers/Core/MainQueue.h"
 #include "Helpers/Core/UserInteractionPausableWindow.h"
 #include "Helpers/Core/WindowFades.h"
 
@@ -138,7 +137,7 @@ void HostingWindowController::quit()
         hideWindowFadingOut();
         return;
     }
-    postToMain([self = QPointer<HostingWindowController>(this), delegate] {
+    mainQueue().post([self = QPointer<HostingWindowController>(this), delegate] {
         bool close = true;
         try {
             close = delegate->shouldClose();
@@ -175,7 +174,7 @@ void HostingWindowController::hideWindowFadingOut(std::shared_ptr<void> keepAliv
     // completion alone would never come for a replaced fade.
     QObject::connect(m_fadeOut, &QObject::destroyed, this, [this] {
         // On a later turn: the window may be in the middle of its deletion now.
-        postToMain([self = QPointer<HostingWindowController>(this)] {
+        mainQueue().post([self = QPointer<HostingWindowController>(this)] {
             if (!self || self->isFadingOut())
                 return;
             std::vector<std::shared_ptr<void>> released;
