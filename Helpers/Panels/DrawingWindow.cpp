@@ -105,13 +105,12 @@ void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_outline)
         return;
-    // A click without a drag selects nothing; the delegate still hears of it,
-    // with a null image.
+    // A click without a drag selects nothing; it is still signalled, with a
+    // null image.
     const QRect selection = *m_outline;
     removeOutline();
     QTimer::singleShot(captureDelay, this, [this, selection] {
-        if (auto delegate = drawingWindowDelegate.lock())
-            delegate->didCaptureImage(captureImage(selection), *this);
+        Q_EMIT didCaptureImage(captureImage(selection));
     });
 }
 

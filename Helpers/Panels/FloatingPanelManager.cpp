@@ -27,9 +27,9 @@ void FloatingPanelManager::Deleter::operator()(FloatingPanel *panel) const
     panel->deleteLater();
 }
 
-std::shared_ptr<FloatingPanelManager> FloatingPanelManager::create()
+std::shared_ptr<FloatingPanelManager> FloatingPanelManager::create(DidRemoveAllPanels didRemoveAllPanels)
 {
-    return std::shared_ptr<FloatingPanelManager>(new FloatingPanelManager);
+    return std::shared_ptr<FloatingPanelManager>(new FloatingPanelManager(std::move(didRemoveAllPanels)));
 }
 
 FloatingPanelManager::~FloatingPanelManager() = default;
@@ -69,8 +69,8 @@ void FloatingPanelManager::removePanel(const QUrl &key)
     m_panels.erase(keyOf(key));
     if (!m_panels.empty())
         return;
-    if (auto listener = delegate.lock())
-        listener->floatingPanelManagerDidRemoveAllPanels(*this);
+    if (m_didRemoveAllPanels)
+        m_didRemoveAllPanels(*this);
 }
 
 FloatingPanel *FloatingPanelManager::panel(const QUrl &key) const

@@ -21,11 +21,13 @@ constexpr WindowStyleMask kDefaultStyle = WindowStyle::Titled | WindowStyle::Clo
 } // namespace
 
 HostingWindowController::HostingWindowController(QWidget *window, QWidget *content,
-                                                 std::vector<std::shared_ptr<ToolbarItem>> toolbarItems)
+                                                 std::vector<std::shared_ptr<ToolbarItem>> toolbarItems,
+                                                 ShouldClose shouldClose)
     : WindowController(window ? window
                               : new UserInteractionPausableWindow(nullptr, toQtWindowFlags(kDefaultStyle, {}, false)),
                        window ? WindowOwnership::Caller : WindowOwnership::Controller)
     , m_toolbarItems(std::move(toolbarItems))
+    , m_shouldClose(std::move(shouldClose))
 {
     QWidget *host = this->window();
     if (window) {
@@ -132,15 +134,14 @@ bool HostingWindowController::eventFilter(QObject *watched, QEvent *event)
 
 void HostingWindowController::quit()
 {
-    auto delegate = m_delegate.lock();
-    if (!delegate) {
+    if (!m_shouldClose) {
         hideWindowFadingOut();
         return;
     }
-    mainQueue().post([self = QPointer<HostingWindowController>(this), delegate] {
+    mainQueue().post([self = QPointer<HostingWindowController>(this), shouldClose = m_shouldClose] {
         bool close = true;
         try {
-            close = delegate->shouldClose();
+            close = shouldClose();
         } catch (...) {
             // A failed question never keeps the window open.
         }

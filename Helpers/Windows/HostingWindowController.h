@@ -21,21 +21,12 @@ class QToolBar;
 
 namespace faciward::helpers {
 
-/// @brief Asked whether a hosting window may close when its close button is
-/// pressed. An exception counts as yes: it never keeps the window open.
-class HostingWindowControllerDelegate
-{
-public:
-    virtual ~HostingWindowControllerDelegate() = default;
-    virtual bool shouldClose() = 0;
-};
-
 /// @brief The controller of a window hosting one content widget.
 ///
 /// It makes the window when none is given (titled and closable, sized to its
 /// content and not resizable), puts the content in it and routes the close
-/// button, Alt+F4 and the window manager's close to quit(). quit() asks the
-/// delegate and then fades the window out: it is hidden with its opacity
+/// button, Alt+F4 and the window manager's close to quit(). quit() asks its
+/// owner (the `shouldClose` function it was made with) and then fades the window out: it is hidden with its opacity
 /// restored, never closed, so it can be shown again. The chrome setters apply
 /// a WindowConfiguration; call them before the window is first shown.
 ///
@@ -48,16 +39,20 @@ class HostingWindowController : public WindowController
     Q_OBJECT
 
 public:
+    /// @brief Asked whether the window may close when its close button is
+    /// pressed. An exception counts as yes: it never keeps the window open.
+    using ShouldClose = std::function<bool()>;
+
     /// @brief A given @p window keeps its style and stays its caller's; its
-    /// former content goes.
+    /// former content goes. Without @p shouldClose the window always closes.
     HostingWindowController(QWidget *window, QWidget *content,
-                            std::vector<std::shared_ptr<ToolbarItem>> toolbarItems = {});
+                            std::vector<std::shared_ptr<ToolbarItem>> toolbarItems = {},
+                            ShouldClose shouldClose = {});
     ~HostingWindowController() override;
 
-    void setDelegate(std::weak_ptr<HostingWindowControllerDelegate> delegate) { m_delegate = std::move(delegate); }
-
-    /// @brief The close button's action: without a delegate, fades the window
-    /// out; with one, asks it on a later turn and fades out unless it says no.
+    /// @brief The close button's action: without a `shouldClose`, fades the
+    /// window out; with one, asks it on a later turn and fades out unless it
+    /// says no.
     void quit();
 
     /// @brief Fades the window out and hides it with its opacity restored. A
@@ -98,8 +93,8 @@ private:
     void applyChrome();
     void placeSizeGrip();
 
-    std::weak_ptr<HostingWindowControllerDelegate> m_delegate;
     std::vector<std::shared_ptr<ToolbarItem>> m_toolbarItems;
+    ShouldClose m_shouldClose;
     // Guarded: a later controller of the same given window replaces them.
     QPointer<QToolBar> m_toolbar;
     QPointer<TitleStrip> m_titleStrip;

@@ -36,7 +36,14 @@ void HostingWindowCoordinator::build()
         if (QWidget *former = m_windowController->window())
             former->hide();
     }
-    m_windowController = std::make_shared<HostingWindowController>(m_window, content);
+    // Asked weakly: the window never keeps its flow alive. A flow that has
+    // gone lets its window close.
+    auto shouldClose = [weak = weak_from_this()] {
+        const auto self = weak.lock();
+        return !self || static_cast<HostingWindowCoordinator &>(*self).shouldClose();
+    };
+    m_windowController = std::make_shared<HostingWindowController>(
+        m_window, content, std::vector<std::shared_ptr<ToolbarItem>>{}, std::move(shouldClose));
     HostingWindowController &controller = *m_windowController;
     if (const std::optional<WindowConfiguration> configuration = windowConfiguration()) {
         controller.setTitleVisibility(configuration->titleVisibility);
@@ -50,7 +57,6 @@ void HostingWindowCoordinator::build()
     if (m_isFloatingWindow)
         controller.setFloating(true);
     didConfigureWindow();
-    controller.setDelegate(std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this()));
     showWindow();
 }
 
