@@ -1,11 +1,7 @@
 #include "GlobalMouseSource.h"
 
-#include "ApplicationInactiveMouseSource.h"
-#include "X11MouseSource.h"
+#include "GlobalMouseSourceChooser.h"
 
-#include <QGuiApplication>
-
-#include <cstdio>
 #include <vector>
 
 namespace faciward::helpers {
@@ -38,15 +34,9 @@ void GlobalMouseSource::dispatch(Qt::MouseButton button)
 
 std::shared_ptr<GlobalMouseSource> systemMouseSource()
 {
-    static const std::shared_ptr<GlobalMouseSource> source = [] {
-        std::shared_ptr<GlobalMouseSource> chosen;
-        if (QGuiApplication::platformName() == QStringLiteral("xcb"))
-            chosen = X11MouseSource::open();
-        if (!chosen)
-            chosen = std::make_shared<ApplicationInactiveMouseSource>();
-        std::fprintf(stderr, "outside clicks: using %s\n", chosen->name().c_str());
-        return chosen;
-    }();
+    // One for the application: every popover shares its X connection.
+    static const std::shared_ptr<GlobalMouseSource> source =
+        GlobalMouseSourceChooser::choose(GlobalMouseSourceChooser::systemCandidates());
     return source;
 }
 
