@@ -1,7 +1,8 @@
 #include "GlobalMouseSourceChooser.h"
 
 #include "ApplicationInactiveMouseSource.h"
-#include "X11MouseSource.h"
+
+#include "Helpers/X11/X11MouseSource.h"
 
 #include "Platform/Runtime/Diagnostics.h"
 
@@ -31,6 +32,14 @@ std::vector<GlobalMouseSourceChooser::Candidate> GlobalMouseSourceChooser::syste
     if (QGuiApplication::platformName() == QStringLiteral("xcb"))
         candidates.push_back({"no X display with XInput 2", [] { return X11MouseSource::open(); }});
     return candidates;
+}
+
+std::shared_ptr<GlobalMouseSource> systemMouseSource()
+{
+    // One for the application: every popover shares its X connection.
+    static const std::shared_ptr<GlobalMouseSource> source =
+        GlobalMouseSourceChooser::choose(GlobalMouseSourceChooser::systemCandidates());
+    return source;
 }
 
 } // namespace faciward::helpers

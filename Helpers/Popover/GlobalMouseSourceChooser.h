@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlobalMouseSource.h"
+#include "Helpers/Core/GlobalMouseSource.h"
 
 #include <functional>
 #include <memory>
@@ -36,5 +36,10 @@ public:
     /// none of the clicks that matter).
     static std::vector<Candidate> systemCandidates();
 };
+
+/// @brief The application's source, shared by every popover: chosen on first
+/// use (after the QApplication) by GlobalMouseSourceChooser from its system
+/// candidates, and named once on standard error.
+std::shared_ptr<GlobalMouseSource> systemMouseSource();
 
 } // namespace faciward::helpers

@@ -1,8 +1,7 @@
 #include "PopoverWindow.h"
 
-#include "X11Desktop.h"
-
 #include "Helpers/Core/Screen.h"
+#include "Helpers/X11/X11Desktop.h"
 
 #include <QHideEvent>
 #include <QPainter>

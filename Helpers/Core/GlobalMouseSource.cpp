@@ -1,7 +1,5 @@
 #include "GlobalMouseSource.h"
 
-#include "GlobalMouseSourceChooser.h"
-
 #include <vector>
 
 namespace faciward::helpers {
@@ -30,14 +28,6 @@ void GlobalMouseSource::dispatch(Qt::MouseButton button)
             handlers.push_back(monitor.handler);
     for (const auto &handler : handlers)
         handler(button);
-}
-
-std::shared_ptr<GlobalMouseSource> systemMouseSource()
-{
-    // One for the application: every popover shares its X connection.
-    static const std::shared_ptr<GlobalMouseSource> source =
-        GlobalMouseSourceChooser::choose(GlobalMouseSourceChooser::systemCandidates());
-    return source;
 }
 
 } // namespace faciward::helpers

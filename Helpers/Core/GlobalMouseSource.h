@@ -51,9 +51,4 @@ private:
     Token m_next = 1;
 };
 
-/// @brief The application's source, shared by every popover: chosen on first
-/// use (after the QApplication) by GlobalMouseSourceChooser from its system
-/// candidates, and named once on standard error.
-std::shared_ptr<GlobalMouseSource> systemMouseSource();
-
 } // namespace faciward::helpers
