@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MainQueue.h"
+
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +20,10 @@ namespace faciward::helpers {
 class Coordinator : public std::enable_shared_from_this<Coordinator>
 {
 public:
+    /// @brief What a flow calls with itself once it has finished, on the main
+    /// thread; the parent's usual answer is removeChild().
+    using DidFinish = std::function<void(Coordinator &)>;
+
     virtual ~Coordinator() = default;
     Coordinator(const Coordinator &) = delete;
     Coordinator &operator=(const Coordinator &) = delete;
@@ -40,11 +47,29 @@ public:
     const std::vector<std::shared_ptr<Coordinator>> &children() const { return m_children; }
 
 protected:
-    Coordinator() = default;
-    /// @brief The children list, writable by subclasses.
-    std::vector<std::shared_ptr<Coordinator>> &mutableChildren() { return m_children; }
+    /// @brief @p mainQueue, when given, is where the flow's work runs and
+    /// waits (mainScheduler() otherwise); it must outlive the coordinator.
+    explicit Coordinator(platform::Scheduler *mainQueue = nullptr)
+        : m_mainQueue(mainQueue)
+    {
+    }
+
+    /// @brief The queue this flow's work runs and waits on.
+    platform::Scheduler &mainQueue() const { return m_mainQueue ? *m_mainQueue : mainScheduler(); }
+
+    /// @brief Runs @p work with this coordinator, as its own type @p Self, on
+    /// a later turn of mainQueue(), holding it strongly until then: a flow
+    /// whose parent lets go in the meantime still runs what it posted.
+    template <typename Self, typename Work>
+    void postToMainHoldingSelf(Work work)
+    {
+        mainQueue().post([self = std::static_pointer_cast<Self>(shared_from_this()), work = std::move(work)]() mutable {
+            work(*self);
+        });
+    }
 
 private:
+    platform::Scheduler *m_mainQueue;
     std::vector<std::shared_ptr<Coordinator>> m_children;
 };
 

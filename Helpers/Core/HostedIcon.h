@@ -20,6 +20,8 @@ namespace faciward::helpers {
 /// tray every frame travels over D-Bus. Lives as long as its item.
 class HostedIcon : public QObject
 {
+    Q_OBJECT
+
 public:
     /// Draws one frame into a transparent area of @p size (logical pixels).
     using Renderer = std::function<void(QPainter &painter, QSize size)>;

@@ -2,64 +2,83 @@
 
 #include "FatalError.h"
 
+#include "Platform/Runtime/QtScheduler.h"
+
 #include <QCoreApplication>
-#include <QMetaObject>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 namespace faciward::helpers {
 
+platform::Scheduler &mainScheduler()
+{
+    static std::once_flag made;
+    static std::unique_ptr<platform::QtScheduler> scheduler;
+    std::call_once(made, [] {
+        auto *application = QCoreApplication::instance();
+        if (!application)
+            fatalError("The main queue needs the application object");
+        // The application's thread, whichever thread asks first.
+        scheduler = std::make_unique<platform::QtScheduler>(application->thread());
+    });
+    return *scheduler;
+}
+
 void postToMain(std::function<void()> work)
 {
-    auto *application = QCoreApplication::instance();
-    if (!application)
-        fatalError("The main queue needs the application object");
-    // A queued call on the application object runs on its thread, in posting order.
-    QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+    mainScheduler().post(std::move(work));
 }
 
 namespace {
 
-void waitThenRun(std::chrono::milliseconds remaining, std::function<void()> work)
+// On the scheduler's thread: one step of the wait, then the next or the work.
+void waitThenRun(platform::Scheduler &scheduler, Delay remaining, std::function<void()> work)
 {
-    const std::chrono::milliseconds step = timerStep(remaining);
-    QTimer::singleShot(step, Qt::PreciseTimer, QCoreApplication::instance(),
-                       [rest = remaining - step, work = std::move(work)]() mutable {
-                           if (rest > std::chrono::milliseconds::zero())
-                               waitThenRun(rest, std::move(work));
-                           else
-                               work();
-                       });
+    const Delay step = timerStep(remaining);
+    // The timer lives as long as its work: the work holds the cancellable that
+    // would stop the timer, and lets it go once it has run.
+    auto timer = std::make_shared<platform::AnyCancellable>();
+    *timer = scheduler.postAfter(step, [&scheduler, timer, rest = remaining - step, work = std::move(work)]() mutable {
+        if (rest > Delay::zero())
+            waitThenRun(scheduler, rest, std::move(work));
+        else
+            work();
+    });
 }
 
 } // namespace
 
-void postToMainAfter(std::chrono::milliseconds delay, std::function<void()> work)
+void postAfter(platform::Scheduler &scheduler, Delay delay, std::function<void()> work)
 {
-    // The timer must be made on the main thread: a QTimer made on a thread that
-    // Qt did not start never fires.
-    postToMain([delay, work = std::move(work)]() mutable {
+    // The wait starts on the scheduler's thread, after what was posted before.
+    scheduler.post([&scheduler, delay, work = std::move(work)]() mutable {
         if (delay == kNever)
-            return; // what the work holds goes here, on the main thread
-        waitThenRun(std::max(delay, std::chrono::milliseconds::zero()), std::move(work));
+            return; // what the work holds goes here, on the scheduler's thread
+        waitThenRun(scheduler, std::max(delay, Delay::zero()), std::move(work));
     });
 }
 
-std::chrono::milliseconds timerStep(std::chrono::milliseconds remaining)
+void postToMainAfter(Delay delay, std::function<void()> work)
 {
-    return std::clamp(remaining, std::chrono::milliseconds::zero(), kLongestTimerWait);
+    postAfter(mainScheduler(), delay, std::move(work));
 }
 
-std::chrono::milliseconds toMilliseconds(std::chrono::duration<double> seconds)
+Delay timerStep(Delay remaining)
 {
-    const double milliseconds = std::ceil(seconds.count() * 1000.0);
-    if (!(milliseconds > 0.0)) // NaN too
-        return std::chrono::milliseconds::zero();
-    if (milliseconds >= static_cast<double>(kNever.count()))
+    return std::clamp(remaining, Delay::zero(), kLongestTimerWait);
+}
+
+Delay toDelay(std::chrono::duration<double> seconds)
+{
+    const std::chrono::duration<double, Delay::period> counted = seconds;
+    if (!(counted.count() > 0.0)) // NaN too
+        return Delay::zero();
+    if (counted.count() >= static_cast<double>(kNever.count()))
         return kNever;
-    return std::chrono::milliseconds(static_cast<long long>(milliseconds));
+    return Delay(static_cast<Delay::rep>(std::ceil(counted.count())));
 }
 
 } // namespace faciward::helpers

@@ -3,9 +3,10 @@
 #include "ActionText.h"
 #include "TargetAction.h"
 
+#include "Platform/Runtime/Diagnostics.h"
+
 #include <QAction>
 
-#include <cstdio>
 
 namespace faciward::helpers {
 
@@ -69,8 +70,10 @@ QKeySequence keySequence(const std::optional<QString> &keyEquivalent, std::optio
     if (!keyEquivalent || keyEquivalent->isEmpty())
         return {};
     if (keyEquivalent->size() != 1) {
-        std::fprintf(stderr, "Menu key equivalent \"%s\" is not one key; the item gets no shortcut\n",
-                     qUtf8Printable(*keyEquivalent));
+        // The caller's text, escaped: a line feed in it must not split the line.
+        platform::Diagnostics::print("Menu key equivalent \"" +
+                                     platform::Diagnostics::printable(keyEquivalent->toStdString()) +
+                                     "\" is not one key; the item gets no shortcut");
         return {};
     }
     const QChar c = keyEquivalent->front();
@@ -78,8 +81,9 @@ QKeySequence keySequence(const std::optional<QString> &keyEquivalent, std::optio
     int key = functionKey(c.unicode());
     Qt::KeyboardModifiers modifiers;
     if (!key && namesAKey(c.unicode())) {
-        std::fprintf(stderr, "Menu key equivalent U+%04X is a key that Qt does not know; the item gets no shortcut\n",
-                     unsigned(c.unicode()));
+        const QString code = QString::number(unsigned(c.unicode()), 16).rightJustified(4, u'0').toUpper();
+        platform::Diagnostics::print("Menu key equivalent U+" + code.toStdString() +
+                                     " is a key that Qt does not know; the item gets no shortcut");
         return {};
     }
     if (!key) {

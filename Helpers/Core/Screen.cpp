@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -9,7 +10,9 @@ namespace faciward::helpers {
 
 namespace {
 
-std::optional<QSizeF> &storedSize()
+// Only what a caller assigned: the screen's own size is never kept, since it
+// goes stale when screens change.
+std::optional<QSizeF> &assignedSize()
 {
     static std::optional<QSizeF> size;
     return size;
@@ -17,17 +20,49 @@ std::optional<QSizeF> &storedSize()
 
 } // namespace
 
+QScreen *Screen::screenFor(const QWidget *window)
+{
+    if (window)
+        if (QScreen *screen = window->screen())
+            return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+QScreen *Screen::screenFor(QPoint point)
+{
+    if (QScreen *screen = QGuiApplication::screenAt(point))
+        return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+std::optional<QRect> Screen::availableArea(const QScreen *screen)
+{
+    if (!screen)
+        return std::nullopt;
+    return screen->availableGeometry();
+}
+
+void Screen::centerOnScreen(QWidget &window)
+{
+    const std::optional<QRect> area = availableArea(screenFor(&window));
+    if (!area)
+        return;
+    const QSize frame = window.frameGeometry().size();
+    const int x = area->x() + (area->width() - frame.width()) / 2;
+    const int y = area->y() + std::max(0, (area->height() - frame.height()) / 3);
+    window.move(x, y);
+}
+
 std::optional<QSizeF> Screen::size()
 {
-    auto &stored = storedSize();
-    if (!stored)
-        stored = availableSize(QGuiApplication::primaryScreen());
-    return stored;
+    if (const auto &assigned = assignedSize())
+        return assigned;
+    return availableSize(QGuiApplication::primaryScreen());
 }
 
 void Screen::setSize(QSizeF size)
 {
-    storedSize() = size;
+    assignedSize() = size;
 }
 
 std::optional<qreal> Screen::ratio()
@@ -43,9 +78,9 @@ std::optional<qreal> Screen::ratio()
 
 std::optional<QSizeF> Screen::availableSize(const QScreen *screen)
 {
-    if (!screen)
-        return std::nullopt;
-    return QSizeF(screen->availableGeometry().size());
+    if (const std::optional<QRect> area = availableArea(screen))
+        return QSizeF(area->size());
+    return std::nullopt;
 }
 
 std::optional<std::uint32_t> displayNumber(const QScreen *screen)

@@ -14,6 +14,8 @@ namespace faciward::helpers {
 /// long as the item does: menus rebuilt again and again leave nothing behind.
 class TargetAction : public QObject
 {
+    Q_OBJECT
+
 public:
     TargetAction(QAction &action, std::function<void()> execute);
 

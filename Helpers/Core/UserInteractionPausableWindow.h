@@ -18,6 +18,8 @@ namespace faciward::helpers {
 /// toolbar, so there is no toolbar command to offer.
 class UserInteractionPausableWindow : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit UserInteractionPausableWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
 

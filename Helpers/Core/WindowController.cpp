@@ -7,11 +7,18 @@
 
 namespace faciward::helpers {
 
-WindowController::WindowController(QWidget *window, WindowOwnership ownership, QObject *parent)
+WindowController::WindowController(QWidget *window, WindowOwnership ownership, QObject *parent,
+                                   platform::Scheduler *mainQueue)
     : QObject(parent)
     , m_window(window)
     , m_ownership(ownership)
+    , m_mainQueue(mainQueue)
 {
+}
+
+platform::Scheduler &WindowController::mainQueue() const
+{
+    return m_mainQueue ? *m_mainQueue : mainScheduler();
 }
 
 WindowController::~WindowController()
@@ -51,7 +58,7 @@ void WindowController::showWindowFadingIn()
 
 void WindowController::closeWindow(std::chrono::duration<double> after, std::function<void()> completion)
 {
-    postToMainAfter(toMilliseconds(after), [self = QPointer<WindowController>(this),
+    postAfter(mainQueue(), toDelay(after), [self = QPointer<WindowController>(this),
                                             completion = std::move(completion)]() mutable {
         if (!self || !self->window())
             return;

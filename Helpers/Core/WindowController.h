@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MainQueue.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -25,9 +27,13 @@ enum class WindowOwnership {
 /// Main thread only, except closeWindow().
 class WindowController : public QObject
 {
+    Q_OBJECT
+
 public:
+    /// @brief @p mainQueue, when given, is where the delayed close waits
+    /// (mainScheduler() otherwise); it must outlive the controller.
     explicit WindowController(QWidget *window = nullptr, WindowOwnership ownership = WindowOwnership::Controller,
-                              QObject *parent = nullptr);
+                              QObject *parent = nullptr, platform::Scheduler *mainQueue = nullptr);
     ~WindowController() override;
 
     QWidget *window() const;
@@ -46,9 +52,14 @@ public:
     /// called. An infinite delay never closes. Safe from any thread.
     void closeWindow(std::chrono::duration<double> after, std::function<void()> completion = {});
 
+protected:
+    /// @brief The queue this controller's later work runs on.
+    platform::Scheduler &mainQueue() const;
+
 private:
     QPointer<QWidget> m_window;
     WindowOwnership m_ownership;
+    platform::Scheduler *m_mainQueue;
 };
 
 } // namespace faciward::helpers

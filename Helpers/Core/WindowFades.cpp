@@ -1,12 +1,12 @@
 #include "WindowFades.h"
 
 #include "MainQueue.h"
+#include "Screen.h"
 
 #include <QApplication>
 #include <QEasingCurve>
 #include <QPointer>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -20,7 +20,6 @@ namespace {
 // opacity the window has at rest once that fade is over rides on it.
 const char *const kFadeName = "faciward-window-fade";
 const char *const kRestingAlpha = "faciwardRestingAlpha";
-const char *const kClosingUnconditionally = "faciwardClosingUnconditionally";
 
 QEasingCurve bezier(qreal x1, qreal y1, qreal x2, qreal y2)
 {
@@ -105,59 +104,6 @@ const QEasingCurve &timingCurve(TimingFunction function)
     return curves.at(static_cast<std::size_t>(function));
 }
 
-void presentWindow(QWidget &window, PresentationFunction function)
-{
-    switch (function) {
-    case PresentationFunction::MakeKey:
-        window.activateWindow();
-        break;
-    case PresentationFunction::MakeKeyAndOrderFront:
-        window.show();
-        window.raise();
-        window.activateWindow();
-        break;
-    case PresentationFunction::OrderFront:
-    case PresentationFunction::OrderFrontRegardless:
-        window.show();
-        window.raise();
-        break;
-    }
-}
-
-void closeWindow(QWidget &window, CloseFunction function)
-{
-    if (function == CloseFunction::OrderOut) {
-        window.hide();
-        return;
-    }
-    window.setAttribute(Qt::WA_QuitOnClose, false);
-    const bool unconditional = function == CloseFunction::Close;
-    window.setProperty(kClosingUnconditionally, unconditional);
-    QPointer<QWidget> guard(&window); // a window may delete itself on close
-    window.close();
-    if (guard)
-        guard->setProperty(kClosingUnconditionally, QVariant());
-}
-
-bool isClosingUnconditionally(const QWidget &window)
-{
-    return window.property(kClosingUnconditionally).toBool();
-}
-
-void centerOnScreen(QWidget &window)
-{
-    QScreen *screen = window.screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size();
-    const int x = area.x() + (area.width() - frame.width()) / 2;
-    const int y = area.y() + std::max(0, (area.height() - frame.height()) / 3);
-    window.move(x, y);
-}
-
 void fadeIn(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing,
             PresentationFunction presentation, qreal startAlpha, qreal targetAlpha, std::function<void()> completion)
 {
@@ -176,7 +122,7 @@ void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction
     runFade(window, duration, timing, targetAlpha, restoresAlpha ? before : targetAlpha,
             [=, completion = std::move(completion)](QWidget &faded) {
                 QPointer<QWidget> guard(&faded);
-                closeWindow(faded, closeFunction);
+                closeWindowNow(faded, closeFunction);
                 if (guard && restoresAlpha)
                     guard->setWindowOpacity(before);
                 if (completion)
@@ -194,7 +140,7 @@ void showFadingIn(QWidget &window)
     window.setWindowOpacity(0.0);
     presentWindow(window, PresentationFunction::MakeKeyAndOrderFront);
     runFade(window, std::chrono::milliseconds(0), TimingFunction::Default, 0.0, 1.0, [](QWidget &shown) {
-        centerOnScreen(shown);
+        Screen::centerOnScreen(shown);
         fadeIn(shown, kFadeDuration, TimingFunction::Default, PresentationFunction::MakeKeyAndOrderFront, 0.0, 1.0);
     });
 }

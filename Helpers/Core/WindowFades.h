@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowPresentation.h"
+
 #include <QtGlobal>
 
 #include <chrono>
@@ -19,39 +21,8 @@ enum class TimingFunction { EaseIn, EaseOut, EaseInEaseOut, Linear, Default };
 /// @brief The curve of @p function, made once per process and reused.
 const QEasingCurve &timingCurve(TimingFunction function);
 
-/// @brief How a fade-in puts its window on screen.
-enum class PresentationFunction {
-    MakeKey,              ///< activates the window
-    MakeKeyAndOrderFront, ///< shows, raises and activates it
-    OrderFront,           ///< shows and raises it
-    OrderFrontRegardless, ///< the same: an X11 client may always raise its own windows
-};
-
-/// @brief How a fade-out takes its window off screen.
-enum class CloseFunction {
-    OrderOut,     ///< hides it
-    Close,        ///< closes it without asking (see isClosingUnconditionally())
-    PerformClose, ///< closes it as the user would, through its closeEvent()
-};
-
 /// @brief The length of every fade of the toolkit.
 inline constexpr std::chrono::milliseconds kFadeDuration{250};
-
-/// @brief Puts @p window on screen as @p function says.
-void presentWindow(QWidget &window, PresentationFunction function);
-/// @brief Takes @p window off screen as @p function says. Closing a window
-/// never quits the application: a menu-bar program lives on with no window.
-void closeWindow(QWidget &window, CloseFunction function);
-
-/// @brief True inside the closeEvent() of a close by CloseFunction::Close: the
-/// window must close without asking whether it should.
-bool isClosingUnconditionally(const QWidget &window);
-
-/// @brief Moves @p window onto the available area of its screen (the primary
-/// one when it has none): centred exactly across, and above the middle
-/// vertically, with the space above one third of the free height and the space
-/// below two thirds; never above the area's top. Does nothing with no screen.
-void centerOnScreen(QWidget &window);
 
 /// @brief Sets the window's opacity to @p startAlpha, presents it, then
 /// animates the opacity to @p targetAlpha. @p completion runs on the main

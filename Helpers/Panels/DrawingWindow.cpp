@@ -1,6 +1,7 @@
 #include "DrawingWindow.h"
 
-#include <QGuiApplication>
+#include "Helpers/Core/Screen.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -38,7 +39,7 @@ void DrawingWindow::setVisible(bool visible)
 {
     if (visible && !isVisible()) {
         // Taken before the window is on screen, so the picture is what lies under it.
-        QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        QScreen *screen = Screen::screenFor(this);
         const QPoint onScreen = geometry().topLeft() - (screen ? screen->geometry().topLeft() : QPoint());
         m_background = screen ? screen->grabWindow(0, onScreen.x(), onScreen.y(), width(), height()) : QPixmap();
     }
@@ -104,13 +105,12 @@ void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_outline)
         return;
-    // A click without a drag selects nothing; the delegate still hears of it,
-    // with a null image.
+    // A click without a drag selects nothing; it is still signalled, with a
+    // null image.
     const QRect selection = *m_outline;
     removeOutline();
     QTimer::singleShot(captureDelay, this, [this, selection] {
-        if (auto delegate = drawingWindowDelegate.lock())
-            delegate->didCaptureImage(captureImage(selection), *this);
+        Q_EMIT didCaptureImage(captureImage(selection));
     });
 }
 

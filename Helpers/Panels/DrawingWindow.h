@@ -5,28 +5,15 @@
 #include <QRect>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
 
 class QVariantAnimation;
 
 namespace faciward::helpers {
 
-class DrawingWindow;
-
-/// @brief Hears what the user selected in a drawing window.
-class DrawingWindowDelegate
-{
-public:
-    virtual ~DrawingWindowDelegate() = default;
-    /// @brief The screen area under the selection, or a null image when there
-    /// was no area to capture (a click without a drag, or no screen).
-    virtual void didCaptureImage(const QImage &image, DrawingWindow &window) = 0;
-};
-
 /// @brief A window in which the user drags out a rectangle, outlined by a
-/// crawling dashed line; on release the screen area under it goes to the
-/// delegate, 0.2 s later.
+/// crawling dashed line; on release the screen area under it is signalled
+/// (didCaptureImage()), 0.2 s later.
 ///
 /// Without a compositor a translucent window is black on X11, so the window
 /// grabs the screen under itself once as it is shown, paints that picture as
@@ -41,8 +28,6 @@ public:
     explicit DrawingWindow(const QRect &contentRect, QWidget *parent = nullptr);
     ~DrawingWindow() override;
 
-    std::weak_ptr<DrawingWindowDelegate> drawingWindowDelegate;
-
     /// @brief Where the current drag began, in the window's coordinates.
     std::optional<QPoint> startPoint() const { return m_startPoint; }
     /// @brief The outline of the current drag, normalised; empty without one.
@@ -54,6 +39,11 @@ public:
     virtual QImage captureImage(const QRect &rect) const;
 
     void setVisible(bool visible) override;
+
+Q_SIGNALS:
+    /// @brief The screen area under the selection, or a null image when there
+    /// was no area to capture (a click without a drag, or no screen).
+    void didCaptureImage(const QImage &image);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

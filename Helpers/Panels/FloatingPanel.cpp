@@ -1,14 +1,10 @@
 #include "FloatingPanel.h"
 
-#include "Helpers/Popover/X11Desktop.h"
+#include "Helpers/X11/X11Desktop.h"
 
 #include <QGraphicsEffect>
-#include <QGuiApplication>
 #include <QPainterPath>
 #include <QVBoxLayout>
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 
@@ -63,22 +59,9 @@ void FloatingPanel::setVisible(bool visible)
 
 void FloatingPanel::stickToEveryDesktop()
 {
-    // Qt has no flag for "on every desktop"; on X11 the window manager reads
-    // these two hints when the window is mapped. Elsewhere it is up to the
-    // window manager.
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->display())
-        return;
-    Display *display = x11->display();
-    const auto window = static_cast<Window>(winId());
-    const long allDesktops = 0xFFFFFFFF;
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_DESKTOP", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char *>(&allDesktops), 1);
-    const Atom states[] = {XInternAtom(display, "_NET_WM_STATE_STICKY", False),
-                           XInternAtom(display, "_NET_WM_STATE_ABOVE", False)};
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(states), 2);
-    XFlush(display);
+    // Qt has no flag for "on every desktop"; elsewhere than on X11 it is up to
+    // the window manager.
+    helpers::stickToEveryDesktop(*this);
 }
 
 } // namespace faciward::helpers

@@ -1,10 +1,10 @@
 #include "FloatingPanelManager.h"
 
+#include "Helpers/Core/Screen.h"
+
 #include "Helpers/Panels/FloatingPanel.h"
 #include "Helpers/Panels/FloatingPanelView.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace faciward::helpers {
 
@@ -27,9 +27,9 @@ void FloatingPanelManager::Deleter::operator()(FloatingPanel *panel) const
     panel->deleteLater();
 }
 
-std::shared_ptr<FloatingPanelManager> FloatingPanelManager::create()
+std::shared_ptr<FloatingPanelManager> FloatingPanelManager::create(DidRemoveAllPanels didRemoveAllPanels)
 {
-    return std::shared_ptr<FloatingPanelManager>(new FloatingPanelManager);
+    return std::shared_ptr<FloatingPanelManager>(new FloatingPanelManager(std::move(didRemoveAllPanels)));
 }
 
 FloatingPanelManager::~FloatingPanelManager() = default;
@@ -37,12 +37,10 @@ FloatingPanelManager::~FloatingPanelManager() = default;
 void FloatingPanelManager::showPanels(ClippedImage::Intent intent, const QUrl &url,
                                       std::optional<ClippedImage::Intent> secondIntent, std::optional<QUrl> secondURL)
 {
-    const auto screens = QGuiApplication::screens();
+    // The primary screen: the first that Qt lists.
     QPoint origin = noScreenOrigin;
-    if (!screens.isEmpty()) {
-        const QRect available = screens.first()->availableGeometry();
-        origin = QPoint(available.left() + originInset, available.bottom() + 1 - originLift);
-    }
+    if (const std::optional<QRect> available = Screen::availableArea(Screen::screenFor()))
+        origin = QPoint(available->left() + originInset, available->bottom() + 1 - originLift);
     showPanel(std::move(intent), url, origin);
     if (secondIntent && secondURL)
         showPanel(std::move(*secondIntent), *secondURL,
@@ -71,8 +69,8 @@ void FloatingPanelManager::removePanel(const QUrl &key)
     m_panels.erase(keyOf(key));
     if (!m_panels.empty())
         return;
-    if (auto listener = delegate.lock())
-        listener->floatingPanelManagerDidRemoveAllPanels(*this);
+    if (m_didRemoveAllPanels)
+        m_didRemoveAllPanels(*this);
 }
 
 FloatingPanel *FloatingPanelManager::panel(const QUrl &key) const

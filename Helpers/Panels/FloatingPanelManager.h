@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,16 +16,10 @@ class FloatingPanel;
 class FloatingPanelManager;
 class FloatingPanelView;
 
-class FloatingPanelManagerDelegate
-{
-public:
-    virtual ~FloatingPanelManagerDelegate() = default;
-    virtual void floatingPanelManagerDidRemoveAllPanels(FloatingPanelManager &manager) = 0;
-};
-
 /// @brief Opens one or two floating picture panels stacked at the lower left
 /// of the screen, keeps them by their picture's address, removes them when
-/// their card asks, and tells the delegate when the last one has gone.
+/// their card asks, and tells its owner (the `didRemoveAllPanels` function it
+/// was made with) whenever none is left after a removal.
 ///
 /// Its operations may be overridden: showPanels() opens each panel through
 /// showPanel(), and a card's request goes through removePanel(). A subclass
@@ -36,12 +31,14 @@ public:
     static constexpr int cornerRadius = 22;
     static constexpr int spacing = 22;
 
-    static std::shared_ptr<FloatingPanelManager> create();
+    /// @brief Called with the manager whenever a removal leaves no panel, even
+    /// a removal of an absent key from an empty manager.
+    using DidRemoveAllPanels = std::function<void(FloatingPanelManager &)>;
+
+    static std::shared_ptr<FloatingPanelManager> create(DidRemoveAllPanels didRemoveAllPanels = {});
     virtual ~FloatingPanelManager();
     FloatingPanelManager(const FloatingPanelManager &) = delete;
     FloatingPanelManager &operator=(const FloatingPanelManager &) = delete;
-
-    std::weak_ptr<FloatingPanelManagerDelegate> delegate;
 
     /// @brief The first picture at the lower left; the second one card and
     /// spacing above it, when both its intent and its address are given.
@@ -59,13 +56,17 @@ public:
     std::size_t panelCount() const { return m_panels.size(); }
 
 protected:
-    FloatingPanelManager() = default;
+    explicit FloatingPanelManager(DidRemoveAllPanels didRemoveAllPanels = {})
+        : m_didRemoveAllPanels(std::move(didRemoveAllPanels))
+    {
+    }
 
 private:
     struct Deleter
     {
         void operator()(FloatingPanel *panel) const;
     };
+    DidRemoveAllPanels m_didRemoveAllPanels;
     std::map<QString, std::unique_ptr<FloatingPanel, Deleter>> m_panels;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlobalMouseSource.h"
+#include "GlobalMouseSourceChooser.h"
 
 #include <memory>
 #include <optional>

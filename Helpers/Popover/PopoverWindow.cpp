@@ -1,8 +1,8 @@
 #include "PopoverWindow.h"
 
-#include "X11Desktop.h"
+#include "Helpers/Core/Screen.h"
+#include "Helpers/X11/X11Desktop.h"
 
-#include <QGuiApplication>
 #include <QHideEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -72,10 +72,8 @@ void PopoverWindow::place()
     const QSize content = contentSize();
     const QSize size(content.width() + 2 * margin, content.height() + 2 * margin + arrowHeight);
     const QPoint target = m_anchor.center();
-    const QScreen *screen = QGuiApplication::screenAt(target);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
+    const QScreen *screen = Screen::screenFor(target);
+    const QRect area = Screen::availableArea(screen).value_or(QRect(QPoint(0, 0), size));
 
     if (m_placement == Placement::Below)
         m_below = m_anchor.bottom() + size.height() <= area.bottom();

@@ -1,13 +1,14 @@
 #include "PopupCoordinator.h"
 
-#include "Helpers/Core/MainQueue.h"
 
 namespace faciward::helpers {
 
 PopupCoordinator::PopupCoordinator(std::shared_ptr<StatusItem> statusItem, bool allowTapToClose,
                                    std::optional<std::chrono::duration<double>> dismissAfterDelay,
-                                   DidFinish didFinish, std::shared_ptr<GlobalMouseSource> mouseSource)
-    : m_statusItem(std::move(statusItem))
+                                   DidFinish didFinish, std::shared_ptr<GlobalMouseSource> mouseSource,
+                                   platform::Scheduler *mainQueue)
+    : Coordinator(mainQueue)
+    , m_statusItem(std::move(statusItem))
     , m_allowTapToClose(allowTapToClose)
     , m_dismissAfterDelay(dismissAfterDelay)
     , m_didFinish(std::move(didFinish))
@@ -47,8 +48,8 @@ EventMonitor &PopupCoordinator::eventMonitor()
     if (!m_eventMonitor) {
         // Weakly held: the monitor never keeps its flow alive. The press is
         // handled on a later turn, through the subclass's finish().
-        auto handler = [weak = weak_from_this()](Qt::MouseButton) {
-            postToMain([weak] {
+        auto handler = [weak = weak_from_this(), &queue = mainQueue()](Qt::MouseButton) {
+            queue.post([weak] {
                 if (auto self = weak.lock())
                     self->finish();
             });
@@ -73,15 +74,14 @@ void PopupCoordinator::setContentSize(const QSize &size)
 
 void PopupCoordinator::start()
 {
-    auto self = std::static_pointer_cast<PopupCoordinator>(shared_from_this());
-    postToMain([self] { self->show(); });
+    postToMainHoldingSelf<PopupCoordinator>([](PopupCoordinator &self) { self.show(); });
     if (m_dismissAfterDelay)
-        postToMainAfter(toMilliseconds(*m_dismissAfterDelay), [self] { self->finish(); });
+        postAfter(mainQueue(), toDelay(*m_dismissAfterDelay), [self = shared_from_this()] { self->finish(); });
 }
 
 void PopupCoordinator::finish()
 {
-    postToMain([self = std::static_pointer_cast<PopupCoordinator>(shared_from_this())] { self->close(); });
+    postToMainHoldingSelf<PopupCoordinator>([](PopupCoordinator &self) { self.close(); });
 }
 
 void PopupCoordinator::show()

@@ -31,8 +31,6 @@ namespace faciward::helpers {
 class PopupCoordinator : public Coordinator
 {
 public:
-    using DidFinish = std::function<void(Coordinator &)>;
-
     ~PopupCoordinator() override;
 
     void start() override;
@@ -44,10 +42,12 @@ public:
 
 protected:
     /// @brief A missing @p statusItem shows nothing: no tray and no fallback.
-    /// @p mouseSource is the system's unless a test brings its own.
+    /// @p mouseSource is the system's unless a test brings its own; so is
+    /// @p mainQueue, where the dismiss delay waits (see Coordinator).
     PopupCoordinator(std::shared_ptr<StatusItem> statusItem, bool allowTapToClose,
                      std::optional<std::chrono::duration<double>> dismissAfterDelay, DidFinish didFinish,
-                     std::shared_ptr<GlobalMouseSource> mouseSource = nullptr);
+                     std::shared_ptr<GlobalMouseSource> mouseSource = nullptr,
+                     platform::Scheduler *mainQueue = nullptr);
 
     /// @brief The content to show, asked on every show; the popover owns it.
     virtual QWidget *contentWidget() = 0;

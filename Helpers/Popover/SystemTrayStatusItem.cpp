@@ -1,8 +1,8 @@
 #include "SystemTrayStatusItem.h"
 
+#include "Helpers/Core/Screen.h"
+
 #include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace faciward::helpers {
 
@@ -21,10 +21,8 @@ QRect SystemTrayStatusItem::anchorRect() const
         return tray;
     if (m_lastActivation)
         return QRect(*m_lastActivation, QSize(1, 1));
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        return QRect(available.right(), available.top(), 1, 1);
-    }
+    if (const std::optional<QRect> available = Screen::availableArea(Screen::screenFor()))
+        return QRect(available->right(), available->top(), 1, 1);
     return QRect(0, 0, 1, 1);
 }
 

@@ -26,12 +26,12 @@ QString AboutView::defaultCopyright()
     return tr("Copyright © the Faciward authors");
 }
 
-AboutView::AboutView(const QString &iconName, int width, const BundleInfo &info, QWidget *parent)
+AboutView::AboutView(const QString &iconName, int width, const Bundle &info, QWidget *parent)
     : AboutView(iconName, defaultCopyright(), width, info, parent)
 {
 }
 
-AboutView::AboutView(const QString &iconName, const QString &copyright, int width, const BundleInfo &info,
+AboutView::AboutView(const QString &iconName, const QString &copyright, int width, const Bundle &info,
                      QWidget *parent)
     : QWidget(parent)
     , m_icon(new ClippedImage(ClippedImage::Named{iconName}))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Helpers/Views/BundleInfo.h"
+#include "Helpers/Core/Bundle.h"
 
 #include <QWidget>
 
@@ -27,9 +27,9 @@ public:
 
     static QString defaultCopyright();
 
-    AboutView(const QString &iconName, const QString &copyright, int width, const BundleInfo &info = BundleInfo::main(),
+    AboutView(const QString &iconName, const QString &copyright, int width, const Bundle &info = Bundle::main(),
               QWidget *parent = nullptr);
-    AboutView(const QString &iconName, int width, const BundleInfo &info = BundleInfo::main(),
+    AboutView(const QString &iconName, int width, const Bundle &info = Bundle::main(),
               QWidget *parent = nullptr);
 
     ClippedImage *icon() const { return m_icon; }

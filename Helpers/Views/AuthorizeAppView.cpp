@@ -1,6 +1,6 @@
 #include "AuthorizeAppView.h"
 
-#include "Helpers/Views/BundleInfo.h"
+#include "Helpers/Core/Bundle.h"
 #include "Helpers/Views/ColumnLayout.h"
 #include "Helpers/Views/LozengeView.h"
 
@@ -31,7 +31,7 @@ AuthorizeAppView::AuthorizeAppView(QWidget *icon, std::function<void()> onTapSys
     : QScrollArea(parent)
     , m_onTapSystemPreferences(std::move(onTapSystemPreferences))
 {
-    const QString name = BundleInfo::main().name.value_or(QCoreApplication::applicationName());
+    const QString name = Bundle::main().name.value_or(QCoreApplication::applicationName());
     m_title = paragraph(tr("Authorize %1").arg(name), 32, true);
     m_explanation = paragraph(
         tr("%1 needs your permission to remove background from screenshots. Follow these steps to authorize it:")

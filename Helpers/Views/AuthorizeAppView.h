@@ -15,7 +15,7 @@ namespace faciward::helpers {
 /// of overlapping lozenges (only the first, "Go to System Preferences", does
 /// something: it calls back), and a note about the padlock.
 ///
-/// The texts name the application by its bundle name (BundleInfo), or by
+/// The texts name the application by its bundle name (Bundle), or by
 /// Qt's application name when the build gives none. They describe another
 /// desktop's settings: Linux asks for no such permission.
 class AuthorizeAppView : public QScrollArea

@@ -1,5 +1,6 @@
 #include "ClippedImage.h"
 
+#include "Helpers/Core/MainQueue.h"
 #include "Helpers/Views/Spinner.h"
 
 #include <QCoreApplication>
@@ -147,25 +148,20 @@ void ClippedImage::load(const QUrl &address)
 
 void ClippedImage::decodeOffMainThread(std::function<QImage()> decode)
 {
-    // Each side takes the hand-over lock before it touches what the other side
-    // made: Qt's queues order the hand-over with locks of their own, which
-    // thread checkers cannot see.
+    // The pool takes the hand-over lock before it touches what this thread
+    // made: the pool orders the hand-over with locks of its own, which thread
+    // checkers cannot see. The way back is the main queue's, which keeps the
+    // same rule.
     std::lock_guard lock(handOverMutex());
     QThreadPool::globalInstance()->start([decode = std::move(decode), mailbox = m_mailbox] {
         { std::lock_guard taken(handOverMutex()); }
         QImage image = decode();
-        std::lock_guard posting(handOverMutex());
-        QCoreApplication *application = QCoreApplication::instance();
-        if (!application)
+        if (!QCoreApplication::instance())
             return; // the application is being torn down; nobody is left to show it
-        QMetaObject::invokeMethod(
-            application,
-            [mailbox, image = std::move(image)] {
-                { std::lock_guard taken(handOverMutex()); }
-                if (mailbox->target)
-                    mailbox->target->finishLoading(image);
-            },
-            Qt::QueuedConnection);
+        postToMain([mailbox, image = std::move(image)] {
+            if (mailbox->target)
+                mailbox->target->finishLoading(image);
+        });
     });
 }
 

@@ -8,10 +8,36 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <mutex>
 
 namespace faciward::platform {
 
 namespace {
+
+// The one rule for work handed to a loop from another thread: the poster takes
+// this lock around the post, and the loop takes it again before it runs the
+// work. Qt's event queue orders the hand-over with locks of its own that the
+// thread checker cannot see (futexes in an uninstrumented library), so it
+// would report the work's captured state as raced. A lock taken by the poster
+// alone orders the posters among themselves but not the poster with the loop:
+// both sides must take it. It costs one uncontended lock per post.
+std::mutex &handOverMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+void handOver(QObject &context, std::function<void()> work)
+{
+    std::lock_guard posting(handOverMutex());
+    QMetaObject::invokeMethod(
+        &context,
+        [work = std::move(work)] {
+            { std::lock_guard taken(handOverMutex()); }
+            work();
+        },
+        Qt::QueuedConnection);
+}
 
 int toMilliseconds(platform::Scheduler::Duration d)
 {
@@ -57,7 +83,7 @@ public:
         if (QThread::currentThread() == context.thread())
             create();
         else
-            QMetaObject::invokeMethod(&context, std::move(create), Qt::QueuedConnection);
+            handOver(context, std::move(create));
 
         QPointer<QObject> guard(&context);
         return platform::AnyCancellable([token, guard, this] {
@@ -71,14 +97,16 @@ public:
             if (QThread::currentThread() == context.thread())
                 destroy();
             else
-                QMetaObject::invokeMethod(&context, destroy, Qt::QueuedConnection);
+                handOver(context, destroy);
         });
     }
 };
 
-QtScheduler::QtScheduler()
+QtScheduler::QtScheduler(QThread *thread)
     : d(std::make_unique<Private>())
 {
+    if (thread)
+        d->context.moveToThread(thread);
 }
 
 QtScheduler::~QtScheduler() = default;
@@ -95,7 +123,7 @@ QtScheduler::WallTimePoint QtScheduler::wallNow() const
 
 void QtScheduler::post(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(&d->context, std::move(work), Qt::QueuedConnection);
+    handOver(d->context, std::move(work));
 }
 
 platform::AnyCancellable QtScheduler::postAfter(Duration delay, std::function<void()> work, Duration tolerance)

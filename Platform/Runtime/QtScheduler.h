@@ -4,17 +4,23 @@
 
 #include <memory>
 
+class QThread;
+
 namespace faciward::platform {
 
 /// @brief The main run loop of the real program: the Qt event loop of the
-/// thread that creates it (normally the `QCoreApplication` thread).
+/// thread that creates it (normally the `QCoreApplication` thread), or of the
+/// thread given.
 ///
 /// Timers are `QTimer`s owned by that thread: precise when asked for no
-/// tolerance, coarse (Qt's ±5 %) otherwise. Every call is safe from any thread.
+/// tolerance, coarse (Qt's ±5 %) otherwise; a delay is rounded up to whole
+/// milliseconds, here and nowhere else. Every call is safe from any thread.
 class QtScheduler final : public platform::Scheduler
 {
 public:
-    QtScheduler();
+    /// @brief The loop of @p thread (a thread Qt runs), or of the calling
+    /// thread when none is given.
+    explicit QtScheduler(QThread *thread = nullptr);
     ~QtScheduler() override;
 
     TimePoint now() const override;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Helpers/Popover/GlobalMouseSource.h"
+#include "Helpers/Core/GlobalMouseSource.h"
 
 namespace faciward::testing {
 

@@ -45,22 +45,23 @@ TEST(MainQueueTest, postsRunAfterReturnOnMainThreadInOrder)
 
 // Delays as callers give them, in seconds, and the timer waits they become:
 // Qt's timers wait at most an int of milliseconds, so a longer delay is waited
-// in steps that add up to it exactly, and an endless one is never waited.
+// in steps that add up to it exactly, and an endless one is never waited. The
+// rounding up to whole milliseconds is the timer's own (QtScheduler).
 TEST(MainQueueTest, longDelaysAreWaitedInStepsAndEndlessOnesNever)
 {
-    using ms = std::chrono::milliseconds;
+    using us = std::chrono::microseconds;
     using days = std::chrono::days;
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     struct Row {
         const char *name;
         double seconds;
-        ms delay;
-        std::vector<ms> steps; // none: never
+        Delay delay;
+        std::vector<Delay> steps; // none: never
     } const rows[] = {
         {"zero", 0, 0ms, {0ms}},
         {"negative", -1, 0ms, {0ms}},
         {"undefined", nan, 0ms, {0ms}},
-        {"under a millisecond", 0.0004, 1ms, {1ms}},
+        {"under a millisecond", 0.0004, us(400), {us(400)}},
         {"a fade", 0.25, 250ms, {250ms}},
         {"longest single wait", 2147483.647, kLongestTimerWait, {kLongestTimerWait}},
         {"one millisecond more", 2147483.648, kLongestTimerWait + 1ms, {kLongestTimerWait, 1ms}},
@@ -72,10 +73,11 @@ TEST(MainQueueTest, longDelaysAreWaitedInStepsAndEndlessOnesNever)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        const ms delay = toMilliseconds(std::chrono::duration<double>(row.seconds));
+        const Delay delay = toDelay(std::chrono::duration<double>(row.seconds));
         EXPECT_EQ(delay, row.delay);
-        std::vector<ms> steps;
-        for (ms remaining = delay; delay != kNever && (steps.empty() || remaining > 0ms); remaining -= steps.back())
+        std::vector<Delay> steps;
+        for (Delay remaining = delay; delay != kNever && (steps.empty() || remaining > 0ms);
+             remaining -= steps.back())
             steps.push_back(timerStep(remaining));
         EXPECT_EQ(steps, row.steps);
     }

@@ -45,6 +45,14 @@ TEST(MenuItemFactoryTest, keyEquivalentsBecomeShortcuts)
     EXPECT_EQ(notOneKey.matched(), 1);
 }
 
+// A caller's text reaches standard error escaped, on one line of its own.
+TEST(MenuItemFactoryTest, aCallersTextIsEscapedOnStandardError)
+{
+    testing::ExpectStderr escaped("^faciward: Menu key equivalent \"a\\\\nb\" is not one key; the item gets no shortcut$");
+    EXPECT_EQ(keySequence(QStringLiteral("a\nb"), std::nullopt), QKeySequence());
+    EXPECT_EQ(escaped.matched(), 1);
+}
+
 TEST(MenuItemFactoryTest, itemsAreLiteralAndTheirClosuresLiveExactlyAsLongAsThey)
 {
     testing::widgetApplication();

@@ -1,8 +1,10 @@
 #include "Helpers/Core/Bundle.h"
 #include "Helpers/Core/HexColor.h"
 #include "Helpers/Core/HostedIcon.h"
+#include "Helpers/Core/TargetAction.h"
 #include "Helpers/Core/Screen.h"
 #include "Helpers/Core/UserInteractionPausableWindow.h"
+#include "Helpers/Core/WindowController.h"
 
 #include "tests/support/WidgetApplication.h"
 
@@ -163,6 +165,23 @@ TEST(ScreenTest, sizesAndNumbersAreSafeWithoutAScreen)
     }
 }
 
+// Every part of the toolkit picks its screen here: the window's own, or else
+// the primary one, wherever the window or point lies.
+TEST(ScreenTest, aWindowOrPointOffEveryScreenFallsBackToThePrimaryOne)
+{
+    testing::widgetApplication();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    ASSERT_NE(primary, nullptr);
+    QWidget window;
+    EXPECT_EQ(Screen::screenFor(), primary);
+    EXPECT_EQ(Screen::screenFor(&window), primary);
+    const QPoint points[] = {primary->geometry().center(), QPoint(-100000, -100000)};
+    for (const QPoint point : points)
+        EXPECT_EQ(Screen::screenFor(point), primary);
+    EXPECT_EQ(Screen::availableArea(primary), primary->availableGeometry());
+    EXPECT_EQ(Screen::availableArea(nullptr), std::nullopt);
+}
+
 TEST(HostedIconTest, framesFollowTheRendererAtMostTenTimesASecond)
 {
     testing::widgetApplication();
@@ -187,6 +206,20 @@ TEST(HostedIconTest, framesFollowTheRendererAtMostTenTimesASecond)
     EXPECT_EQ(frames, 1); // within the first tenth of a second: one frame pending, none drawn
     ASSERT_TRUE(testing::spinUntil([&] { return frames == 2; }));
     EXPECT_EQ(centre(), QColor(Qt::blue));
+}
+
+// Each object of the toolkit carries its own meta-object: without it,
+// qobject_cast fails on it and tr() looks its texts up under the base class.
+TEST(QtObjectRulesTest, everyObjectKnowsItsOwnClass)
+{
+    const std::pair<const QMetaObject *, const char *> table[] = {
+        {&WindowController::staticMetaObject, "faciward::helpers::WindowController"},
+        {&HostedIcon::staticMetaObject, "faciward::helpers::HostedIcon"},
+        {&TargetAction::staticMetaObject, "faciward::helpers::TargetAction"},
+        {&UserInteractionPausableWindow::staticMetaObject, "faciward::helpers::UserInteractionPausableWindow"},
+    };
+    for (const auto &[meta, name] : table)
+        EXPECT_STREQ(meta->className(), name);
 }
 
 } // namespace

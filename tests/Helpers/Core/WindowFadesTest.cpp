@@ -2,6 +2,7 @@
 #include "Helpers/Core/WindowFades.h"
 
 #include "tests/support/Guards.h"
+#include "tests/support/VirtualScheduler.h"
 #include "tests/support/WidgetApplication.h"
 
 #include <QCloseEvent>
@@ -95,19 +96,29 @@ struct ReluctantWindow : QWidget
     void closeEvent(QCloseEvent *event) override { event->setAccepted(isClosingUnconditionally(*this)); }
 };
 
+// The delay in virtual time, to the millisecond; the fade-out that follows
+// runs in Qt's own.
 TEST_F(WindowFadesTest, delayedCloseRunsLaterEvenWithNoDelayAndDoesNotAsk)
 {
-    WindowController controller(new ReluctantWindow);
+    testing::VirtualScheduler queue;
+    WindowController controller(new ReluctantWindow, WindowOwnership::Controller, nullptr, &queue);
     QWidget &window = *controller.window();
-    window.show();
-    closeWindow(window, CloseFunction::PerformClose);
-    ASSERT_TRUE(window.isVisible()); // asked, and it said no
-    int completions = 0;
-    controller.closeWindow(0s, [&] { ++completions; });
-    EXPECT_TRUE(window.isVisible());
-    ASSERT_TRUE(testing::spinUntil([&] { return completions == 1; }));
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_NEAR(window.windowOpacity(), 1.0, kAlphaStep);
+    const std::chrono::duration<double> delays[] = {0s, 0.3s};
+    for (const auto after : delays) {
+        SCOPED_TRACE(after.count());
+        window.show();
+        closeWindowNow(window, CloseFunction::PerformClose);
+        ASSERT_TRUE(window.isVisible()); // asked, and it said no
+        int completions = 0;
+        controller.closeWindow(after, [&] { ++completions; });
+        queue.advanceBy(std::chrono::ceil<Delay>(after) - Delay(1));
+        EXPECT_EQ(runningFade(window), nullptr) << "not before the delay, nor before the caller returns";
+        queue.advanceBy(Delay(1));
+        EXPECT_NE(runningFade(window), nullptr);
+        ASSERT_TRUE(testing::spinUntil([&] { return completions == 1; }));
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_NEAR(window.windowOpacity(), 1.0, kAlphaStep);
+    }
 }
 
 } // namespace

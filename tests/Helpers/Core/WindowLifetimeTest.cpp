@@ -2,6 +2,7 @@
 #include "Helpers/Core/WindowFades.h"
 
 #include "tests/support/Guards.h"
+#include "tests/support/VirtualScheduler.h"
 #include "tests/support/WidgetApplication.h"
 
 #include <QTimer>
@@ -32,13 +33,15 @@ TEST(WindowLifetimeTest, goneBeforeTheEndMeansNoCompletion)
     delete instant;
     QTimer::singleShot(50ms, faded, [faded] { delete faded; }); // mid-fade
 
-    auto *controller = new WindowController(new QWidget);
+    testing::VirtualScheduler queue;
+    auto *controller = new WindowController(new QWidget, WindowOwnership::Controller, nullptr, &queue);
     controller->window()->show();
     controller->closeWindow(0.05s, count);
     delete controller;
+    queue.advanceBy(1.0); // past the delayed close
 
     int probes = 0;
-    QTimer::singleShot(400ms, [&] { ++probes; }); // past every fade and delay above
+    QTimer::singleShot(400ms, [&] { ++probes; }); // past every fade above
     ASSERT_TRUE(testing::spinUntil([&] { return probes == 1; }));
     EXPECT_EQ(completions, 0);
 }

@@ -14,10 +14,15 @@ using faciward::testing::saveScreenshot;
 using faciward::testing::spinUntil;
 using faciward::testing::widgetApplication;
 
-struct Captures : DrawingWindowDelegate
+struct Captures
 {
     std::vector<QImage> images;
-    void didCaptureImage(const QImage &image, DrawingWindow &) override { images.push_back(image); }
+    void listenTo(DrawingWindow &window)
+    {
+        QObject::connect(&window, &DrawingWindow::didCaptureImage, [this](const QImage &image) {
+            images.push_back(image);
+        });
+    }
 };
 
 const QColor known(200, 40, 60);
@@ -52,7 +57,7 @@ TEST_P(DrawingWindowTest, handsOverTheScreenUnderTheSelection)
 
     DrawingWindow window(QRect(50, 50, 400, 300));
     auto captures = std::make_shared<Captures>();
-    window.drawingWindowDelegate = captures;
+    captures->listenTo(window);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QWindow *handle = window.windowHandle();
@@ -136,7 +141,7 @@ TEST(DrawingWindow, onlyTheLeftButtonDraws)
         SCOPED_TRACE(c.name);
         DrawingWindow window(QRect(50, 50, 400, 300));
         auto captures = std::make_shared<Captures>();
-        window.drawingWindowDelegate = captures;
+        captures->listenTo(window);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         QWindow *handle = window.windowHandle();
@@ -179,7 +184,7 @@ TEST(DrawingWindow, aSubclassCapturesInItsOwnWay)
         }
     } window(QRect(50, 50, 400, 300));
     auto captures = std::make_shared<Captures>();
-    window.drawingWindowDelegate = captures;
+    captures->listenTo(window);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, {160, 120});

@@ -32,12 +32,6 @@ QPixmap picture(QColor colour)
     return pixmap;
 }
 
-struct Listener : FloatingPanelManagerDelegate
-{
-    int removedAll = 0;
-    void floatingPanelManagerDidRemoveAllPanels(FloatingPanelManager &) override { ++removedAll; }
-};
-
 class FloatingPanelTest : public ::testing::Test
 {
 protected:
@@ -50,8 +44,12 @@ protected:
     }
     faciward::testing::ExpectStderr m_offscreen{"This plugin does not support (setting window masks|raise\\(\\))"};
     QRect available() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
-    std::shared_ptr<FloatingPanelManager> manager = FloatingPanelManager::create();
-    std::shared_ptr<Listener> listener = std::make_shared<Listener>();
+    int removedAll = 0;
+    std::shared_ptr<FloatingPanelManager> manager =
+        FloatingPanelManager::create([this](FloatingPanelManager &told) {
+            EXPECT_EQ(&told, manager.get());
+            ++removedAll;
+        });
     const QUrl first = QUrl::fromLocalFile(QStringLiteral("/tmp/first.png"));
     const QUrl second = QUrl::fromLocalFile(QStringLiteral("/tmp/second.png"));
 };
@@ -75,18 +73,16 @@ TEST_F(FloatingPanelTest, stacksFromTheLowerLeftSizedToTheCard)
 
 TEST_F(FloatingPanelTest, theSameAddressAgainReplacesAndHidesTheOldPanel)
 {
-    manager->delegate = listener;
     manager->showPanel(picture(Qt::red), first, {100, 500});
     QPointer<FloatingPanel> old = manager->panel(first);
     manager->showPanel(picture(Qt::blue), first, {100, 500});
     EXPECT_EQ(manager->panelCount(), 1u);
     EXPECT_TRUE(deleted(old)) << "the old panel is deleted, not orphaned";
-    EXPECT_EQ(listener->removedAll, 0);
+    EXPECT_EQ(removedAll, 0);
 }
 
 TEST_F(FloatingPanelTest, tellsTheDelegateWheneverNoPanelIsLeft)
 {
-    manager->delegate = listener;
     manager->showPanels(picture(Qt::red), first, picture(Qt::blue), second);
     const struct
     {
@@ -97,20 +93,19 @@ TEST_F(FloatingPanelTest, tellsTheDelegateWheneverNoPanelIsLeft)
     for (const auto &step : steps) {
         manager->removePanel(step.key);
         EXPECT_EQ(manager->panelCount(), step.left);
-        EXPECT_EQ(listener->removedAll, step.told);
+        EXPECT_EQ(removedAll, step.told);
     }
 }
 
 TEST_F(FloatingPanelTest, theCloseButtonRemovesThePanelOnce)
 {
-    manager->delegate = listener;
     manager->showPanel(picture(Qt::red), first, {100, 500});
     QPointer<FloatingPanel> panel = manager->panel(first);
     auto *close = panel->findChild<QToolButton *>(QStringLiteral("closeButton"));
     ASSERT_NE(close, nullptr);
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_EQ(manager->panelCount(), 0u);
-    EXPECT_EQ(listener->removedAll, 1);
+    EXPECT_EQ(removedAll, 1);
     EXPECT_TRUE(deleted(panel));
 }
 
@@ -269,6 +264,52 @@ TEST(FloatingPanelView, drawsItsCaptionAsACapsuleAndItsCloseSymbolAtTheCaptionSi
         EXPECT_NEAR(symbol.height(), line, 2);
         EXPECT_NEAR(symbol.center().x(), FloatingPanelView::closeButtonRect.center().x(), 1);
         EXPECT_NEAR(symbol.center().y(), FloatingPanelView::closeButtonRect.center().y(), 1);
+    }
+}
+
+// A translation is looked up under the class that asks for it: a translator
+// that knows the caption only under "faciward::helpers::FloatingPanelView"
+// (the qualified name is the context) reaches the caption,
+// and one that knows it under the base class "QWidget" does not.
+class ContextTranslation : public QTranslator
+{
+public:
+    explicit ContextTranslation(const char *context)
+        : m_context(context)
+    {
+    }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (QByteArray(context) == m_context && QByteArray(source) == "Drag and Drop the image")
+            return QStringLiteral("Bild ziehen und ablegen");
+        return QString();
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    QByteArray m_context;
+};
+
+TEST(FloatingPanelView, findsTheCaptionsTranslationUnderItsOwnClassName)
+{
+    widgetApplication();
+    const struct
+    {
+        const char *context;
+        const char16_t *caption;
+    } table[] = {
+        {"faciward::helpers::FloatingPanelView", u"Bild ziehen und ablegen"},
+        {"QWidget", u"Drag and Drop the image"},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.context);
+        ContextTranslation translation(row.context);
+        QCoreApplication::installTranslator(&translation);
+        FloatingPanelView view({picture(Qt::green), QSize(200, 100), QUrl()}, 22, [] {});
+        QCoreApplication::removeTranslator(&translation);
+        const auto *caption = view.findChild<QLabel *>(QStringLiteral("caption"));
+        ASSERT_NE(caption, nullptr);
+        EXPECT_EQ(caption->text(), QString::fromUtf16(row.caption));
     }
 }
 

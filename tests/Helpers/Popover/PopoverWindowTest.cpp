@@ -1,9 +1,8 @@
 #include "Helpers/Popover/EventMonitor.h"
 #include "Helpers/Popover/PopoverWindow.h"
 #include "Helpers/Popover/SystemTrayStatusItem.h"
-#include "Helpers/Popover/X11Desktop.h"
 #include "tests/support/FakeMouseSource.h"
-#include "OffscreenTest.h"
+#include "tests/support/OffscreenTest.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -76,22 +75,6 @@ TEST_F(PopoverWindowTest, statusItemWithoutATrayAnchorsAtTheTopRightOfTheScreen)
     icon.fill(Qt::darkCyan);
     SystemTrayStatusItem item{QIcon(icon)};
     EXPECT_EQ(item.anchorRect().topLeft(), QPoint(area.right(), area.top()));
-}
-
-TEST(PreferX11Platform, onlyWhenNothingWasChosenAndAnXDisplayIsThere)
-{
-    struct Case { std::optional<std::string> chosen, display, expected; } const cases[] = {
-        {std::nullopt, ":5", "xcb"},
-        {"wayland", ":5", "wayland"},
-        {std::nullopt, std::nullopt, std::nullopt},
-    };
-    for (const Case &c : cases) {
-        testing::EnvGuard platform("QT_QPA_PLATFORM", c.chosen);
-        testing::EnvGuard display("DISPLAY", c.display);
-        preferX11Platform();
-        const char *now = std::getenv("QT_QPA_PLATFORM");
-        EXPECT_EQ(now ? std::optional<std::string>(now) : std::nullopt, c.expected);
-    }
 }
 
 } // namespace

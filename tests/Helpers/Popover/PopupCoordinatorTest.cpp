@@ -1,7 +1,8 @@
 #include "Helpers/Popover/PopupCoordinator.h"
 #include "tests/support/FakeMouseSource.h"
-#include "OffscreenTest.h"
-#include "Settle.h"
+#include "tests/support/OffscreenTest.h"
+#include "tests/support/Settle.h"
+#include "tests/support/VirtualScheduler.h"
 
 #include <QLabel>
 
@@ -24,9 +25,9 @@ class MessagePopup : public PopupCoordinator
 public:
     MessagePopup(bool withStatusItem, bool allowTapToClose, std::optional<std::chrono::duration<double>> delay,
                  int &finished, std::shared_ptr<GlobalMouseSource> source,
-                 std::optional<QSize> contentSize = MessagePopup::size)
+                 std::optional<QSize> contentSize = MessagePopup::size, platform::Scheduler *mainQueue = nullptr)
         : PopupCoordinator(withStatusItem ? std::make_shared<FixedStatusItem>() : nullptr,
-                           allowTapToClose, delay, [&finished](Coordinator &) { ++finished; }, source)
+                           allowTapToClose, delay, [&finished](Coordinator &) { ++finished; }, source, mainQueue)
         , m_contentSize(contentSize)
     {
     }
@@ -103,12 +104,23 @@ TEST_F(PopupCoordinatorTest, monitorRunsOnlyWhileATapToClosePopoverIsShown)
     }
 }
 
+// In virtual time: the popover shows on the next turn and goes exactly when
+// the delay is over.
 TEST_F(PopupCoordinatorTest, dismissDelayFinishesAndKeepsTheFlowAliveUntilThen)
 {
-    std::weak_ptr<MessagePopup> probe = startPopup(true, false, 0.05s);
+    testing::VirtualScheduler queue;
+    auto popup = std::make_shared<MessagePopup>(true, false, 0.05s, finished, source, MessagePopup::size, &queue);
+    popup->start();
+    MessagePopup *shown = popup.get();
+    std::weak_ptr<MessagePopup> probe = std::exchange(popup, nullptr);
     EXPECT_FALSE(probe.expired()) << "the parent has dropped it, the delayed finish holds it";
-    ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
-    testing::settle();
+    queue.runPending();
+    EXPECT_TRUE(shown->popover().isVisible());
+    queue.advanceBy(0.049);
+    EXPECT_EQ(finished, 0);
+    EXPECT_TRUE(shown->popover().isVisible());
+    queue.advanceBy(0.001);
+    EXPECT_EQ(finished, 1);
     EXPECT_TRUE(probe.expired());
 }
 
@@ -141,19 +153,21 @@ TEST_F(PopupCoordinatorTest, rarerPaths)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         finished = 0;
-        auto popup = std::make_shared<MessagePopup>(true, false, c.delay, finished, source, c.contentSize);
+        testing::VirtualScheduler queue;
+        auto popup = std::make_shared<MessagePopup>(true, false, c.delay, finished, source, c.contentSize, &queue);
         if (c.sizedBefore)
             popup->setContentSize(*c.sizedBefore);
         popup->start();
-        ASSERT_TRUE(spinUntil([&] { return popup->popover().isVisible(); }));
+        queue.runPending();
+        ASSERT_TRUE(popup->popover().isVisible());
         EXPECT_EQ(popup->popover().contentWidget()->size(), c.shown);
         if (c.finishByHand) {
             popup->finish();
-            ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
+            queue.runPending();
+            EXPECT_EQ(finished, 1);
             EXPECT_FALSE(popup->popover().isVisible());
         }
-        ASSERT_TRUE(spinUntil([&] { return finished >= c.finishes; }));
-        testing::settle();
+        queue.advanceBy(3600.0); // long past any delay
         EXPECT_EQ(finished, c.finishes);
         popup->popover().hide();
     }

@@ -1,5 +1,5 @@
 #include "Helpers/Popover/PopupInfoButton.h"
-#include "OffscreenTest.h"
+#include "tests/support/OffscreenTest.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

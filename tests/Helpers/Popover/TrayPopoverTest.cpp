@@ -4,7 +4,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Guards.h"
 #include "tests/support/WidgetApplication.h"
-#include "Settle.h"
+#include "tests/support/Settle.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

@@ -20,7 +20,7 @@ TEST(AboutView, versionLineAndIcon)
     const QColor iconColour(0x1e, 0x8c, 0x3c); // images/wide-icon.svg, 300x50
     const struct
     {
-        BundleInfo info;
+        Bundle info;
         const char *versionLine;
     } cases[] = {
         {{QStringLiteral("Faciward"), v, b}, "1.2 (34)"},

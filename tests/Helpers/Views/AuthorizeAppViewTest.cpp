@@ -1,5 +1,5 @@
 #include "Helpers/Views/AuthorizeAppView.h"
-#include "Helpers/Views/BundleInfo.h"
+#include "Helpers/Core/Bundle.h"
 #include "Helpers/Views/LozengeView.h"
 
 #include "tests/support/ColourSchemes.h"
@@ -33,7 +33,7 @@ TEST(AuthorizeAppView, stepsOverlapAndOnlyTheFirstCallsBack)
     testing::grabInBothSchemes(*view.widget(), "authorize-app-page");
     ASSERT_EQ(view.steps().size(), 5u);
     EXPECT_EQ(lozengeOf(view.steps().back())->lozengeText(),
-              QStringLiteral("Check ") + BundleInfo::main().name.value_or(QString()));
+              QStringLiteral("Check ") + Bundle::main().name.value_or(QString()));
     for (size_t i = 1; i < view.steps().size(); ++i) {
         const QRect above = view.steps()[i - 1]->geometry();
         EXPECT_EQ(view.steps()[i]->y(), above.y() + above.height() - AuthorizeAppView::stepOverlap) << i;

@@ -1,8 +1,11 @@
 #include "Platform/Runtime/QtScheduler.h"
 #include "tests/support/QtEventLoop.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 using faciward::platform::QtScheduler;
@@ -67,4 +70,20 @@ TEST_F(QtSchedulerTest, timerArmedAndCancelledFromAnotherThread)
     }).join();
     ASSERT_TRUE(spinUntil([&] { return control; }));
     EXPECT_FALSE(fired);
+}
+
+// A scheduler made on another thread for the loop's thread (as the first use
+// of the toolkit's main queue may be) posts and arms its timers on the loop.
+TEST(QtSchedulerForAThreadTest, madeElsewhereItRunsOnTheThreadItWasGiven)
+{
+    faciward::testing::coreApplication();
+    QThread *loop = QThread::currentThread();
+    std::unique_ptr<QtScheduler> scheduler;
+    std::jthread([&] { scheduler = std::make_unique<QtScheduler>(loop); }).join();
+    EXPECT_TRUE(scheduler->isCurrent());
+    std::vector<bool> onLoop;
+    scheduler->post([&] { onLoop.push_back(QThread::currentThread() == loop); });
+    auto timer = scheduler->postAfter(1ms, [&] { onLoop.push_back(QThread::currentThread() == loop); });
+    ASSERT_TRUE(spinUntil([&] { return onLoop.size() == 2; }));
+    EXPECT_EQ(onLoop, (std::vector<bool>{true, true}));
 }

@@ -1,8 +1,8 @@
 #include "Helpers/Core/MainQueue.h"
 #include "Helpers/Core/WindowFades.h"
-#include "Helpers/Popover/HostingWindowCoordinator.h"
-#include "OffscreenTest.h"
-#include "Settle.h"
+#include "Helpers/Windows/HostingWindowCoordinator.h"
+#include "tests/support/OffscreenTest.h"
+#include "tests/support/Settle.h"
 #include "tests/support/ColourSchemes.h"
 
 #include <QApplication>
@@ -139,24 +139,21 @@ TEST_F(HostingWindowTest, aSecondStartLetsTheFirstWindowGo)
     EXPECT_TRUE(spinUntil([&] { return !first; }));
 }
 
-// The close button asks the delegate each time, on a later turn: no keeps the
-// window, yes hides it, and so does a delegate that throws.
+// The close button asks its owner each time, on a later turn: no keeps the
+// window, yes hides it, and so does a question that throws.
 TEST_F(HostingWindowTest, theDelegateDecidesAndAThrowCountsAsYes)
 {
-    struct Delegate : HostingWindowControllerDelegate {
-        int answer = 0, asked = 0;
-        bool shouldClose() override { return ++asked, answer < 0 ? throw std::runtime_error("no answer") : answer; }
-    };
     for (const int answer : {0, 1, -1}) {
         SCOPED_TRACE(answer);
-        auto delegate = std::make_shared<Delegate>();
-        delegate->answer = answer;
-        HostingWindowController controller(nullptr, new QLabel(QStringLiteral("Face configuration")));
-        controller.setDelegate(delegate);
+        int asked = 0;
+        auto shouldClose = [&asked, answer]() -> bool {
+            return ++asked, answer < 0 ? throw std::runtime_error("no answer") : answer;
+        };
+        HostingWindowController controller(nullptr, new QLabel(QStringLiteral("Face configuration")), {}, shouldClose);
         controller.window()->show();
         controller.window()->close();
         controller.window()->close();
-        EXPECT_TRUE(spinUntil([&] { return delegate->asked == 2 && (!answer || !controller.window()->isVisible()); }));
+        EXPECT_TRUE(spinUntil([&] { return asked == 2 && (!answer || !controller.window()->isVisible()); }));
         EXPECT_EQ(controller.window()->isVisible(), answer == 0);
         EXPECT_NEAR(controller.window()->windowOpacity(), 1.0, kAlphaStep);
     }
@@ -388,6 +385,13 @@ TEST_F(HostingWindowTest, aGivenWindowKeepsItsStyle)
     EXPECT_EQ(window.size(), QSize(420, 260));
     window.close();
     EXPECT_TRUE(spinUntil([&] { return !window.isVisible(); })) << "the close button hides it";
+}
+
+// The hosting controller is a WindowController that qobject_cast can tell apart.
+TEST(HostingWindowControllerTest, carriesItsOwnMetaObject)
+{
+    EXPECT_STREQ(HostingWindowController::staticMetaObject.className(), "faciward::helpers::HostingWindowController");
+    EXPECT_EQ(HostingWindowController::staticMetaObject.superClass(), &WindowController::staticMetaObject);
 }
 
 } // namespace

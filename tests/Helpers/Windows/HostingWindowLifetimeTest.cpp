@@ -1,5 +1,5 @@
-#include "Helpers/Popover/HostingWindowController.h"
-#include "OffscreenTest.h"
+#include "Helpers/Windows/HostingWindowController.h"
+#include "tests/support/OffscreenTest.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GlobalMouseSource.h"
+#include "Helpers/Core/GlobalMouseSource.h"
 
 #include <memory>
 

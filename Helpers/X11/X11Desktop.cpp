@@ -1,7 +1,9 @@
 #include "X11Desktop.h"
 
 #include <QGuiApplication>
+#include <QWidget>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
@@ -28,6 +30,23 @@ bool x11CompositorRunning()
     const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
     const Atom selection = XInternAtom(display, name.c_str(), False);
     return XGetSelectionOwner(display, selection) != None;
+}
+
+void stickToEveryDesktop(QWidget &window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display *display = x11 ? x11->display() : nullptr;
+    if (!display)
+        return;
+    const auto id = static_cast<Window>(window.winId());
+    const long allDesktops = 0xFFFFFFFF;
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_DESKTOP", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&allDesktops), 1);
+    const Atom states[] = {XInternAtom(display, "_NET_WM_STATE_STICKY", False),
+                           XInternAtom(display, "_NET_WM_STATE_ABOVE", False)};
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(states), 2);
+    XFlush(display);
 }
 
 } // namespace faciward::helpers

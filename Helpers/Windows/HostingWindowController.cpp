@@ -1,7 +1,5 @@
 #include "HostingWindowController.h"
 
-#include "Helpers/Core/ActionText.h"
-#include "Helpers/Core/MainQueue.h"
 #include "Helpers/Core/UserInteractionPausableWindow.h"
 #include "Helpers/Core/WindowFades.h"
 
@@ -22,33 +20,14 @@ constexpr WindowStyleMask kDefaultStyle = WindowStyle::Titled | WindowStyle::Clo
 
 } // namespace
 
-CustomToolbarItem::CustomToolbarItem(QString identifier, QString label, QString toolTip, QIcon image,
-                                     std::function<void()> execute)
-    : m_identifier(std::move(identifier))
-    , m_label(std::move(label))
-    , m_toolTip(std::move(toolTip))
-    , m_image(std::move(image))
-    , m_execute(std::move(execute))
-{
-}
-
-QAction *CustomToolbarItem::toolbarItem()
-{
-    if (!m_action) {
-        m_action = std::make_unique<QAction>(m_image, literalActionText(m_label));
-        m_action->setObjectName(m_identifier);
-        m_action->setToolTip(m_toolTip);
-        QObject::connect(m_action.get(), &QAction::triggered, m_action.get(), [this] { m_execute(); });
-    }
-    return m_action.get();
-}
-
 HostingWindowController::HostingWindowController(QWidget *window, QWidget *content,
-                                                 std::vector<std::shared_ptr<ToolbarItem>> toolbarItems)
+                                                 std::vector<std::shared_ptr<ToolbarItem>> toolbarItems,
+                                                 ShouldClose shouldClose)
     : WindowController(window ? window
                               : new UserInteractionPausableWindow(nullptr, toQtWindowFlags(kDefaultStyle, {}, false)),
                        window ? WindowOwnership::Caller : WindowOwnership::Controller)
     , m_toolbarItems(std::move(toolbarItems))
+    , m_shouldClose(std::move(shouldClose))
 {
     QWidget *host = this->window();
     if (window) {
@@ -155,15 +134,14 @@ bool HostingWindowController::eventFilter(QObject *watched, QEvent *event)
 
 void HostingWindowController::quit()
 {
-    auto delegate = m_delegate.lock();
-    if (!delegate) {
+    if (!m_shouldClose) {
         hideWindowFadingOut();
         return;
     }
-    postToMain([self = QPointer<HostingWindowController>(this), delegate] {
+    mainQueue().post([self = QPointer<HostingWindowController>(this), shouldClose = m_shouldClose] {
         bool close = true;
         try {
-            close = delegate->shouldClose();
+            close = shouldClose();
         } catch (...) {
             // A failed question never keeps the window open.
         }
@@ -197,7 +175,7 @@ void HostingWindowController::hideWindowFadingOut(std::shared_ptr<void> keepAliv
     // completion alone would never come for a replaced fade.
     QObject::connect(m_fadeOut, &QObject::destroyed, this, [this] {
         // On a later turn: the window may be in the middle of its deletion now.
-        postToMain([self = QPointer<HostingWindowController>(this)] {
+        mainQueue().post([self = QPointer<HostingWindowController>(this)] {
             if (!self || self->isFadingOut())
                 return;
             std::vector<std::shared_ptr<void>> released;

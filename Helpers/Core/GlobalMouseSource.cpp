@@ -1,11 +1,5 @@
 #include "GlobalMouseSource.h"
 
-#include "ApplicationInactiveMouseSource.h"
-#include "X11MouseSource.h"
-
-#include <QGuiApplication>
-
-#include <cstdio>
 #include <vector>
 
 namespace faciward::helpers {
@@ -34,20 +28,6 @@ void GlobalMouseSource::dispatch(Qt::MouseButton button)
             handlers.push_back(monitor.handler);
     for (const auto &handler : handlers)
         handler(button);
-}
-
-std::shared_ptr<GlobalMouseSource> systemMouseSource()
-{
-    static const std::shared_ptr<GlobalMouseSource> source = [] {
-        std::shared_ptr<GlobalMouseSource> chosen;
-        if (QGuiApplication::platformName() == QStringLiteral("xcb"))
-            chosen = X11MouseSource::open();
-        if (!chosen)
-            chosen = std::make_shared<ApplicationInactiveMouseSource>();
-        std::fprintf(stderr, "outside clicks: using %s\n", chosen->name().c_str());
-        return chosen;
-    }();
-    return source;
 }
 
 } // namespace faciward::helpers

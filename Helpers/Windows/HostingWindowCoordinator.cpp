@@ -1,7 +1,6 @@
 #include "HostingWindowCoordinator.h"
 
 #include "Helpers/Core/FatalError.h"
-#include "Helpers/Core/MainQueue.h"
 
 #include <QWidget>
 
@@ -23,7 +22,7 @@ std::optional<WindowConfiguration> HostingWindowCoordinator::windowConfiguration
 
 void HostingWindowCoordinator::start()
 {
-    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] { self->build(); });
+    postToMainHoldingSelf<HostingWindowCoordinator>([](HostingWindowCoordinator &self) { self.build(); });
 }
 
 void HostingWindowCoordinator::build()
@@ -37,7 +36,14 @@ void HostingWindowCoordinator::build()
         if (QWidget *former = m_windowController->window())
             former->hide();
     }
-    m_windowController = std::make_shared<HostingWindowController>(m_window, content);
+    // Asked weakly: the window never keeps its flow alive. A flow that has
+    // gone lets its window close.
+    auto shouldClose = [weak = weak_from_this()] {
+        const auto self = weak.lock();
+        return !self || static_cast<HostingWindowCoordinator &>(*self).shouldClose();
+    };
+    m_windowController = std::make_shared<HostingWindowController>(
+        m_window, content, std::vector<std::shared_ptr<ToolbarItem>>{}, std::move(shouldClose));
     HostingWindowController &controller = *m_windowController;
     if (const std::optional<WindowConfiguration> configuration = windowConfiguration()) {
         controller.setTitleVisibility(configuration->titleVisibility);
@@ -51,7 +57,6 @@ void HostingWindowCoordinator::build()
     if (m_isFloatingWindow)
         controller.setFloating(true);
     didConfigureWindow();
-    controller.setDelegate(std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this()));
     showWindow();
 }
 
@@ -64,10 +69,10 @@ void HostingWindowCoordinator::showWindow()
 
 void HostingWindowCoordinator::finish()
 {
-    postToMain([self = std::static_pointer_cast<HostingWindowCoordinator>(shared_from_this())] {
-        if (self->m_windowController)
-            self->m_windowController->hideWindowFadingOut(self->m_windowController);
-        self->m_didFinish(*self);
+    postToMainHoldingSelf<HostingWindowCoordinator>([](HostingWindowCoordinator &self) {
+        if (self.m_windowController)
+            self.m_windowController->hideWindowFadingOut(self.m_windowController);
+        self.m_didFinish(self);
     });
 }
 

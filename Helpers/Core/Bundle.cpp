@@ -1,4 +1,4 @@
-#include "BundleInfo.h"
+#include "Bundle.h"
 
 #include "BundleValues.h"
 
@@ -15,7 +15,7 @@ std::optional<QString> present(const char *value)
 
 } // namespace
 
-BundleInfo BundleInfo::main()
+Bundle Bundle::main()
 {
     return {present(FACIWARD_BUNDLE_NAME), present(FACIWARD_BUNDLE_SHORT_VERSION), present(FACIWARD_BUNDLE_VERSION)};
 }

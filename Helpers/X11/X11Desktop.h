@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 namespace faciward::helpers {
 
 /// @brief Before the QApplication is made: asks Qt for its X11 platform when
@@ -13,5 +15,10 @@ void preferX11Platform();
 /// so that translucent windows are drawn as such. False on other platforms,
 /// where windows then get a mask for their shape.
 bool x11CompositorRunning();
+
+/// @brief Asks the X11 window manager to show @p window on every desktop and
+/// above other windows; it reads these hints when the window is mapped, so
+/// call it before showing. Does nothing on other platforms.
+void stickToEveryDesktop(QWidget &window);
 
 } // namespace faciward::helpers

@@ -51,9 +51,4 @@ private:
     Token m_next = 1;
 };
 
-/// @brief The application's source: XInput2 raw presses on the X11 platform,
-/// the application turning inactive elsewhere. Made on first use, after the
-/// QApplication, and named once on standard error.
-std::shared_ptr<GlobalMouseSource> systemMouseSource();
-
 } // namespace faciward::helpers

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "TitleStrip.h"
+#include "ToolbarItem.h"
 #include "WindowConfiguration.h"
 
 #include "Helpers/Core/WindowController.h"
 
-#include <QAction>
-#include <QIcon>
 #include <QPointer>
 #include <QString>
 
@@ -22,59 +21,12 @@ class QToolBar;
 
 namespace faciward::helpers {
 
-/// @brief Asked whether a hosting window may close when its close button is
-/// pressed. An exception counts as yes: it never keeps the window open.
-class HostingWindowControllerDelegate
-{
-public:
-    virtual ~HostingWindowControllerDelegate() = default;
-    virtual bool shouldClose() = 0;
-};
-
-/// @brief An item of a hosting window's toolbar, found by its identifier.
-class ToolbarItem
-{
-public:
-    virtual ~ToolbarItem() = default;
-    virtual QString identifier() const = 0;
-    /// @brief The toolbar's entry, made on first use and kept; a null action is
-    /// a flexible space.
-    virtual QAction *toolbarItem() = 0;
-};
-
-/// @brief A flexible space between toolbar items.
-class FlexibleToolbarItem : public ToolbarItem
-{
-public:
-    explicit FlexibleToolbarItem(QString identifier) : m_identifier(std::move(identifier)) {}
-    QString identifier() const override { return m_identifier; }
-    QAction *toolbarItem() override { return nullptr; }
-
-private:
-    QString m_identifier;
-};
-
-/// @brief A toolbar button running a function.
-class CustomToolbarItem : public ToolbarItem
-{
-public:
-    CustomToolbarItem(QString identifier, QString label, QString toolTip, QIcon image, std::function<void()> execute);
-    QString identifier() const override { return m_identifier; }
-    QAction *toolbarItem() override;
-
-private:
-    QString m_identifier, m_label, m_toolTip;
-    QIcon m_image;
-    std::function<void()> m_execute;
-    std::unique_ptr<QAction> m_action;
-};
-
 /// @brief The controller of a window hosting one content widget.
 ///
 /// It makes the window when none is given (titled and closable, sized to its
 /// content and not resizable), puts the content in it and routes the close
-/// button, Alt+F4 and the window manager's close to quit(). quit() asks the
-/// delegate and then fades the window out: it is hidden with its opacity
+/// button, Alt+F4 and the window manager's close to quit(). quit() asks its
+/// owner (the `shouldClose` function it was made with) and then fades the window out: it is hidden with its opacity
 /// restored, never closed, so it can be shown again. The chrome setters apply
 /// a WindowConfiguration; call them before the window is first shown.
 ///
@@ -84,17 +36,23 @@ private:
 /// its own style (flags, size, visibility) until a chrome setter changes it.
 class HostingWindowController : public WindowController
 {
+    Q_OBJECT
+
 public:
+    /// @brief Asked whether the window may close when its close button is
+    /// pressed. An exception counts as yes: it never keeps the window open.
+    using ShouldClose = std::function<bool()>;
+
     /// @brief A given @p window keeps its style and stays its caller's; its
-    /// former content goes.
+    /// former content goes. Without @p shouldClose the window always closes.
     HostingWindowController(QWidget *window, QWidget *content,
-                            std::vector<std::shared_ptr<ToolbarItem>> toolbarItems = {});
+                            std::vector<std::shared_ptr<ToolbarItem>> toolbarItems = {},
+                            ShouldClose shouldClose = {});
     ~HostingWindowController() override;
 
-    void setDelegate(std::weak_ptr<HostingWindowControllerDelegate> delegate) { m_delegate = std::move(delegate); }
-
-    /// @brief The close button's action: without a delegate, fades the window
-    /// out; with one, asks it on a later turn and fades out unless it says no.
+    /// @brief The close button's action: without a `shouldClose`, fades the
+    /// window out; with one, asks it on a later turn and fades out unless it
+    /// says no.
     void quit();
 
     /// @brief Fades the window out and hides it with its opacity restored. A
@@ -135,8 +93,8 @@ private:
     void applyChrome();
     void placeSizeGrip();
 
-    std::weak_ptr<HostingWindowControllerDelegate> m_delegate;
     std::vector<std::shared_ptr<ToolbarItem>> m_toolbarItems;
+    ShouldClose m_shouldClose;
     // Guarded: a later controller of the same given window replaces them.
     QPointer<QToolBar> m_toolbar;
     QPointer<TitleStrip> m_titleStrip;

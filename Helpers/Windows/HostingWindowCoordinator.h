@@ -21,17 +21,15 @@ namespace faciward::helpers {
 /// the content, the configuration applied, the window made floating when
 /// asked, and the window fades in, centred. finish() posts a fade-out and
 /// `didFinish`. The close button asks shouldClose(), which finishes the flow.
-class HostingWindowCoordinator : public Coordinator, public HostingWindowControllerDelegate
+class HostingWindowCoordinator : public Coordinator
 {
 public:
-    using DidFinish = std::function<void(Coordinator &)>;
-
     ~HostingWindowCoordinator() override;
 
     void start() override;
     void finish() override;
-    /// @brief Finishes the flow and lets the window go.
-    bool shouldClose() override;
+    /// @brief The close button's question: finishes the flow and lets the window go.
+    virtual bool shouldClose();
 
     /// @brief The controller, once start() has run on the main queue.
     HostingWindowController *windowController() const { return m_windowController.get(); }
