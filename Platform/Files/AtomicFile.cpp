@@ -1,9 +1,7 @@
 #include "Platform/Files/AtomicFile.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cerrno>
+#include <cstdlib>
 #include <system_error>
 
 #include <fcntl.h>
@@ -14,7 +12,53 @@ namespace faciward::platform {
 
 namespace {
 
-// Qt keeps errno from the failing call; 0 when it failed for a reason of its own.
+std::string errnoText(int error)
+{
+    return std::generic_category().message(error);
+}
+
+// The temporary file beside the target: removed unless it was renamed into place.
+class Temporary
+{
+public:
+    explicit Temporary(const std::filesystem::path &target)
+        : m_path(target.native() + ".XXXXXX")
+    {
+        // A fresh name, created exclusively: nothing planted there can redirect it.
+        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
+    }
+
+    ~Temporary()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (m_fd >= 0 || m_closed)
+            ::unlink(m_path.c_str());
+    }
+
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string &path() const { return m_path; }
+
+    // 0 or the error number of the first failing close.
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        m_closed = true;
+        return result == 0 ? 0 : errno;
+    }
+
+    void renamed() { m_closed = false; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    bool m_closed = false;
+};
+
 [[noreturn]] void fail(FileError error, const std::filesystem::path &target, int errorNumber,
                        const std::string &detail)
 {
@@ -25,30 +69,35 @@ namespace {
 
 void AtomicFile::write(const std::filesystem::path &target, std::string_view bytes, const Interruption &interruption)
 {
-    QSaveFile file(QFile::decodeName(QByteArray(target.c_str())));
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        fail(FileError::temporaryNotCreated, target, errno, file.errorString().toStdString());
+    Temporary file(target);
+    if (file.fd() < 0)
+        fail(FileError::temporaryNotCreated, target, errno, "cannot create a temporary file: " + errnoText(errno));
     // What these files hold may be private: owner only, whatever the umask or an older file's mode.
-    if (::fchmod(file.handle(), 0600) != 0) {
-        const int error = errno;
-        file.cancelWriting();
-        fail(FileError::permissionsNotRestricted, target, error,
-             "cannot restrict the file's permissions: " + std::generic_category().message(error));
+    if (::fchmod(file.fd(), 0600) != 0)
+        fail(FileError::permissionsNotRestricted, target, errno,
+             "cannot restrict the file's permissions: " + errnoText(errno));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A full disk, a quota or a file-size limit: the system's own words.
+        if (n <= 0)
+            fail(FileError::writeFailed, target, n < 0 ? errno : EIO, "cannot write the file: " + errnoText(n < 0 ? errno : EIO));
+        done += static_cast<std::size_t>(n);
     }
-    errno = 0;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        const int error = errno;
-        file.cancelWriting();
-        fail(FileError::writeFailed, target, error, file.errorString().toStdString());
-    }
-    if (interruption && interruption()) {
-        file.cancelWriting();
+    // Some file systems report a full disk only when the data goes out.
+    if (::fsync(file.fd()) != 0 && errno != EINVAL)
+        fail(FileError::writeFailed, target, errno, "cannot write the file: " + errnoText(errno));
+    if (const int error = file.close(); error != 0)
+        fail(FileError::writeFailed, target, error, "cannot write the file: " + errnoText(error));
+    if (interruption && interruption())
         fail(FileError::interrupted, target, 0, "the write was interrupted before the file was replaced");
-    }
-    errno = 0;
-    if (!file.commit())
-        fail(FileError::replaceFailed, target, errno, file.errorString().toStdString());
+    // The rename replaces the name itself: a symbolic link planted there is
+    // replaced, never followed.
+    if (::rename(file.path().c_str(), target.c_str()) != 0)
+        fail(FileError::replaceFailed, target, errno, "cannot replace the file: " + errnoText(errno));
+    file.renamed();
     // Make the rename itself durable.
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
     if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
