@@ -2,6 +2,9 @@
 
 #include "Platform/Settings/SettingsStore.h"
 
+#include "Platform/Runtime/Diagnostics.h"
+
+#include <QFile>
 #include <QFileSystemWatcher>
 #include <QString>
 #include <QStringList>
@@ -15,7 +18,14 @@ namespace {
 
 QString qtPath(const std::filesystem::path &path)
 {
-    return QString::fromStdString(path.string());
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
+
+// Qt names files by text: a name whose bytes are not text in the locale's
+// encoding would come back as another name.
+bool qtCanName(const std::filesystem::path &path)
+{
+    return QFile::encodeName(qtPath(path)).toStdString() == path.native();
 }
 
 bool pathExists(const std::filesystem::path &path)
@@ -67,6 +77,12 @@ public:
         , state(std::make_shared<ReloadState>())
     {
         state->store = std::move(store);
+        if (!qtCanName(file)) {
+            Diagnostics::print("the settings file " + file.string() +
+                               " is not watched, as its name is not text in the locale's encoding; what other "
+                               "programs write to it is taken in at the next change made here");
+            return;
+        }
         QObject::connect(&watcher, &QFileSystemWatcher::fileChanged, &watcher, [this] { changed(); });
         QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &watcher, [this] { changed(); });
         rewatch();
