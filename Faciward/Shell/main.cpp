@@ -9,6 +9,7 @@
 
 #include <opencv2/core/utils/logger.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -84,6 +85,9 @@ int runMain(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Under a file-size limit a write past it would kill the program without a
+    // word; ignored, the write fails with "File too large" and is reported.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return faciward::shell::runMain(argc, argv);
     } catch (const std::exception &e) {

@@ -12,6 +12,9 @@
 #include <fstream>
 #include <regex>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +52,11 @@ std::vector<std::string> snapshot(const fs::path &folder)
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+std::vector<std::string> snapshotOrNothing(const fs::path &folder)
+{
+    return fs::exists(folder) ? snapshot(folder) : std::vector<std::string>{};
 }
 
 } // namespace
@@ -154,6 +162,27 @@ TEST(HostileInput, checkGivesOneLinePerHostilePictureInBoundedMemory)
     EXPECT_LT(run.peakRssKb, 400 * 1024);
     // Every scan decoded would take minutes.
     EXPECT_LT(run.cpuTime, std::chrono::seconds(20));
+}
+
+TEST(HostileInput, aWriteOverTheFileSizeLimitIsReportedRatherThanKillingTheRunner)
+{
+    ft::TempHome home;
+    const fs::path owner = ft::developmentData() / "johns/John_Simm/000288_00470387.jpg";
+    // The program starts with SIGXFSZ as the shell leaves it: deadly.
+    ASSERT_EQ(std::signal(SIGXFSZ, SIG_DFL), SIG_DFL);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    // Less than one embedding takes in the settings file.
+    const rlimit small{4096, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto run = ft::runFaciward({"enrol", owner}, std::chrono::seconds(60));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_EQ(ft::lines(run.err),
+              (Lines{"faciward: the setting \"embeddings\" could not be saved to " + home.settingsFile().string() +
+                         ": cannot write the file: File too large",
+                     "faciward: the embeddings could not be saved in the settings"}));
+    EXPECT_EQ(snapshotOrNothing(home.settingsFile().parent_path()), Lines{}) << "no file, no temporary left";
 }
 
 TEST(HostileInput, runnerRefusesAFifoCameraAndExitsWithinTwoSecondsOfSigterm)
