@@ -161,8 +161,12 @@ SettingsFile::Stamp SettingsFile::stampOf(const struct stat &info)
 SettingsFile::Stamp SettingsFile::stampOf(const std::filesystem::path &path)
 {
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return Stamp{};
+    if (::stat(path.c_str(), &info) != 0) {
+        // Why there is no file tells a removed one from a link loop put in its place.
+        Stamp missing;
+        missing.error = errno;
+        return missing;
+    }
     return stampOf(info);
 }
 
@@ -193,7 +197,7 @@ SettingsFile::ReadResult SettingsFile::read()
             return leaveAlone(e.what());
         if (::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
             return leaveAlone("it is a symbolic link to a file that does not exist");
-        m_stamp = Stamp{};
+        m_stamp = stampOf(m_path);
         m_blocked = false;
         return {};
     }

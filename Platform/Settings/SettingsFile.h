@@ -127,6 +127,7 @@ private:
         bool exists = false;
         std::uint64_t device = 0, inode = 0, size = 0;
         std::int64_t modifiedNs = 0;
+        int error = 0; // when it does not exist: why stat() found nothing
         bool operator==(const Stamp &) const = default;
     };
     static Stamp stampOf(const struct stat &info);

@@ -324,6 +324,17 @@ TEST_F(SettingsStoreTest, aFileRemovedOrReplacedUnderARunningStoreKeepsTheValues
     }
     EXPECT_EQ(open()->dictionaryRepresentation(),
               (PlistDictionary{{"i", PlistValue(3)}, {"j", PlistValue(1)}, {"k", PlistValue(2)}}));
+
+    // A removed file, then a link loop in its place: each change says its line.
+    std::filesystem::remove(file);
+    ExpectStderr removed("was removed"), loop("Too many levels of symbolic links");
+    const int removedBefore = removed.matched(), loopBefore = loop.matched();
+    EXPECT_FALSE(store->reload());
+    std::filesystem::create_symlink(file, file);
+    EXPECT_FALSE(store->reload());
+    EXPECT_EQ(removed.matched() - removedBefore, 1);
+    EXPECT_EQ(loop.matched() - loopBefore, 1);
+    EXPECT_EQ(store->object("i"), PlistValue(3));
 }
 
 TEST_F(SettingsStoreTest, oneCopyOfACorruptFileForEachContent)
