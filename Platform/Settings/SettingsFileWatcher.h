@@ -24,9 +24,8 @@ class SettingsStore;
 /// several times, and this process's own writes do too) becomes one reload, and a
 /// reload that finds the file as the store last saw it tells nobody anything.
 ///
-/// Follows the file the store had when the watcher was made. A file whose name
-/// Qt cannot hold (bytes that are not text in the locale's encoding) is not
-/// watched, which one line says.
+/// Follows the file the store had when the watcher was made, by the bytes of its
+/// name, whatever their encoding.
 class SettingsFileWatcher
 {
 public:
