@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include <fcntl.h>
@@ -59,10 +60,10 @@ private:
     bool m_closed = false;
 };
 
-[[noreturn]] void fail(FileError error, const std::filesystem::path &target, int errorNumber,
-                       const std::string &detail)
+// @p what, then the system's text of @p errorNumber: read errno into it first.
+[[noreturn]] void fail(FileError error, const std::filesystem::path &target, int errorNumber, const char *what)
 {
-    throw FileException(error, target, errorNumber, detail);
+    throw FileException(error, target, errorNumber, std::string(what) + ": " + errnoText(errorNumber));
 }
 
 } // namespace
@@ -70,33 +71,42 @@ private:
 void AtomicFile::write(const std::filesystem::path &target, std::string_view bytes, const Interruption &interruption)
 {
     Temporary file(target);
-    if (file.fd() < 0)
-        fail(FileError::temporaryNotCreated, target, errno, "cannot create a temporary file: " + errnoText(errno));
+    if (file.fd() < 0) {
+        const int error = errno;
+        fail(FileError::temporaryNotCreated, target, error, "cannot create a temporary file");
+    }
     // What these files hold may be private: owner only, whatever the umask or an older file's mode.
-    if (::fchmod(file.fd(), 0600) != 0)
-        fail(FileError::permissionsNotRestricted, target, errno,
-             "cannot restrict the file's permissions: " + errnoText(errno));
+    if (::fchmod(file.fd(), 0600) != 0) {
+        const int error = errno;
+        fail(FileError::permissionsNotRestricted, target, error, "cannot restrict the file's permissions");
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         // A full disk, a quota or a file-size limit: the system's own words.
-        if (n <= 0)
-            fail(FileError::writeFailed, target, n < 0 ? errno : EIO, "cannot write the file: " + errnoText(n < 0 ? errno : EIO));
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            fail(FileError::writeFailed, target, error, "cannot write the file");
+        }
         done += static_cast<std::size_t>(n);
     }
     // Some file systems report a full disk only when the data goes out.
-    if (::fsync(file.fd()) != 0 && errno != EINVAL)
-        fail(FileError::writeFailed, target, errno, "cannot write the file: " + errnoText(errno));
+    if (::fsync(file.fd()) != 0 && errno != EINVAL) {
+        const int error = errno;
+        fail(FileError::writeFailed, target, error, "cannot write the file");
+    }
     if (const int error = file.close(); error != 0)
-        fail(FileError::writeFailed, target, error, "cannot write the file: " + errnoText(error));
+        fail(FileError::writeFailed, target, error, "cannot write the file");
     if (interruption && interruption())
-        fail(FileError::interrupted, target, 0, "the write was interrupted before the file was replaced");
+        throw FileException(FileError::interrupted, target, 0, "the write was interrupted before the file was replaced");
     // The rename replaces the name itself: a symbolic link planted there is
     // replaced, never followed.
-    if (::rename(file.path().c_str(), target.c_str()) != 0)
-        fail(FileError::replaceFailed, target, errno, "cannot replace the file: " + errnoText(errno));
+    if (::rename(file.path().c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        fail(FileError::replaceFailed, target, error, "cannot replace the file");
+    }
     file.renamed();
     // Make the rename itself durable.
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
