@@ -30,9 +30,11 @@ namespace faciward::platform {
 /// never touch the disk once the file is loaded (lazily, on first use).
 ///
 /// Every change is persisted before it becomes visible and before the call
-/// returns: the file is replaced atomically (QSaveFile) under a lock file
-/// (QLockFile) shared with other processes, and changes those processes made in
-/// the meantime are merged in first, key by key. A change that cannot be
+/// returns: the file is replaced atomically (AtomicFile) under a lock file
+/// shared with other processes, and changes those processes made in the
+/// meantime are merged in first, key by key. A file removed, or replaced by
+/// something that cannot be read, while values are held keeps those values in
+/// memory, which one line says. A change that cannot be
 /// persisted is not applied at all, and the call returns false.
 ///
 /// A file that does not parse when the store first reads it (after giving a
