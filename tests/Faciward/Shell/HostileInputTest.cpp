@@ -168,8 +168,8 @@ TEST(HostileInput, aWriteOverTheFileSizeLimitIsReportedRatherThanKillingTheRunne
 {
     ft::TempHome home;
     const fs::path owner = ft::developmentData() / "johns/John_Simm/000288_00470387.jpg";
-    // The program starts with SIGXFSZ as the shell leaves it: deadly.
-    ASSERT_EQ(std::signal(SIGXFSZ, SIG_DFL), SIG_DFL);
+    // The program starts with SIGXFSZ as a shell leaves it: deadly.
+    const auto previous = std::signal(SIGXFSZ, SIG_DFL);
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     // Less than one embedding takes in the settings file.
@@ -177,6 +177,7 @@ TEST(HostileInput, aWriteOverTheFileSizeLimitIsReportedRatherThanKillingTheRunne
     ::setrlimit(RLIMIT_FSIZE, &small);
     const auto run = ft::runFaciward({"enrol", owner}, std::chrono::seconds(60));
     ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
     EXPECT_EQ(run.code, 1) << run.err;
     EXPECT_EQ(ft::lines(run.err),
               (Lines{"faciward: the setting \"embeddings\" could not be saved to " + home.settingsFile().string() +
