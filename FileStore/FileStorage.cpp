@@ -4,6 +4,7 @@
 
 #include "Platform/Files/AtomicFile.h"
 #include "Platform/Files/FileReader.h"
+#include "Platform/Files/FolderOwnership.h"
 #include "Platform/Files/XdgFolders.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -58,10 +59,26 @@ std::string checkedKey(const StorageKey &key)
     return name;
 }
 
+// A folder others can change is no place for the user's files: a link planted
+// there, or a file swapped after the write, would put them where others chose.
+void requireOwnFolder(const fs::path &folder)
+{
+    const auto finding = platform::FolderOwnership::of(folder);
+    if (finding.kind == platform::FolderOwnership::Kind::otherOwner)
+        failSystem("the storage folder belongs to another user (uid " + std::to_string(finding.owner) + ")", folder,
+                   EPERM);
+    if (finding.kind == platform::FolderOwnership::Kind::othersMayWrite)
+        failSystem("other users can write the storage folder (mode " +
+                       platform::FolderOwnership::modeText(finding.mode) + "); run chmod 700 on it",
+                   folder, EPERM);
+}
+
 // Replaces @p target atomically, failing with the file system's error and the
-// store's own wording of the step that failed.
+// store's own wording of the step that failed. A link at @p target is replaced,
+// never written through.
 void writeAtomically(const fs::path &target, const void *data, std::size_t size)
 {
+    requireOwnFolder(target.parent_path());
     try {
         platform::AtomicFile::write(target, std::string_view(static_cast<const char *>(data), size));
     } catch (const platform::FileException &e) {

@@ -16,7 +16,9 @@ namespace faciward::storage {
 /// values and the same plus ".png" for pictures. Writes go to a temporary file
 /// that is renamed into place, so a reader sees the old file or the new one,
 /// never a part; files are made readable by their owner only (0600), and a
-/// folder the store creates is private to its owner (0700).
+/// folder the store creates is private to its owner (0700). A symbolic link at
+/// a file's name is replaced, never written through, and nothing is written
+/// into a folder that belongs to another user or that others may write.
 ///
 /// Keys and folders are plain names: one containing "/" or "..", or an empty
 /// one, is refused with `Error::invalidKey` before the file system is touched.

@@ -197,6 +197,9 @@ int main(int argc, char **argv)
     // A reader that went away is a write that fails, reported as such, rather
     // than a silent death by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    // Under a file-size limit a write past it would kill the program without a
+    // word; ignored, the write fails with "File too large" and is reported.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return faciward::shell::runMain(argc, argv);
     } catch (const std::exception &e) {

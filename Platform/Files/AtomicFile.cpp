@@ -1,9 +1,8 @@
 #include "Platform/Files/AtomicFile.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include <fcntl.h>
@@ -14,41 +13,101 @@ namespace faciward::platform {
 
 namespace {
 
-// Qt keeps errno from the failing call; 0 when it failed for a reason of its own.
-[[noreturn]] void fail(FileError error, const std::filesystem::path &target, int errorNumber,
-                       const std::string &detail)
+std::string errnoText(int error)
 {
-    throw FileException(error, target, errorNumber, detail);
+    return std::generic_category().message(error);
+}
+
+// The temporary file beside the target: removed unless it was renamed into place.
+class Temporary
+{
+public:
+    explicit Temporary(const std::filesystem::path &target)
+        : m_path(target.native() + ".XXXXXX")
+    {
+        // A fresh name, created exclusively: nothing planted there can redirect it.
+        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
+    }
+
+    ~Temporary()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (m_fd >= 0 || m_closed)
+            ::unlink(m_path.c_str());
+    }
+
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string &path() const { return m_path; }
+
+    // 0 or the error number of the first failing close.
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        m_closed = true;
+        return result == 0 ? 0 : errno;
+    }
+
+    void renamed() { m_closed = false; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    bool m_closed = false;
+};
+
+// @p what, then the system's text of @p errorNumber: read errno into it first.
+[[noreturn]] void fail(FileError error, const std::filesystem::path &target, int errorNumber, const char *what)
+{
+    throw FileException(error, target, errorNumber, std::string(what) + ": " + errnoText(errorNumber));
 }
 
 } // namespace
 
 void AtomicFile::write(const std::filesystem::path &target, std::string_view bytes, const Interruption &interruption)
 {
-    QSaveFile file(QFile::decodeName(QByteArray(target.c_str())));
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        fail(FileError::temporaryNotCreated, target, errno, file.errorString().toStdString());
+    Temporary file(target);
+    if (file.fd() < 0) {
+        const int error = errno;
+        fail(FileError::temporaryNotCreated, target, error, "cannot create a temporary file");
+    }
     // What these files hold may be private: owner only, whatever the umask or an older file's mode.
-    if (::fchmod(file.handle(), 0600) != 0) {
+    if (::fchmod(file.fd(), 0600) != 0) {
         const int error = errno;
-        file.cancelWriting();
-        fail(FileError::permissionsNotRestricted, target, error,
-             "cannot restrict the file's permissions: " + std::generic_category().message(error));
+        fail(FileError::permissionsNotRestricted, target, error, "cannot restrict the file's permissions");
     }
-    errno = 0;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A full disk, a quota or a file-size limit: the system's own words.
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            fail(FileError::writeFailed, target, error, "cannot write the file");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // Some file systems report a full disk only when the data goes out.
+    if (::fsync(file.fd()) != 0 && errno != EINVAL) {
         const int error = errno;
-        file.cancelWriting();
-        fail(FileError::writeFailed, target, error, file.errorString().toStdString());
+        fail(FileError::writeFailed, target, error, "cannot write the file");
     }
-    if (interruption && interruption()) {
-        file.cancelWriting();
-        fail(FileError::interrupted, target, 0, "the write was interrupted before the file was replaced");
+    if (const int error = file.close(); error != 0)
+        fail(FileError::writeFailed, target, error, "cannot write the file");
+    if (interruption && interruption())
+        throw FileException(FileError::interrupted, target, 0, "the write was interrupted before the file was replaced");
+    // The rename replaces the name itself: a symbolic link planted there is
+    // replaced, never followed.
+    if (::rename(file.path().c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        fail(FileError::replaceFailed, target, error, "cannot replace the file");
     }
-    errno = 0;
-    if (!file.commit())
-        fail(FileError::replaceFailed, target, errno, file.errorString().toStdString());
+    file.renamed();
     // Make the rename itself durable.
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
     if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {

@@ -19,10 +19,13 @@ public:
 
     AtomicFile() = delete;
 
-    /// @brief Replaces @p target with @p bytes: a temporary file in the same folder
-    /// (QSaveFile), private to its owner (0600), synced, renamed over the target,
-    /// then the folder synced so that the rename itself survives a crash. On failure
-    /// the target is left as it was and no temporary file remains.
+    /// @brief Replaces @p target with @p bytes: a fresh temporary file in the same
+    /// folder ("<name>.XXXXXX", created exclusively), private to its owner (0600),
+    /// synced, renamed over the target, then the folder synced so that the rename
+    /// itself survives a crash. A symbolic link at @p target is replaced, not
+    /// followed. The name is used as the bytes it is, whatever its encoding. On
+    /// failure the target is left as it was and no temporary file remains; the
+    /// detail gives the system's reason ("No space left on device").
     /// @throws FileException (temporaryNotCreated, permissionsNotRestricted,
     /// writeFailed, interrupted or replaceFailed).
     static void write(const std::filesystem::path &target, std::string_view bytes,

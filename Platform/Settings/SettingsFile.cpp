@@ -2,11 +2,9 @@
 
 #include "Platform/Files/AtomicFile.h"
 #include "Platform/Files/FileReader.h"
+#include "Platform/Files/FolderOwnership.h"
 #include "Platform/Settings/Json.h"
 #include "Platform/Settings/PlistJson.h"
-
-#include <QFile>
-#include <QLockFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,11 +24,6 @@ namespace faciward::platform {
 namespace {
 
 constexpr int formatVersion = 1;
-
-QString qtPath(const std::filesystem::path &path)
-{
-    return QFile::decodeName(QByteArray(path.c_str()));
-}
 
 std::string errnoText(int error)
 {
@@ -49,6 +43,28 @@ std::string utcStamp()
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
     return text;
+}
+
+// An earlier "<name>.corrupt-…" copy beside @p path that holds @p bytes.
+std::optional<std::filesystem::path> earlierCopy(const std::filesystem::path &path, const std::string &bytes)
+{
+    const std::string prefix = path.filename().native() + ".corrupt-";
+    const auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().native();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        std::error_code sizeError;
+        if (it->is_symlink(sizeError) || it->file_size(sizeError) != bytes.size() || sizeError)
+            continue;
+        try {
+            if (FileReader::read(it->path()).bytes == bytes)
+                return it->path();
+        } catch (const FileException &) {
+        }
+    }
+    return std::nullopt;
 }
 
 // Copies @p bytes to a fresh "<name>.corrupt-<stamp>[-n]" beside @p path, never over an existing file.
@@ -99,13 +115,6 @@ std::optional<std::int64_t> newerFormatVersion(std::string_view text)
     return std::nullopt;
 }
 
-std::string octal(mode_t mode)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
-    return text;
-}
-
 // Why other users could have written what the file says, with how to fix it;
 // empty when only this user can. The file's mode is tightened when it is this
 // user's own, but what it holds now stays untrusted for this reading.
@@ -117,20 +126,20 @@ std::string unsafeBecause(const std::filesystem::path &path, const struct stat &
                "); remove it, or make it yours with chown, then enrol again";
     if (file.st_mode & (S_IWGRP | S_IWOTH)) {
         const bool tightened = ::chmod(path.c_str(), 0600) == 0;
-        return "other users could write it (mode " + octal(file.st_mode) + ")" +
+        return "other users could write it (mode " + FolderOwnership::modeText(file.st_mode) + ")" +
                (tightened ? "; its mode is now 0600: enrol again to trust it" : "; run chmod 600 on it, then enrol again");
     }
     const auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
-    struct stat info{};
-    if (::stat(folder.c_str(), &info) != 0)
-        return {};
-    if (info.st_uid != me && info.st_uid != 0)
+    const auto finding = FolderOwnership::of(folder);
+    switch (finding.kind) {
+    case FolderOwnership::Kind::otherOwner:
         return "its folder " + folder.string() + " belongs to another user; keep the file in a folder of your own";
-    // A sticky folder (/tmp) lets nobody else replace the file.
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
-        return "other users can write its folder " + folder.string() + " (mode " + octal(info.st_mode) +
-               "); run chmod 700 on the folder, then enrol again";
-    return {};
+    case FolderOwnership::Kind::othersMayWrite:
+        return "other users can write its folder " + folder.string() + " (mode " +
+               FolderOwnership::modeText(finding.mode) + "); run chmod 700 on the folder, then enrol again";
+    default:
+        return {};
+    }
 }
 
 } // namespace
@@ -152,8 +161,12 @@ SettingsFile::Stamp SettingsFile::stampOf(const struct stat &info)
 SettingsFile::Stamp SettingsFile::stampOf(const std::filesystem::path &path)
 {
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return Stamp{};
+    if (::stat(path.c_str(), &info) != 0) {
+        // Why there is no file tells a removed one from a link loop put in its place.
+        Stamp missing;
+        missing.error = errno;
+        return missing;
+    }
     return stampOf(info);
 }
 
@@ -184,7 +197,7 @@ SettingsFile::ReadResult SettingsFile::read()
             return leaveAlone(e.what());
         if (::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
             return leaveAlone("it is a symbolic link to a file that does not exist");
-        m_stamp = Stamp{};
+        m_stamp = stampOf(m_path);
         m_blocked = false;
         return {};
     }
@@ -243,8 +256,12 @@ std::optional<std::filesystem::path> SettingsFile::copyAside(std::string &proble
         problem = e.what();
         return std::nullopt;
     }
+    // One copy for each content: a program run again and again over the same
+    // broken file must not fill the folder with copies of it.
     std::filesystem::path target;
-    if (!copyTo(m_path, contents.bytes, target, problem))
+    if (auto earlier = earlierCopy(m_path, contents.bytes))
+        target = *earlier;
+    else if (!copyTo(m_path, contents.bytes, target, problem))
         return std::nullopt;
     if (stampOf(contents.info) == m_corruptStamp) {
         m_corruptCopied = true;
@@ -271,30 +288,59 @@ void SettingsFile::write(const Values &values)
              "the file could not be read (" + m_blockedProblem + ") and is left untouched");
     const std::string text = serialize(values);
     prepareDirectory();
-    AtomicFile::write(m_path, text,
+    // A settings file kept elsewhere behind a link (as dotfile managers do) is
+    // written where it lives, and the link stays.
+    std::filesystem::path target = m_path;
+    struct stat link{};
+    if (::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code error;
+        if (auto real = std::filesystem::canonical(m_path, error); !error)
+            target = real;
+    }
+    AtomicFile::write(target, text,
                       [this] { return m_interruption && m_interruption(WriteStep::temporaryWritten); });
     m_stamp = stampOf(m_path);
 }
 
 SettingsFile::Lock::Lock(const SettingsFile &file, std::chrono::milliseconds timeout)
-    : m_lock(std::make_unique<QLockFile>(qtPath(file.path().string() + ".lock")))
+    : m_path(file.path().native() + ".lock")
 {
-    if (m_lock->tryLock(static_cast<int>(timeout.count())))
-        return;
-    const std::string lockPath = file.path().string() + ".lock";
-    switch (m_lock->error()) {
-    case QLockFile::LockFailedError:
-        fail(FileError::lockNotTaken, lockPath, "another process holds the lock file " + lockPath);
-    case QLockFile::PermissionError:
-        fail(FileError::lockNotTaken, lockPath, "no permission to create the lock file " + lockPath);
-    default:
-        fail(FileError::lockNotTaken, lockPath, "cannot create the lock file " + lockPath);
+    using namespace std::chrono_literals;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (auto pause = 5ms;; pause = std::min(pause * 2, 100ms)) {
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        if (m_fd < 0) {
+            const int error = errno;
+            fail(FileError::lockNotTaken, m_path,
+                 error == EACCES ? "no permission to create the lock file " + m_path
+                                 : "cannot create the lock file " + m_path + ": " + errnoText(error));
+        }
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            // The holder before us removes the file as it lets go: the lock is
+            // ours only if the file we locked is still the one at the path.
+            struct stat locked{}, current{};
+            if (::fstat(m_fd, &locked) == 0 && ::stat(m_path.c_str(), &current) == 0 &&
+                locked.st_dev == current.st_dev && locked.st_ino == current.st_ino)
+                return;
+        } else if (errno != EWOULDBLOCK && errno != EINTR) {
+            const int error = errno;
+            ::close(m_fd);
+            fail(FileError::lockNotTaken, m_path, "cannot lock the lock file " + m_path + ": " + errnoText(error));
+        }
+        ::close(m_fd);
+        m_fd = -1;
+        if (std::chrono::steady_clock::now() >= deadline)
+            fail(FileError::lockNotTaken, m_path, "another process holds the lock file " + m_path);
+        std::this_thread::sleep_for(pause);
     }
 }
 
 SettingsFile::Lock::~Lock()
 {
-    m_lock->unlock();
+    // Removed while still held, so that no one takes a lock on a file that is
+    // about to go.
+    ::unlink(m_path.c_str());
+    ::close(m_fd);
 }
 
 std::string SettingsFile::serialize(const Values &values)

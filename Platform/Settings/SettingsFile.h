@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-class QLockFile;
 struct stat;
 
 namespace faciward::platform {
@@ -65,8 +64,9 @@ public:
     ReadResult readSettled();
 
     /// @brief Copies a corrupt file to "<name>.corrupt-<UTC time stamp>" (never
-    /// over an existing file), once for each version of it; it stays where it
-    /// is, so that a program still writing it is not cut off. After the copy, a
+    /// over an existing file), once for each content: an earlier copy of the
+    /// same bytes is returned instead. The file stays where it is, so that a
+    /// program still writing it is not cut off. After the copy, a
     /// write may replace it. Returns the copy, or nothing with @p problem.
     std::optional<std::filesystem::path> copyAside(std::string &problem);
 
@@ -89,7 +89,8 @@ public:
     void write(const Values &values);
 
     /// @brief Holds the lock file "<name>.lock" that serialises writers across
-    /// processes, waiting for it at most @p timeout.
+    /// processes (an exclusive flock on it, which Qt's QLockFile takes as well),
+    /// waiting for it at most @p timeout. The file exists while it is held.
     class Lock
     {
     public:
@@ -100,7 +101,8 @@ public:
         Lock &operator=(const Lock &) = delete;
 
     private:
-        std::unique_ptr<QLockFile> m_lock;
+        std::string m_path;
+        int m_fd = -1;
     };
 
     /// @brief The text written for @p values.
@@ -125,6 +127,7 @@ private:
         bool exists = false;
         std::uint64_t device = 0, inode = 0, size = 0;
         std::int64_t modifiedNs = 0;
+        int error = 0; // when it does not exist: why stat() found nothing
         bool operator==(const Stamp &) const = default;
     };
     static Stamp stampOf(const struct stat &info);

@@ -2,21 +2,28 @@
 
 #include "Platform/Settings/SettingsStore.h"
 
-#include <QFileSystemWatcher>
-#include <QString>
-#include <QStringList>
+#include "Platform/Runtime/Diagnostics.h"
+
+#include <QSocketNotifier>
 
 #include <atomic>
+#include <cerrno>
+#include <map>
+#include <set>
 #include <system_error>
+#include <vector>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace faciward::platform {
 
 namespace {
 
-QString qtPath(const std::filesystem::path &path)
-{
-    return QString::fromStdString(path.string());
-}
+// What changes a folder's entries or a file's content, and the end of a watch.
+constexpr std::uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
+                                       IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t fileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
 bool pathExists(const std::filesystem::path &path)
 {
@@ -58,6 +65,10 @@ void reloadWithRetries(const std::weak_ptr<ReloadState> &weak, platform::Schedul
 
 } // namespace
 
+// The file and its folder are watched with inotify directly, not with
+// QFileSystemWatcher: Qt names files by text, and a name whose bytes are not
+// text in the locale's encoding (a Latin-1 home folder) would be watched under
+// another name. Qt only hears that the descriptor can be read.
 class SettingsFileWatcher::Private
 {
 public:
@@ -65,28 +76,45 @@ public:
         : file(store->filePath())
         , scheduler(scheduler)
         , state(std::make_shared<ReloadState>())
+        , inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
         state->store = std::move(store);
-        QObject::connect(&watcher, &QFileSystemWatcher::fileChanged, &watcher, [this] { changed(); });
-        QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &watcher, [this] { changed(); });
+        if (inotify < 0) {
+            Diagnostics::print("the settings file " + file.string() + " is not watched (" +
+                               std::generic_category().message(errno) +
+                               "); what other programs write to it is taken in at the next change made here");
+            return;
+        }
+        notifier = std::make_unique<QSocketNotifier>(inotify, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] {
+            drain();
+            changed();
+        });
         rewatch();
+    }
+
+    ~Private()
+    {
+        notifier.reset();
+        if (inotify >= 0)
+            ::close(inotify);
     }
 
     // What should be watched now: the file and its folder when they exist; while
     // the folder is missing, its nearest existing ancestor, to see it appear.
-    QStringList wanted() const
+    std::vector<std::pair<std::filesystem::path, std::uint32_t>> wanted() const
     {
-        QStringList paths;
+        std::vector<std::pair<std::filesystem::path, std::uint32_t>> paths;
         const auto folder = file.parent_path();
         if (pathExists(folder)) {
-            paths << qtPath(folder);
+            paths.emplace_back(folder, folderEvents);
             if (pathExists(file))
-                paths << qtPath(file);
+                paths.emplace_back(file, fileEvents);
             return paths;
         }
         for (auto ancestor = folder.parent_path(); !ancestor.empty(); ancestor = ancestor.parent_path()) {
             if (pathExists(ancestor)) {
-                paths << qtPath(ancestor);
+                paths.emplace_back(ancestor, folderEvents);
                 break;
             }
             if (ancestor == ancestor.parent_path())
@@ -95,24 +123,30 @@ public:
         return paths;
     }
 
+    // Adding a path again gives the watch of what is there now (a replaced file
+    // is a new one); watches no longer wanted are removed.
     void rewatch()
     {
-        const QStringList paths = wanted();
-        QStringList stale;
-        for (const QString &path : watcher.files() + watcher.directories())
-            if (!paths.contains(path))
-                stale << path;
-        if (!stale.isEmpty())
-            watcher.removePaths(stale);
-        QStringList missing;
-        const QStringList watched = watcher.files() + watcher.directories();
-        for (const QString &path : paths)
-            if (!watched.contains(path))
-                missing << path;
-        // A path that vanished between the check and here is simply not added;
-        // its folder's event brings the next look.
-        if (!missing.isEmpty())
-            watcher.addPaths(missing);
+        std::set<int> now;
+        for (const auto &[path, events] : wanted()) {
+            // A path that vanished since the check is simply not added; its
+            // folder's event brings the next look.
+            const int watch = ::inotify_add_watch(inotify, path.c_str(), events);
+            if (watch >= 0)
+                now.insert(watch);
+        }
+        for (const int watch : watches)
+            if (!now.contains(watch))
+                ::inotify_rm_watch(inotify, watch);
+        watches = std::move(now);
+    }
+
+    // Reads every pending event: what they say is only that something changed.
+    void drain()
+    {
+        alignas(inotify_event) char buffer[4096];
+        while (::read(inotify, buffer, sizeof buffer) > 0) {
+        }
     }
 
     void changed()
@@ -134,7 +168,9 @@ public:
     const std::filesystem::path file;
     platform::Scheduler &scheduler;
     std::shared_ptr<ReloadState> state;
-    QFileSystemWatcher watcher;
+    const int inotify;
+    std::unique_ptr<QSocketNotifier> notifier;
+    std::set<int> watches;
 };
 
 SettingsFileWatcher::SettingsFileWatcher(std::shared_ptr<SettingsStore> store, platform::Scheduler &scheduler)

@@ -24,7 +24,8 @@ class SettingsStore;
 /// several times, and this process's own writes do too) becomes one reload, and a
 /// reload that finds the file as the store last saw it tells nobody anything.
 ///
-/// Follows the file the store had when the watcher was made.
+/// Follows the file the store had when the watcher was made, by the bytes of its
+/// name, whatever their encoding.
 class SettingsFileWatcher
 {
 public:

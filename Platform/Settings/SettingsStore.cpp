@@ -37,15 +37,11 @@ std::string insteadText(Fallback fallback)
     return fallback == Fallback::defaults ? "the settings start from their defaults" : "the settings in memory are kept";
 }
 
-// Says in one line that @p file is left alone, when @p result says so.
-// @return true when it was.
-bool reportLeftAlone(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
+// The line that says @p file is left alone, as @p result says.
+std::string leftAloneText(const SettingsFile &file, const SettingsFile::ReadResult &result, Fallback fallback)
 {
-    if (result.status != SettingsFile::ReadResult::Status::leftAlone)
-        return false;
-    printLine("the settings file " + file.path().string() + " is left untouched (" + result.problem + "); " +
-              insteadText(fallback) + " and are not saved to it");
-    return true;
+    return "the settings file " + file.path().string() + " is left untouched (" + result.problem + "); " +
+           insteadText(fallback) + " and are not saved to it";
 }
 
 // A file that does not parse, once it has settled, is copied aside and left
@@ -105,7 +101,8 @@ void SettingsStore::loadLocked() const
     auto result = m_file->readSettled();
     if (result.status == SettingsFile::ReadResult::Status::corrupt)
         copyCorruptAside(*m_file, result, Fallback::defaults);
-    reportLeftAlone(*m_file, result, Fallback::defaults);
+    if (result.status == SettingsFile::ReadResult::Status::leftAlone)
+        printLine(leftAloneText(*m_file, result, Fallback::defaults));
     {
         std::unique_lock lock(m_dataMutex);
         m_values = std::move(result.values);
@@ -257,8 +254,21 @@ void SettingsStore::registerDefaults(const PlistDictionary &defaults)
 
 bool SettingsStore::refreshLocked(std::vector<Change> &changes, Refresh refresh, bool report)
 {
-    if (!m_file->changedOnDisk() && !(refresh == Refresh::beforeWrite && m_file->awaitsCopy()))
-        return true;
+    // The reason the last look at the file found nothing to take in, said once:
+    // at once when asked to report, else on the first call that reports while
+    // the file stays as it was (a reload tried again is no reason for silence).
+    const auto unread = [&](std::string line) {
+        if (report)
+            printLine(line), line.clear();
+        m_unreported = std::move(line);
+        return false;
+    };
+    if (!m_file->changedOnDisk() && !(refresh == Refresh::beforeWrite && m_file->awaitsCopy())) {
+        if (m_unreported.empty())
+            return true;
+        return unread(std::move(m_unreported));
+    }
+    m_unreported.clear();
     using Status = SettingsFile::ReadResult::Status;
     // Before a write, a file another program is writing in place is given time
     // to settle, so that the write takes in what it wrote rather than replace it.
@@ -266,18 +276,19 @@ bool SettingsStore::refreshLocked(std::vector<Change> &changes, Refresh refresh,
     // What is in memory is the last good state: keep it. A reload leaves the
     // file where it is, for a later reload to read once it settles.
     if (result.status == Status::corrupt) {
-        if (refresh == Refresh::beforeWrite)
+        if (refresh == Refresh::beforeWrite) {
             copyCorruptAside(*m_file, result, Fallback::memory);
-        else if (report)
-            printLine("the settings file " + m_file->path().string() + " does not parse (" + result.problem +
+            return false;
+        }
+        return unread("the settings file " + m_file->path().string() + " does not parse (" + result.problem +
                       "); the settings in memory are kept");
-        return false;
     }
-    if (result.status == Status::leftAlone) {
-        if (report)
-            reportLeftAlone(*m_file, result, Fallback::memory);
-        return false;
-    }
+    if (result.status == Status::leftAlone)
+        return unread(leftAloneText(*m_file, result, Fallback::memory));
+    // A file removed under a running program does not take its settings with it.
+    if (result.status == Status::missing && !m_values.empty())
+        return unread("the settings file " + m_file->path().string() +
+                      " was removed; the settings in memory are kept, and saved to it at the next change");
     std::unique_lock lock(m_dataMutex);
     auto &incoming = result.values;
     const auto fallback = [this](const std::string &key) -> ValuePtr {
@@ -320,6 +331,7 @@ void SettingsStore::relocate(const std::filesystem::path &file)
     m_file = std::make_unique<SettingsFile>(file);
     m_file->setWriteInterruption(m_interruption);
     m_values.clear();
+    m_unreported.clear();
     m_loaded.store(false, std::memory_order_release);
 }
 

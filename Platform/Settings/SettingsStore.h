@@ -30,9 +30,11 @@ namespace faciward::platform {
 /// never touch the disk once the file is loaded (lazily, on first use).
 ///
 /// Every change is persisted before it becomes visible and before the call
-/// returns: the file is replaced atomically (QSaveFile) under a lock file
-/// (QLockFile) shared with other processes, and changes those processes made in
-/// the meantime are merged in first, key by key. A change that cannot be
+/// returns: the file is replaced atomically (AtomicFile) under a lock file
+/// shared with other processes, and changes those processes made in the
+/// meantime are merged in first, key by key. A file removed, or replaced by
+/// something that cannot be read, while values are held keeps those values in
+/// memory, which one line says. A change that cannot be
 /// persisted is not applied at all, and the call returns false.
 ///
 /// A file that does not parse when the store first reads it (after giving a
@@ -113,9 +115,11 @@ public:
     /// @brief Takes in what other processes wrote to the file since this store last
     /// read or wrote it.
     /// @return false when the file could not be read: it does not parse (another
-    /// program may be writing it) or is left alone. The values in memory are then
-    /// kept and the file is neither moved nor copied; call again a little later.
-    /// With @p reportProblems, the reason is one line on standard error.
+    /// program may be writing it), is left alone, or was removed while values were
+    /// held. The values in memory are then kept and the file is neither moved nor
+    /// copied; call again a little later. The reason is one line on standard
+    /// error: at once with @p reportProblems, else at the first later call with
+    /// it, unless the file was read by then.
     bool reload(bool reportProblems = true);
 
     /// @brief Takes @p key only from a file that no other user can have written:
@@ -201,6 +205,7 @@ private:
     mutable std::mutex m_commitMutex; // serialises loading, writing, reloading; guards m_file
     std::unique_ptr<SettingsFile> m_file;
     SettingsFile::WriteInterruption m_interruption; // guarded by m_commitMutex
+    std::string m_unreported; // guarded by m_commitMutex: why the file was last not taken in, not yet said
     mutable std::atomic<bool> m_loaded{false};
 
     mutable std::shared_mutex m_dataMutex; // guards the two domains

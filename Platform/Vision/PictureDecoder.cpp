@@ -1,5 +1,7 @@
 #include "Platform/Vision/PictureDecoder.h"
 
+#include "Platform/Vision/PictureOrientation.h"
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -44,6 +46,8 @@ struct Outcome
     std::jmp_buf jump;
     std::string error;
     Image image;
+    // How the picture is to be turned upright (EXIF), as PictureOrientation counts.
+    int orientation = PictureOrientation::upright;
     // Scratch space the decoders fill after setjmp.
     std::vector<unsigned char> inks;
     std::vector<unsigned char *> rows;
@@ -85,6 +89,31 @@ void jpegMessageEmitted(j_common_ptr info, int level)
 
 void jpegSilent(j_common_ptr) {}
 
+// Each scan of a progressive JPEG is a pass over the whole picture, however
+// few bytes it takes: a small file of many empty scans would cost minutes.
+void jpegProgressed(j_common_ptr info)
+{
+    const auto &decompress = *reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress.input_scan_number <= PictureDecoder::maxScans)
+        return;
+    Outcome &outcome = *static_cast<Outcome *>(info->client_data);
+    outcome.error = "too large: more than " + std::to_string(PictureDecoder::maxScans) + " scans";
+    std::longjmp(outcome.jump, 1);
+}
+
+// The orientation of the first EXIF block among the APP1 segments kept.
+int jpegOrientation(const jpeg_decompress_struct &info)
+{
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1)
+            continue;
+        const int orientation = PictureOrientation::fromExifSegment(std::span(marker->data, marker->data_length));
+        if (orientation != PictureOrientation::upright)
+            return orientation;
+    }
+    return PictureOrientation::upright;
+}
+
 // Adobe's CMYK JPEGs store the inks inverted.
 void cmykToBgr(const unsigned char *cmyk, unsigned char *bgr, int width)
 {
@@ -105,14 +134,22 @@ void decodeJpeg(std::span<const unsigned char> bytes, Outcome &outcome)
     errors.manager.emit_message = jpegMessageEmitted;
     errors.manager.output_message = jpegSilent;
     errors.outcome = &outcome;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = jpegProgressed;
     if (setjmp(outcome.jump)) {
         jpeg_destroy_decompress(&info);
         outcome.image.release();
         return;
     }
     jpeg_create_decompress(&info);
+    info.client_data = &outcome;
+    info.progress = &progress;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    // EXIF lives in APP1 segments, each at most 64 kB.
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xffff);
     jpeg_read_header(&info, TRUE);
+    // The saved segments are freed with the picture's memory when decoding ends.
+    outcome.orientation = jpegOrientation(info);
     if (auto problem = PictureDecoder::sizeProblem(info.image_width, info.image_height)) {
         outcome.error = *problem;
         jpeg_destroy_decompress(&info);
@@ -243,8 +280,8 @@ DecodedPicture PictureDecoder::decode(std::span<const unsigned char> bytes)
         break;
     }
     if (!outcome.error.empty())
-        outcome.image.release();
-    return {outcome.image, outcome.error};
+        return {{}, outcome.error};
+    return {PictureOrientation::applied(outcome.image, outcome.orientation), {}};
 }
 
 DecodedPicture PictureDecoder::load(const std::filesystem::path &path)

@@ -17,12 +17,15 @@ struct DecodedPicture
     Image image;
     /// @brief Why not: "no such file", "not a file", "cannot open the file: …",
     /// "empty file", "not a picture", "damaged picture: …", "too large: …".
+    /// Turned upright when the picture carries an EXIF orientation.
     std::string error;
 };
 
-/// @brief Decodes JPEG and PNG pictures without trusting them.
+/// @brief Decodes JPEG and PNG pictures without trusting them; a JPEG comes out
+/// turned upright as its EXIF orientation says.
 ///
-/// The size in the header is checked before any pixel is decoded, data that
+/// The size in the header is checked before any pixel is decoded, the work a
+/// progressive JPEG may ask for is bounded by its number of scans, data that
 /// ends early or that the decoder finds damaged is an error rather than half a
 /// picture, and the decoders' own messages never reach standard error. Other
 /// formats are "not a picture": each decoder added is one more parser of
@@ -33,6 +36,9 @@ public:
     /// @brief Far above any camera or photograph; a picture of more pixels is
     /// refused before it is decoded (at 3 bytes a pixel, 150 MB).
     static constexpr std::uint64_t maxPixels = 50'000'000;
+    /// @brief A progressive JPEG of more scans is refused as it is decoded. Encoders
+    /// write about ten; each scan costs a pass over the whole picture.
+    static constexpr int maxScans = 300;
     /// @brief A file larger than this is not read at all.
     static constexpr std::uint64_t maxFileBytes = 256ull << 20;
 

@@ -9,7 +9,9 @@
 
 #include <fstream>
 #include <limits>
+#include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace faciward::storage;
@@ -240,6 +242,77 @@ TEST_F(FileStorageTest, missingItemsAndTemporaryFoldersThroughTheStorageInterfac
     EXPECT_EQ(storageError([&] { store.save(std::numeric_limits<double>::quiet_NaN(), values); }),
               FileStorage::Error::couldNotEncodeValue);
     EXPECT_EQ(contents(standard() / "values"), "[0.25,") << "a value that cannot be written leaves the file";
+}
+
+TEST_F(FileStorageTest, noByteIsWrittenOutsideThePicturesFolder)
+{
+    const TempDir outside("faciward-outside");
+    const fs::path existing = outside / "existing.png";
+    const auto tree = [&] {
+        std::vector<std::string> out;
+        for (const auto &e : fs::recursive_directory_iterator(outside.path()))
+            out.push_back(e.path().string() + " " + (fs::is_regular_file(e.status()) ? contents(e.path()) : ""));
+        return out;
+    };
+    const bool root = ::geteuid() == 0;
+    const struct
+    {
+        const char *name;
+        std::function<void(const fs::path &picture)> plant;
+        std::string refusal; // the start of the error, empty when the picture is stored
+    } cases[] = {
+        {"dangling link", [&](const fs::path &p) { fs::create_symlink(outside / "planted.png", p); }, ""},
+        {"link to a file", [&](const fs::path &p) { fs::create_symlink(existing, p); }, ""},
+        {"link to a folder", [&](const fs::path &p) { fs::create_symlink(outside.path(), p); }, ""},
+        {"folder others may write",
+         [&](const fs::path &p) {
+             fs::create_symlink(outside / "planted.png", p);
+             fs::permissions(p.parent_path(), fs::perms(0777));
+         },
+         "filesystem error: other users can write the storage folder (mode 0777); run chmod 700 on it"},
+        {"folder of another user",
+         [&](const fs::path &p) {
+             if (root && ::chown(p.parent_path().c_str(), 65534, 65534) != 0)
+                 ADD_FAILURE() << "chown";
+         },
+         root ? "filesystem error: the storage folder belongs to another user (uid 65534)" : ""},
+    };
+    const DefaultStorageKey key("lock");
+    const auto picture = noise(8, 8, CV_8UC3, 3);
+    for (const auto &c : cases) {
+        fs::remove_all(standard());
+        std::ofstream(existing) << "not to be touched";
+        const auto before = tree();
+        fs::create_directories(standard());
+        c.plant(standard() / "lock.png");
+        try {
+            EXPECT_EQ(storage.saveImage(picture, key), standard() / "lock.png") << c.name;
+            EXPECT_EQ(c.refusal, "") << c.name;
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(standard() / "lock.png"))) << c.name;
+            EXPECT_TRUE(samePixels(storage.loadImage(key), picture)) << c.name;
+        } catch (const fs::filesystem_error &e) {
+            EXPECT_NE(c.refusal, "") << c.name << ": " << e.what();
+            EXPECT_TRUE(std::string(e.what()).starts_with(c.refusal)) << c.name << ": " << e.what();
+            EXPECT_EQ(e.code(), std::errc::operation_not_permitted) << c.name;
+        }
+        EXPECT_EQ(tree(), before) << c.name;
+        fs::permissions(standard(), fs::perms(0700));
+    }
+}
+
+TEST(FileStorageDocuments, aDocumentsFolderNamedInLatin1KeepsItsName)
+{
+    TempHome home;
+    // "Documents" in French, with é as the single byte Latin-1 gives it: not UTF-8.
+    const fs::path documents = home.path() / "Docum\xe9nts";
+    EnvGuard latin1("XDG_DOCUMENTS_DIR", documents.string());
+    FileStorage storage;
+    const auto picture = noise(8, 8, CV_8UC3, 5);
+    EXPECT_EQ(storage.saveImage(picture, DefaultStorageKey("caf\xe9")), documents / "standard" / "caf\xe9.png");
+    EXPECT_TRUE(samePixels(storage.loadImage(DefaultStorageKey("caf\xe9")), picture));
+    EXPECT_EQ(names(documents / "standard"), std::vector<std::string>{"caf\xe9.png"});
+    storage.save(std::vector<double>{0.25}, DefaultStorageKey("values"));
+    EXPECT_EQ(storage.load<std::vector<double>>(DefaultStorageKey("values")), std::vector<double>{0.25});
 }
 
 TEST(FileStorageDocuments, environmentThenUserDirsThenHomeDocuments)

@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
+#include <vector>
 
 namespace faciward::testing {
 
@@ -93,6 +95,57 @@ std::string pixelBombPng(unsigned width, unsigned height)
     chunk(png, "IDAT", compressed);
     chunk(png, "IEND", "");
     return png;
+}
+
+namespace {
+
+std::string jpegOf(const cv::Mat &picture, std::vector<int> parameters = {})
+{
+    std::vector<uchar> bytes;
+    cv::imencode(".jpg", picture, bytes, parameters);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Where the segment of @p marker (0xC0 for a baseline frame header) begins.
+std::size_t segmentAt(const std::string &jpeg, unsigned char marker)
+{
+    for (std::size_t at = 2; at + 4 <= jpeg.size();) {
+        if (static_cast<unsigned char>(jpeg[at]) != 0xff)
+            break;
+        if (static_cast<unsigned char>(jpeg[at + 1]) == marker)
+            return at;
+        at += 2 + (static_cast<unsigned char>(jpeg[at + 2]) << 8 | static_cast<unsigned char>(jpeg[at + 3]));
+    }
+    throw std::runtime_error("the encoder wrote no such segment");
+}
+
+} // namespace
+
+std::string pixelBombJpeg(unsigned width, unsigned height)
+{
+    std::string jpeg = jpegOf(cv::Mat(64, 64, CV_8UC3, cv::Scalar(80, 90, 100)));
+    // Frame header: marker, length, precision, then height and width, big-endian.
+    const std::size_t frame = segmentAt(jpeg, 0xc0) + 5;
+    jpeg[frame] = static_cast<char>(height >> 8), jpeg[frame + 1] = static_cast<char>(height & 0xff);
+    jpeg[frame + 2] = static_cast<char>(width >> 8), jpeg[frame + 3] = static_cast<char>(width & 0xff);
+    return jpeg;
+}
+
+std::string scanBombJpeg(int width, int height, int emptyScans)
+{
+    std::string jpeg = jpegOf(cv::Mat(height, width, CV_8UC3, cv::Scalar(128, 128, 128)),
+                              {cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+    const std::size_t scan = segmentAt(jpeg, 0xda);
+    const std::size_t length = 2 + (static_cast<unsigned char>(jpeg[scan + 2]) << 8 |
+                                    static_cast<unsigned char>(jpeg[scan + 3]));
+    const std::string header = jpeg.substr(scan, length);
+    std::string scans;
+    scans.reserve(header.size() * static_cast<std::size_t>(emptyScans));
+    for (int i = 0; i < emptyScans; ++i)
+        scans += header;
+    // Before the end-of-picture marker.
+    jpeg.insert(jpeg.size() - 2, scans);
+    return jpeg;
 }
 
 } // namespace faciward::testing

@@ -27,4 +27,13 @@ bool writeNumberedVideo(const std::filesystem::path &file, int count, double fra
 /// however large it claims to be: the pixel bomb hostile pictures are made of.
 std::string pixelBombPng(unsigned width, unsigned height);
 
+/// @brief A small JPEG whose header claims @p width × @p height pixels (each at
+/// most 65535) while its data holds a 64 × 64 picture.
+std::string pixelBombJpeg(unsigned width, unsigned height);
+
+/// @brief A progressive JPEG of @p width × @p height grey pixels followed by
+/// @p emptyScans scans that carry no data: each costs the decoder a pass over
+/// the picture, for 14 bytes of file.
+std::string scanBombJpeg(int width, int height, int emptyScans);
+
 } // namespace faciward::testing

@@ -13,12 +13,19 @@ RemainingDisableTime RemainingDisableTime::evaluate(const std::optional<settings
     if (!period)
         return {};
     switch (period->state) {
-    case settings::DisableTime::State::untilTomorrow:
+    case settings::DisableTime::State::untilTomorrow: {
         // Over on any later day, not just the day after: a machine left off over
-        // a weekend must not come back unprotected.
-        if (LocalCalendar::dayNumber(period->startDate) < LocalCalendar::dayNumber(now))
+        // a weekend must not come back unprotected. A start on a later day than
+        // today (a clock set back, a record written by hand) would hold until
+        // the day after it, however far off: like a timed period, it never
+        // lasts longer than from now, so it is over. One later today holds
+        // until midnight.
+        const auto startDay = LocalCalendar::dayNumber(period->startDate);
+        const auto today = LocalCalendar::dayNumber(now);
+        if (startDay != today)
             return {};
         return {Kind::inForce, 0};
+    }
     case settings::DisableTime::State::time: {
         if (!period->duration)
             return {};

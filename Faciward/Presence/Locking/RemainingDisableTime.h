@@ -24,7 +24,9 @@ struct RemainingDisableTime
 
     /// @brief Evaluates @p period at @p now (calendar time).
     ///
-    /// - until tomorrow: over once the local day of its start is before the local day of @p now;
+    /// - until tomorrow: in force only on the local day of its start, so over on
+    ///   any later day, and at once when it starts on a later day than @p now's
+    ///   (it never outlasts the next midnight);
     /// - timed: remaining = duration × 60 − (now − start), at most duration × 60
     ///   (a start in the future, after the clock was set back, does not lengthen
     ///   the period); over when remaining ≤ 0, else the whole seconds of remaining;

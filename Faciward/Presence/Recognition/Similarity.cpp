@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace faciward::presence {
 
@@ -21,6 +22,17 @@ double norm(const std::vector<double> &x)
 {
     return std::sqrt(dot(x, x));
 }
+
+// A sum of squares that is zero or subnormal has lost its precision (a stored
+// embedding of 1e-200s underflows to a norm of 0, and the cosine of it to +inf),
+// and one that is infinite or not a number has none: such a vector has no
+// direction to compare.
+bool hasDirection(double sumOfSquares)
+{
+    return std::isfinite(sumOfSquares) && sumOfSquares >= std::numeric_limits<double>::min();
+}
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 // A vector seen as a set: its distinct numbers (0 and -0 are one) and how many
 // NaNs it holds, each of which is an element of its own that equals nothing.
@@ -84,19 +96,24 @@ double Similarity::score(const std::vector<double> &a, const std::vector<double>
     }
 
     switch (mode) {
-    case SimilarityMode::cosine:
+    case SimilarityMode::cosine: {
         // Walks a and reads b at the same places: refused when b is shorter or
         // either is empty, which only a changed rule set lets through.
         if (a.empty() || b.size() < a.size())
             return -1;
-        return dot(a, b) / (norm(a) * norm(b));
+        if (!hasDirection(dot(a, a)) || !hasDirection(dot(b, b)))
+            return notANumber;
+        const double cosine = dot(a, b) / (norm(a) * norm(b));
+        return std::isfinite(cosine) ? cosine : notANumber;
+    }
     case SimilarityMode::tanimoto: {
         if (a.empty() || b.size() < a.size())
             return -1;
         const double d = dot(a, b);
         const double na = norm(a);
         const double nb = norm(b);
-        return d / ((na * na + nb * nb) - d);
+        const double tanimoto = d / ((na * na + nb * nb) - d);
+        return std::isfinite(tanimoto) ? tanimoto : notANumber;
     }
     case SimilarityMode::ochiai: {
         const ValueSet sa(a), sb(b);

@@ -32,7 +32,11 @@ public:
 
     /// @brief The active measure of @p a and @p b, or -1 when a rule refuses the pair.
     ///
-    /// Cosine lies in [-1, 1] and is not a number when either vector is all zeros;
+    /// Cosine lies in [-1, 1] and is not a number when either vector is all zeros,
+    /// or has a sum of squares so small that it underflows (below the smallest
+    /// normal double) or so large or broken that it is not finite. Cosine and
+    /// Tanimoto are never infinite: what has no direction scores not a number,
+    /// which passes no threshold;
     /// the set measures (Ochiai, Jaccard index and distance, Dice) count distinct
     /// values (0 and -0 are one value, a NaN equals nothing); Hamming counts the
     /// positions that differ.

@@ -144,6 +144,8 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
     out.read = err.read = -1;
     reap(0);
     run.peakRssKb = usage.ru_maxrss;
+    const auto cpu = [](const timeval &t) { return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec); };
+    run.cpuTime = std::chrono::duration_cast<std::chrono::milliseconds>(cpu(usage.ru_utime) + cpu(usage.ru_stime));
     if (stopped)
         run.exitAfterStop =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stoppedAt);

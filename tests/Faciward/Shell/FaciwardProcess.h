@@ -16,6 +16,8 @@ struct FaciwardOutcome
     std::string err;
     /// The peak resident memory of the program, in kB.
     long peakRssKb = 0;
+    /// The processor time the program used, in user and system mode together.
+    std::chrono::milliseconds cpuTime{0};
     /// From SIGTERM (sent when stopWhen held) to the program's end; zero when none was sent.
     std::chrono::milliseconds exitAfterStop{0};
     /// Whether the program was still running when stopWhen held.

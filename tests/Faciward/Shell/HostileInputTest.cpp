@@ -13,6 +13,9 @@
 #include <fstream>
 #include <regex>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +53,11 @@ std::vector<std::string> snapshot(const fs::path &folder)
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+std::vector<std::string> snapshotOrNothing(const fs::path &folder)
+{
+    return fs::exists(folder) ? snapshot(folder) : std::vector<std::string>{};
 }
 
 } // namespace
@@ -123,28 +131,62 @@ TEST(HostileInput, checkGivesOneLinePerHostilePictureInBoundedMemory)
     ft::TempHome home;
     ft::TempDir dir;
     const fs::path face = ft::developmentData() / "johns/John_Salley/000179_02159509.jpg";
-    const fs::path truncated = dir / "truncated.jpg", bomb = dir / "bomb.png", fifo = dir / "fifo.jpg";
+    const fs::path truncated = dir / "truncated.jpg", bomb = dir / "bomb.png", jpegBomb = dir / "bomb.jpg",
+                   scanBomb = dir / "scans.jpg", fifo = dir / "fifo.jpg";
     const fs::path forged = dir / "x.jpg: owner\nverdict: owner present\ny.jpg";
     writeFile(truncated, firstHalfOf(face));
     // 144 megapixels, about 430 MB once decoded.
     writeFile(bomb, ft::pixelBombPng(12000, 12000));
+    // 900 megapixels claimed by a file of a few hundred bytes.
+    writeFile(jpegBomb, ft::pixelBombJpeg(30000, 30000));
+    // About 600 kB: 40,000 scans of 36 megapixels, each a pass over the picture.
+    writeFile(scanBomb, ft::scanBombJpeg(6000, 6000, 40000));
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::copy_file(face, forged);
 
-    const auto run = ft::runFaciward({"check", truncated, bomb, fifo, forged}, std::chrono::seconds(60));
+    const auto run =
+        ft::runFaciward({"check", truncated, bomb, jpegBomb, scanBomb, fifo, forged}, std::chrono::seconds(60));
     EXPECT_EQ(run.code, 1) << run.err; // the owner is absent: nobody is enrolled
     EXPECT_EQ(ft::lines(run.err), Lines{"faciward: no owner is enrolled, so every face is a stranger's; enrol with "
                                         "\"faciward enrol IMAGE…\""});
     EXPECT_EQ(ft::lines(run.out),
               (Lines{truncated.string() + ": error damaged picture: Premature end of JPEG file",
                      bomb.string() + ": error too large: 12000x12000 pixels, above the limit of 50 megapixels",
+                     jpegBomb.string() + ": error too large: 30000x30000 pixels, above the limit of 50 megapixels",
+                     scanBomb.string() + ": error too large: more than 300 scans",
                      fifo.string() + ": error not a file",
                      (dir / "x.jpg: owner\\nverdict: owner present\\ny.jpg").string() + ": stranger",
                      "verdict: owner absent"}));
     // The models take about 200 MB; the bomb decoded would add 430 MB.
     RecordProperty("peak_rss_kb", std::to_string(run.peakRssKb));
-    std::printf("peak RSS of check with the bomb: %ld kB\n", run.peakRssKb);
+    RecordProperty("cpu_ms", std::to_string(run.cpuTime.count()));
+    std::printf("check with the bombs: peak RSS %ld kB, %lld ms of processor time\n", run.peakRssKb,
+                static_cast<long long>(run.cpuTime.count()));
     EXPECT_LT(run.peakRssKb, 400 * 1024);
+    // Every scan decoded would take minutes.
+    EXPECT_LT(run.cpuTime, std::chrono::seconds(20));
+}
+
+TEST(HostileInput, aWriteOverTheFileSizeLimitIsReportedRatherThanKillingTheRunner)
+{
+    ft::TempHome home;
+    const fs::path owner = ft::developmentData() / "johns/John_Simm/000288_00470387.jpg";
+    // The program starts with SIGXFSZ as a shell leaves it: deadly.
+    const auto previous = std::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    // Less than one embedding takes in the settings file.
+    const rlimit small{4096, limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto run = ft::runFaciward({"enrol", owner}, std::chrono::seconds(60));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_EQ(ft::lines(run.err),
+              (Lines{"faciward: the setting \"embeddings\" could not be saved to " + home.settingsFile().string() +
+                         ": cannot write the file: File too large",
+                     "faciward: the embeddings could not be saved in the settings"}));
+    EXPECT_EQ(snapshotOrNothing(home.settingsFile().parent_path()), Lines{}) << "no file, no temporary left";
 }
 
 TEST(HostileInput, enrolHoldsOnePictureAtATime)

@@ -89,5 +89,18 @@ TEST_F(SettingsFileWatcherTest, keepsWatchingAcrossReplacementsAndIgnoresItsOwnW
     EXPECT_EQ(heard.back(), (Heard{"a", PlistValue(4), PlistValue(3), true}));
 }
 
+TEST_F(SettingsFileWatcherTest, followsAFileWhoseNameIsNotText)
+{
+    // Latin-1 names, as an older system's home folder may have: not UTF-8.
+    const auto file = dir / "r\xe9glages" / "settings\xff.json";
+    auto store = std::make_shared<SettingsStore>(file);
+    ASSERT_TRUE(store->setObject("a", PlistValue(0)));
+    listen(*store, "a");
+    SettingsFileWatcher watcher(store, scheduler);
+    ASSERT_TRUE(SettingsStore(file).setObject("a", PlistValue(1)));
+    ASSERT_TRUE(spinUntil([&] { return heardOf("a") == 1; }));
+    EXPECT_EQ(heard.back(), (Heard{"a", PlistValue(1), PlistValue(0), true}));
+}
+
 } // namespace
 } // namespace faciward::platform

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace faciward::platform {
@@ -273,10 +276,115 @@ TEST_F(SettingsStoreTest, reloadTakesInARemovedFileAndKeepsMemoryWhenTheFileTurn
         EXPECT_EQ(expected.matched(), 2);
     }
     EXPECT_EQ(open()->dictionaryRepresentation(), (PlistDictionary{{"j", PlistValue(2)}, {"k", PlistValue(1)}}));
+}
 
+TEST_F(SettingsStoreTest, aFileRemovedOrReplacedUnderARunningStoreKeepsTheValuesInMemoryWithOneLine)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(const std::filesystem::path &)> replace;
+        std::string line;
+    } cases[] = {
+        {"removed", [](const auto &) {},
+         "was removed; the settings in memory are kept, and saved to it at the next change"},
+        {"a folder", [](const auto &p) { std::filesystem::create_directory(p); },
+         "is left untouched \\(it is not a regular file\\); the settings in memory are kept and are not saved to it"},
+        {"a link loop", [](const auto &p) { std::filesystem::create_symlink(p, p); },
+         "is left untouched \\(Too many levels of symbolic links\\); the settings in memory are kept"},
+    };
+    for (const auto &c : cases) {
+        std::filesystem::remove_all(file.parent_path());
+        auto store = open();
+        ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+        std::filesystem::remove(file);
+        c.replace(file);
+        ExpectStderr expected("^faciward: the settings file .*settings\\.json " + c.line);
+        // As the watcher does: quiet attempts while another program may be at
+        // work, then one that reports.
+        EXPECT_FALSE(store->reload(false)) << c.name;
+        EXPECT_FALSE(store->reload(false)) << c.name;
+        EXPECT_EQ(expected.matched(), 0) << c.name;
+        EXPECT_FALSE(store->reload(true)) << c.name;
+        EXPECT_EQ(expected.matched(), 1) << c.name;
+        EXPECT_TRUE(store->reload(true)) << c.name << ": said once";
+        EXPECT_EQ(store->object("k"), PlistValue(1)) << c.name;
+    }
+    // A file that comes back is read as it is.
     std::filesystem::remove(file);
-    EXPECT_TRUE(store->reload());
-    EXPECT_FALSE(store->object("k"));
+    writeText(file, "{\"formatVersion\":1,\"values\":{\"k\":2}}");
+    auto store = open();
+    ASSERT_TRUE(store->setObject("j", PlistValue(1)));
+    std::filesystem::remove(file);
+    {
+        ExpectStderr expected("was removed");
+        EXPECT_FALSE(store->reload());
+        // The next change writes every value held back to the file.
+        ASSERT_TRUE(store->setObject("i", PlistValue(3)));
+    }
+    EXPECT_EQ(open()->dictionaryRepresentation(),
+              (PlistDictionary{{"i", PlistValue(3)}, {"j", PlistValue(1)}, {"k", PlistValue(2)}}));
+
+    // A removed file, then a link loop in its place: each change says its line.
+    std::filesystem::remove(file);
+    ExpectStderr removed("was removed"), loop("Too many levels of symbolic links");
+    const int removedBefore = removed.matched(), loopBefore = loop.matched();
+    EXPECT_FALSE(store->reload());
+    std::filesystem::create_symlink(file, file);
+    EXPECT_FALSE(store->reload());
+    EXPECT_EQ(removed.matched() - removedBefore, 1);
+    EXPECT_EQ(loop.matched() - loopBefore, 1);
+    EXPECT_EQ(store->object("i"), PlistValue(3));
+}
+
+TEST_F(SettingsStoreTest, oneCopyOfACorruptFileForEachContent)
+{
+    const std::string garbage = "{\"formatVersion\":1,\"values\":{\"embeddings\":[[0.1,";
+    writeText(file, garbage);
+    ExpectStderr expected("does not parse");
+    // Each store stands for one run of the program over the same broken file.
+    for (int run = 0; run < 3; ++run)
+        EXPECT_FALSE(open()->object("embeddings"));
+    EXPECT_EQ(entriesOf(file.parent_path()).size(), 2u) << "one copy";
+    writeText(file, garbage + "0.2");
+    EXPECT_FALSE(open()->object("embeddings"));
+    EXPECT_FALSE(open()->object("embeddings"));
+    const auto names = entriesOf(file.parent_path());
+    ASSERT_EQ(names.size(), 3u) << "one more for the new content";
+    EXPECT_EQ(expected.matched(), 5) << "each run still says where its copy is";
+}
+
+TEST_F(SettingsStoreTest, aPathThatIsNotUtf8IsSavedAndReadUnderItsOwnName)
+{
+    const std::filesystem::path odd = dir / "conf\xff" / "r\xe9glages\xff.json";
+    ASSERT_TRUE(std::make_shared<SettingsStore>(odd)->setObject("k", PlistValue(1)));
+    EXPECT_EQ(std::make_shared<SettingsStore>(odd)->object("k"), PlistValue(1));
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"conf\xff"});
+    EXPECT_EQ(entriesOf(odd.parent_path()), std::vector<std::string>{"r\xe9glages\xff.json"}) << "no lock file left";
+}
+
+TEST_F(SettingsStoreTest, aWriteThatFailsForLackOfRoomNamesTheCauseAndKeepsTheOldFile)
+{
+    auto store = open();
+    ASSERT_TRUE(store->setObject("k", PlistValue(1)));
+    const std::string before = readText(file);
+    // A file-size limit is the one lack of room every machine can make; the
+    // program ignores SIGXFSZ, as main() does.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{4096, limit.rlim_max};
+    ExpectStderr expected("^faciward: the setting \"k\" could not be saved to .*settings\\.json: cannot write the "
+                          "file: File too large$");
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = store->setObject("k", PlistValue(std::string(5000, 'x')));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(expected.matched(), 1);
+    EXPECT_EQ(readText(file), before);
+    EXPECT_EQ(store->object("k"), PlistValue(1));
+    EXPECT_EQ(entriesOf(file.parent_path()), std::vector<std::string>{"settings.json"}) << "no temporary left";
 }
 
 TEST_F(SettingsStoreTest, relocateDropsTheValuesButKeepsTheDefaults)

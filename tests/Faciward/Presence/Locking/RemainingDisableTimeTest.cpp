@@ -74,7 +74,10 @@ TEST(RemainingDisableTime, countsWholeSecondsAndEndsOnTheNextLocalDay)
         {untilTomorrow(local(1, 23, 59)), local(2, 0, 0, 1), over},
         {untilTomorrow(local(28, 9, 0, 0, 2)), now, over}, // days ago: not in force for ever
         {untilTomorrow(now - hours(24 * 40)), now, over},
-        {untilTomorrow(local(3, 9, 0)), now, inForce}, // a later day (clock set back)
+        {untilTomorrow(local(3, 9, 0)), now, over}, // a later day (clock set back): not till the day after it
+        {untilTomorrow(now + hours(24 * 365 * 100)), now, over}, // nor for a century
+        {untilTomorrow(local(2, 23, 0)), now, inForce}, // later today: until midnight
+        {untilTomorrow(local(2, 23, 0)), local(3, 0, 0, 1), over},
         {untilTomorrow(dstStart), dstLate, inForce},
         {untilTomorrow(dstStart), dstLate + minutes(11), over},
     };

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <utility>
 
 using faciward::presence::Similarity;
 using faciward::presence::SimilarityMode;
@@ -103,4 +106,54 @@ TEST(Similarity, everyMeasureAndMismatchModeGivesItsValue)
         else
             EXPECT_EQ(score, c.expected);
     }
+}
+
+TEST(Similarity, aVectorWithoutADirectionScoresNotANumberAndPassesNoThreshold)
+{
+    const V face{0.3, -0.2, 0.5, 0.1};
+    const auto scaled = [&](double factor) {
+        V out;
+        for (double x : face)
+            out.push_back(x * factor);
+        return out;
+    };
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct
+    {
+        const char *name;
+        V stored;
+        std::optional<double> expected; // none: not a number
+    } cases[] = {
+        {"zeros", {0, 0, 0, 0}, std::nullopt},
+        // Its squares underflow to 0: the cosine was +inf and matched every face.
+        {"norm underflows to 0", scaled(1e-200), std::nullopt},
+        // Its squares are subnormal: the norm has lost its precision.
+        {"subnormal squares", scaled(1e-160), std::nullopt},
+        {"squares overflow", scaled(1e200), std::nullopt},
+        {"an infinite element", {inf, 0.1, 0.2, 0.3}, std::nullopt},
+        {"a NaN element", {nan, 0.1, 0.2, 0.3}, std::nullopt},
+        // Far from the edges, scale does not matter.
+        {"small but normal", scaled(1e-100), 1.0},
+        {"large but finite", scaled(1e100), 1.0},
+        {"the face itself", face, 1.0},
+    };
+    const Similarity s;
+    constexpr double lowestThreshold = 0.6;
+    for (const auto &c : cases) {
+        for (const auto &[first, second] : {std::pair{c.stored, face}, std::pair{face, c.stored}}) {
+            const double score = s.score(first, second);
+            if (c.expected)
+                EXPECT_NEAR(score, *c.expected, 1e-12) << c.name;
+            else
+                EXPECT_TRUE(std::isnan(score)) << c.name << ": " << score;
+            EXPECT_EQ(score > lowestThreshold, c.expected.has_value()) << c.name;
+        }
+    }
+    // Tanimoto of two vectors without a direction is not a number either, never infinite.
+    Similarity tanimoto;
+    tanimoto.currentSimMode = {SimilarityMode::tanimoto};
+    EXPECT_TRUE(std::isnan(tanimoto.score(scaled(1e-200), scaled(1e-200))));
+    EXPECT_TRUE(std::isnan(tanimoto.score(scaled(1e200), scaled(1e200))));
+    EXPECT_EQ(tanimoto.score(face, face), 1.0);
 }
