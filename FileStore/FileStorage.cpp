@@ -203,10 +203,13 @@ fs::path FileStorage::folderPath(const StorageKey &key) const
     const fs::path documents = documentsDirectory();
     const fs::path path = documents / folder / "";
 
+    // One look at the folder: asked twice, a folder that another thread made
+    // between the two questions would read as "there, but no folder".
     std::error_code error;
-    if (fs::is_directory(path, error))
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status))
         return path;
-    if (fs::exists(path, error))
+    if (fs::exists(status))
         failSystem("cannot use the storage folder", path, ENOTDIR);
     // The documents folder may be missing on a fresh account; it gets the
     // usual permissions, the store's own folder private ones.
