@@ -17,12 +17,13 @@ namespace faciward::platform {
 ///
 /// `make` turns a value into its property-list object; `cast` reads an object
 /// back and gives nothing when it is not of the type. Casts follow the number
-/// bridging of the store:
-/// - an integer type takes an int64 or uint64 in its range, or a double with no
-///   fractional part in its range; never a boolean;
-/// - double takes any double and any integer it represents exactly;
-/// - bool takes a boolean, or an integer 0 or 1;
-/// - text, data and dates take only their own type;
+/// bridging of the store, where a boolean is the number 0 or 1:
+/// - an integer type takes an int64 or uint64 in its range, a double with no
+///   fractional part in its range, or a boolean (true reads 1);
+/// - double takes any double, any integer it represents exactly, or a boolean
+///   (true reads 1.0);
+/// - bool takes a boolean, or a number equal to 0 or 1 (1.0 reads true);
+/// - text, data and dates take only their own type, so a text is never a number;
 /// - arrays and text-keyed dictionaries cast when every element casts.
 ///
 /// Specialised for bool, every integer type, float, double, std::string,
@@ -56,6 +57,8 @@ struct PlistCast<bool>
             return *i == 1;
         if (const auto *u = object.getIf<std::uint64_t>(); u && (*u == 0 || *u == 1))
             return *u == 1;
+        if (const double *d = object.getIf<double>(); d && (*d == 0 || *d == 1))
+            return *d == 1;
         return std::nullopt;
     }
 };
@@ -67,7 +70,9 @@ struct PlistCast<I>
     static PlistValue make(I value) { return PlistValue(value); }
     static std::optional<I> cast(const PlistValue &object)
     {
-        if (const auto *i = object.getIf<std::int64_t>()) {
+        if (const bool *b = object.getIf<bool>()) {
+            return static_cast<I>(*b ? 1 : 0);
+        } else if (const auto *i = object.getIf<std::int64_t>()) {
             if (std::in_range<I>(*i))
                 return static_cast<I>(*i);
         } else if (const auto *u = object.getIf<std::uint64_t>()) {
@@ -104,6 +109,8 @@ struct PlistCast<F>
             return exact(*i);
         if (const auto *u = object.getIf<std::uint64_t>())
             return exact(*u);
+        if (const bool *b = object.getIf<bool>())
+            return static_cast<F>(*b ? 1 : 0);
         return std::nullopt;
     }
 

@@ -45,7 +45,9 @@ TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
     EXPECT_EQ(Prefs::get(key), 6);
     ASSERT_TRUE(store->setObject("n", PlistValue("7")));
     EXPECT_EQ(Prefs::get(key), 7);
-    for (const PlistValue &bad : {PlistValue(7.5), PlistValue(true), PlistValue("7.5"), PlistValue("true")}) {
+    ASSERT_TRUE(store->setObject("n", PlistValue(true)));
+    EXPECT_EQ(Prefs::get(key), 1) << "a Boolean is the number 0 or 1";
+    for (const PlistValue &bad : {PlistValue(7.5), PlistValue("7.5"), PlistValue("true")}) {
         ASSERT_TRUE(store->setObject("n", bad));
         EXPECT_EQ(Prefs::get(key), 6);
     }

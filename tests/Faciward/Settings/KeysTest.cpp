@@ -105,7 +105,7 @@ TEST_F(KeysTest, strictDecodingLeavesBadStoredValuesAtTheirDefault)
     ASSERT_TRUE(store->setObject("inactivityTime", PlistValue(7.5)));
     EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);
     ASSERT_TRUE(store->setObject("inactivityTime", PlistValue(true)));
-    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 6);
+    EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 1) << "a Boolean is the number 0 or 1";
     ASSERT_TRUE(store->setObject("inactivityTime", PlistValue("12")));
     EXPECT_EQ(Prefs::get(Keys::inactivityTime()), 12);
     ASSERT_TRUE(store->setObject("DisableTime", PlistValue(R"({"startDate":0,"duration":-1,"state":0})")));
