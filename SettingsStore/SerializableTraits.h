@@ -49,14 +49,16 @@ struct IsOptionalType<std::optional<T>> : std::true_type
 template<class T>
 concept OptionalType = IsOptionalType<T>::value;
 
-/// @brief Whether @p value stands for no value: an empty optional, or a value
-/// whose isNil() says so (a type-erased value holding nothing). Such a value is
-/// never stored: writing it removes the entry, and a key does not register it.
+/// @brief Whether @p value stands for no value: an empty optional, an optional
+/// holding one (some(none) of a nested optional, for which the store has no
+/// form), or a value whose isNil() says so (a type-erased value holding
+/// nothing). Such a value is never stored: writing it removes the entry, and a
+/// key does not register it.
 template<class T>
 bool isNil(const T &value)
 {
     if constexpr (OptionalType<T>)
-        return !value.has_value();
+        return !value.has_value() || isNil(*value);
     else if constexpr (requires { { value.isNil() } -> std::convertible_to<bool>; })
         return value.isNil();
     else

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -76,6 +77,29 @@ TEST_F(KeyTest, aValueThatDoesNotConvertKeepsWhatIsStored)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "invalidValue: Unable to encode the number inf directly in JSON. (at [0].roll)\n");
     EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
+}
+
+TEST_F(KeyTest, writingSomeNoneToANestedOptionalRemovesTheEntry)
+{
+    using Nested = std::optional<std::optional<std::int64_t>>;
+    const Key<Nested> key("nested", store);
+    const struct
+    {
+        const char *what;
+        std::function<bool()> writeSomeNone;
+    } writes[] = {
+        {"set", [&] { return Prefs::set(key, Nested(std::optional<std::int64_t>())); }},
+        {"update", [&] { return Prefs::update(key, [](Nested &value) { value.emplace(); }); }},
+    };
+    for (const auto &write : writes) {
+        SCOPED_TRACE(write.what);
+        ASSERT_TRUE(Prefs::set(key, Nested(5)));
+        ASSERT_EQ(store->object("nested"), PlistValue(5));
+        EXPECT_TRUE(write.writeSomeNone());
+        EXPECT_FALSE(store->object("nested"));
+        EXPECT_EQ(fileText().find("nested"), std::string::npos);
+        EXPECT_EQ(Prefs::get(key), std::nullopt);
+    }
 }
 
 TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)
