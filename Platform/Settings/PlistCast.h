@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -27,16 +28,36 @@ namespace faciward::platform {
 /// - arrays and text-keyed dictionaries cast when every element casts.
 ///
 /// Specialised for bool, every integer type, float, double, std::string,
-/// PlistData, PlistDate, PlistValue, std::vector and std::map with text keys.
+/// PlistData, PlistDate, PlistValue, std::optional, std::vector and std::map
+/// with text keys.
+///
+/// The store keeps no "none": `make` of an empty optional gives nothing, and so
+/// does `make` of a list or dictionary that holds one anywhere. Only these
+/// give a std::optional<PlistValue>; every other type a PlistValue.
 template<class T>
 struct PlistCast;
 
 /// @brief Types a PlistValue can hold unconverted (possibly nested).
 template<class T>
 concept PlistCastable = requires(const T &value, const PlistValue &object) {
-    { PlistCast<T>::make(value) } -> std::same_as<PlistValue>;
+    { PlistCast<T>::make(value) } -> std::convertible_to<std::optional<PlistValue>>;
     { PlistCast<T>::cast(object) } -> std::same_as<std::optional<T>>;
 };
+
+/// @brief Castable types of which some values have no object: those holding an
+/// empty optional.
+template<class T>
+concept PartlyPlistCastable = PlistCastable<T> && requires(const T &value) {
+    { PlistCast<T>::make(value) } -> std::same_as<std::optional<PlistValue>>;
+};
+
+namespace detail {
+
+// What make() of a container of T gives: nothing when an element has no object.
+template<class T>
+using MadeFrom = std::conditional_t<PartlyPlistCastable<T>, std::optional<PlistValue>, PlistValue>;
+
+} // namespace detail
 
 template<>
 struct PlistCast<PlistValue>
@@ -165,15 +186,43 @@ struct PlistCast<PlistDate>
     }
 };
 
+/// @brief An optional inside a list or dictionary: a present value is kept as
+/// the value itself; an empty one has no object. Every object read is present.
+template<PlistCastable T>
+struct PlistCast<std::optional<T>>
+{
+    static std::optional<PlistValue> make(const std::optional<T> &value)
+    {
+        if (!value)
+            return std::nullopt;
+        return PlistCast<T>::make(*value);
+    }
+    static std::optional<std::optional<T>> cast(const PlistValue &object)
+    {
+        auto value = PlistCast<T>::cast(object);
+        if (!value)
+            return std::nullopt;
+        return std::optional<T>(std::move(*value));
+    }
+};
+
 template<PlistCastable T>
 struct PlistCast<std::vector<T>>
 {
-    static PlistValue make(const std::vector<T> &value)
+    static detail::MadeFrom<T> make(const std::vector<T> &value)
     {
         PlistArray array;
         array.reserve(value.size());
-        for (const auto &element : value)
-            array.push_back(PlistCast<T>::make(element));
+        for (const auto &element : value) {
+            auto object = PlistCast<T>::make(element);
+            if constexpr (PartlyPlistCastable<T>) {
+                if (!object)
+                    return std::nullopt;
+                array.push_back(std::move(*object));
+            } else {
+                array.push_back(std::move(object));
+            }
+        }
         return PlistValue(std::move(array));
     }
     static std::optional<std::vector<T>> cast(const PlistValue &object)
@@ -197,11 +246,19 @@ template<PlistCastable T, class Compare, class Allocator>
 struct PlistCast<std::map<std::string, T, Compare, Allocator>>
 {
     using Map = std::map<std::string, T, Compare, Allocator>;
-    static PlistValue make(const Map &value)
+    static detail::MadeFrom<T> make(const Map &value)
     {
         PlistDictionary dictionary;
-        for (const auto &[key, element] : value)
-            dictionary.emplace(key, PlistCast<T>::make(element));
+        for (const auto &[key, element] : value) {
+            auto object = PlistCast<T>::make(element);
+            if constexpr (PartlyPlistCastable<T>) {
+                if (!object)
+                    return std::nullopt;
+                dictionary.emplace(key, std::move(*object));
+            } else {
+                dictionary.emplace(key, std::move(object));
+            }
+        }
         return PlistValue(std::move(dictionary));
     }
     static std::optional<Map> cast(const PlistValue &object)
