@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <concepts>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <optional>
@@ -227,6 +228,11 @@ struct PlistCast<std::vector<T>>
     }
     static std::optional<std::vector<T>> cast(const PlistValue &object)
     {
+        if constexpr (std::same_as<T, std::uint8_t>) {
+            // Lists of bytes were once stored as data, and still read.
+            if (const auto *data = object.getIf<PlistData>())
+                return std::vector<T>(*data);
+        }
         const auto *array = object.getIf<PlistArray>();
         if (!array)
             return std::nullopt;

@@ -33,6 +33,31 @@ TEST(ArrayBridge, anArrayThatIsNotOfTextsReadsAsNothing)
     EXPECT_FALSE(toValue<std::vector<Pose>>(PlistValue(poseText)));
 }
 
+TEST(ArrayBridge, aListOfBytesIsAnArrayOfNumbersAndOnlyDataIsData)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    using platform::PlistData;
+    EXPECT_EQ(toSerializable(Bytes{1, 2}), PlistValue(PlistArray{1u, 2u}));
+    EXPECT_EQ(toSerializable(PlistData{1, 2}), PlistValue(PlistData{1, 2}));
+    const struct
+    {
+        const char *what;
+        PlistValue stored;
+        std::optional<Bytes> asBytes;
+        std::optional<PlistData> asData;
+    } rows[] = {
+        {"an array of numbers", PlistValue(PlistArray{1, 255}), Bytes{1, 255}, std::nullopt},
+        {"data, as lists of bytes were once stored", PlistValue(PlistData{1, 2}), Bytes{1, 2}, PlistData{1, 2}},
+        {"a number beyond a byte", PlistValue(PlistArray{1, 256}), std::nullopt, std::nullopt},
+        {"Base64 text", PlistValue(R"("AQI=")"), std::nullopt, PlistData{1, 2}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(toValue<Bytes>(row.stored), row.asBytes);
+        EXPECT_EQ(toValue<PlistData>(row.stored), row.asData);
+    }
+}
+
 TEST(DictionaryBridge, storesKeysAsTheirTextAndSkipsTextsThatAreNoKey)
 {
     using PosesById = std::map<std::int64_t, Pose>;
