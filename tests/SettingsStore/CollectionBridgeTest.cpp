@@ -79,6 +79,28 @@ TEST(DictionaryBridge, storesKeysAsTheirTextAndSkipsTextsThatAreNoKey)
     EXPECT_EQ(toSerializable(native), PlistValue(PlistDictionary{{"a", PlistValue(1)}}));
 }
 
+TEST(SetBridge, aSetOfTextsIsAnArrayOfTextsAndReadsBack)
+{
+    using Names = std::set<std::string>;
+    static_assert(!SerializableTraits<Names>::isNativelySupported);
+    const Names names{"b/c", "a", ""};
+    EXPECT_EQ(toSerializable(names), PlistValue(PlistArray{"", "a", "b/c"}));
+    EXPECT_EQ(toValue<Names>(*toSerializable(names)), names);
+    const struct
+    {
+        const char *what;
+        PlistValue stored;
+        std::optional<Names> read;
+    } rows[] = {
+        {"texts given twice", PlistValue(PlistArray{"a", "b", "a"}), Names{"a", "b"}},
+        {"an empty array", PlistValue(PlistArray{}), Names{}},
+        {"a number among the texts", PlistValue(PlistArray{"a", 1}), std::nullopt},
+        {"a text", PlistValue("a"), std::nullopt},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(toValue<Names>(row.stored), row.read) << row.what;
+}
+
 TEST(CollectionBridge, optionalsInsideCollectionsAreKeptAsTheValuesTheyHold)
 {
     using Ints = std::vector<std::optional<std::int64_t>>;
