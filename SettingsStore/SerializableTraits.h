@@ -49,11 +49,11 @@ struct IsOptionalType<std::optional<T>> : std::true_type
 template<class T>
 concept OptionalType = IsOptionalType<T>::value;
 
-/// @brief Whether @p value stands for no value: an empty optional, an optional
-/// holding one (some(none) of a nested optional, for which the store has no
-/// form), or a value whose isNil() says so (a type-erased value holding
-/// nothing). Such a value is never stored: writing it removes the entry, and a
-/// key does not register it.
+/// @brief Whether @p value stands for no value: an empty optional, or a value
+/// whose isNil() says so (a type-erased value holding nothing). Such a value is
+/// never stored: writing it removes the entry, and a key does not register it.
+/// So is an optional holding such a value (some(none) of a nested optional),
+/// for which the store has no form.
 template<class T>
 bool isNil(const T &value)
 {
