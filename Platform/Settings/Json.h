@@ -19,7 +19,7 @@ namespace faciward::platform {
 /// doubles in their shortest round-trip digits, in decimal notation from 1e-4
 /// to 2^53 and with integral ones written without a fraction (786000000,
 /// 100000, 0.0001, 1 for 1.0), in exponent notation outside (1e+16, 1e-05),
-/// and non-finite numbers refused. Reading takes either notation. Reading is
+/// and non-finite numbers refused. Numbers read in either notation. Reading is
 /// strict: the typed readers below never turn 7.5 or true into an integer, nor
 /// -1 into an unsigned count.
 class Json

@@ -110,8 +110,7 @@ TEST_F(KeysTest, aFileOfThePreviousVersionReadsBackToTheValuesItWasWrittenWith)
             R"("DisableTime":"{\"startDate\":7.86e+08,\"duration\":100000,\"state\":0}",)"
             R"("embeddings":[[0.1,1e-05,7.86e+08,1e+05,-0.0,1e-04,1e+16]],"facePrecision":"{\"high\":{}}",)"
             R"("floatsById":{"1":"0.10000000149011612","2":"1e+05"},"inactivityTime":100000,"onboardingSeen.2":true,)"
-            R"("pose":"{\"yaw\":7.86e+08,\"roll\":0.1,\"pitch\":-1e-07}","scale":0.10000000149011612,)"
-            R"("scales":[0.10000000149011612,1e+08],"storedImages":["{\"key\":\"a\",\"url\":\"file:\\\/\\\/\\\/p\\\/a.png\"}"],)"
+            R"("pose":"{\"yaw\":7.86e+08,\"roll\":0.1,\"pitch\":-1e-07}","storedImages":["{\"key\":\"a\",\"url\":\"file:\\\/\\\/\\\/p\\\/a.png\"}"],)"
             R"("weights":{"1":"1e+05","2":"1e-04","3":"1e-05","4":"1e+16","5":"786000000.25"}}})";
     }
     restart();
@@ -120,8 +119,6 @@ TEST_F(KeysTest, aFileOfThePreviousVersionReadsBackToTheValuesItWasWrittenWith)
     const Key<std::map<std::int64_t, double>> weights("weights", {}, store);
     const Key<std::map<std::int64_t, float>> floatsById("floatsById", {}, store);
     const Key<std::optional<prefs::test::Pose>> pose("pose", store);
-    const Key<float> scale("scale", 1.0f, store);
-    const Key<std::vector<float>> scales("scales", {}, store);
     const DisableTime period{std::chrono::system_clock::time_point(std::chrono::seconds(978307200 + 786000000)), 100000,
                              DisableTime::State::time};
     const std::vector<std::vector<double>> embeddings{{0.1, 1e-05, 786000000.0, 100000.0, -0.0, 0.0001, 1e16}};
@@ -139,22 +136,17 @@ TEST_F(KeysTest, aFileOfThePreviousVersionReadsBackToTheValuesItWasWrittenWith)
     EXPECT_EQ(Prefs::get(weights), weightValues);
     EXPECT_EQ(Prefs::get(floatsById), floatValues);
     EXPECT_EQ(Prefs::get(pose), poseValue);
-    EXPECT_EQ(Prefs::get(scale), 0.1f);
-    EXPECT_EQ(Prefs::get(scales), (std::vector<float>{0.1f, 1e8f}));
 
     ASSERT_TRUE(Prefs::set(Keys::disableTime(), std::optional<DisableTime>(period)));
     ASSERT_TRUE(Prefs::set(Keys::embeddings(), embeddings));
     ASSERT_TRUE(Prefs::set(weights, weightValues));
     ASSERT_TRUE(Prefs::set(floatsById, floatValues));
     ASSERT_TRUE(Prefs::set(pose, std::optional<prefs::test::Pose>(poseValue)));
-    ASSERT_TRUE(Prefs::set(scale, 0.1f));
-    ASSERT_TRUE(Prefs::set(scales, std::vector<float>{0.1f, 1e8f}));
     EXPECT_EQ(fileText(), R"({"formatVersion":1,"values":{)"
               R"("DisableTime":"{\"startDate\":786000000,\"duration\":100000,\"state\":0}",)"
               R"("embeddings":[[0.1,1e-05,7.86e+08,1e+05,-0.0,1e-04,1e+16]],"facePrecision":"{\"high\":{}}",)"
               R"("floatsById":{"1":"0.1","2":"100000"},"inactivityTime":100000,"onboardingSeen.2":true,)"
-              R"("pose":"{\"yaw\":786000000,\"roll\":0.1,\"pitch\":-1e-07}","scale":0.10000000149011612,)"
-              R"("scales":[0.10000000149011612,1e+08],"storedImages":["{\"key\":\"a\",\"url\":\"file:\\\/\\\/\\\/p\\\/a.png\"}"],)"
+              R"("pose":"{\"yaw\":786000000,\"roll\":0.1,\"pitch\":-1e-07}","storedImages":["{\"key\":\"a\",\"url\":\"file:\\\/\\\/\\\/p\\\/a.png\"}"],)"
               R"("weights":{"1":"100000","2":"0.0001","3":"1e-05","4":"1e+16","5":"786000000.25"}}})" "\n");
 }
 

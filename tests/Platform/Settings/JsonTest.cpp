@@ -55,22 +55,17 @@ TEST(Json, writesNumbersAsThePlatformsEncoderDoesAndReadsEitherNotation)
         {1.0, "1"},
         {-0.0, "-0"},
         {0.0001, "0.0001"},
-        {0.00012, "0.00012"},
         {0.1, "0.1"},
         {786000000.25, "786000000.25"},
-        {-2.5, "-2.5"},
         {0x1p53, "9007199254740992"},
         {0x1p53 + 2, "9.007199254740994e+15"},
         {1e16, "1e+16"},
         {9.9e-05, "9.9e-05"},
         {1e-05, "1e-05"},
         {-1e-07, "-1e-07"},
-        {1e300, "1e+300"},
         {JsonCoding<float>::encode(0.1f), "0.1"},
-        {JsonCoding<float>::encode(100000.0f), "100000"},
         {JsonCoding<float>::encode(16777217.0f), "16777216"},
         {JsonCoding<float>::encode(1e-05f), "1e-05"},
-        {Json::Value(std::int64_t{100000}), "100000"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.written);
