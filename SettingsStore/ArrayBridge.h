@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SettingsStore/PrefsBridge.h"
 #include "SettingsStore/SerializableTraits.h"
 
 #include <optional>
@@ -9,7 +10,8 @@ namespace faciward::prefs {
 
 /// @brief Keeps a list as an array of its elements' stored forms, each made by
 /// the element type's bridge. Elements that do not convert are dropped, in
-/// both directions; the order is kept.
+/// both directions; the order is kept. A list of optionals holding an empty one
+/// has no stored form: it is not a list of the bridge's values.
 template<class E>
 struct ArrayBridge
 {
@@ -23,9 +25,13 @@ struct ArrayBridge
             return std::nullopt;
         Serializable result;
         result.reserve(value->size());
-        for (const auto &element : *value)
-            if (auto stored = ElementBridge{}.serialize(typename ElementBridge::Value(element)))
+        for (const auto &element : *value) {
+            const auto input = bridgeInput<typename ElementBridge::Value>(element);
+            if (!input)
+                return std::nullopt;
+            if (auto stored = ElementBridge{}.serialize(input))
                 result.push_back(std::move(*stored));
+        }
         return result;
     }
 

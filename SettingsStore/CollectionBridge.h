@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Settings/PlistCast.h"
+#include "SettingsStore/PrefsBridge.h"
 #include "SettingsStore/SerializableTraits.h"
 
 #include <concepts>
@@ -15,18 +16,23 @@ namespace faciward::prefs {
 namespace detail {
 
 // The stored array of a sequence of elements: natively supported elements as
-// they are, others through their bridge (failures dropped).
+// they are (nothing at all when one is an empty optional, which the store
+// cannot keep), others through their bridge (failures and empty optionals
+// dropped).
 template<class E, class Range>
-platform::PlistValue storeElements(const Range &elements)
+std::optional<platform::PlistValue> storeElements(const Range &elements)
 {
     using Traits = SerializableTraits<E>;
     platform::PlistArray array;
     for (const auto &element : elements) {
         if constexpr (Traits::isNativelySupported) {
-            array.push_back(platform::PlistCast<E>::make(element));
+            std::optional<platform::PlistValue> object = platform::PlistCast<E>::make(element);
+            if (!object)
+                return std::nullopt;
+            array.push_back(std::move(*object));
         } else {
             using Bridge = typename Traits::Bridge;
-            if (auto stored = Bridge{}.serialize(typename Bridge::Value(element)))
+            if (auto stored = Bridge{}.serialize(bridgeInput<typename Bridge::Value>(element)))
                 array.push_back(platform::PlistCast<typename Bridge::Serializable>::make(*stored));
         }
     }

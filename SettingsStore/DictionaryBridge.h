@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SettingsStore/LosslessText.h"
+#include "SettingsStore/PrefsBridge.h"
 #include "SettingsStore/SerializableTraits.h"
 
 #include <map>
@@ -10,7 +11,8 @@
 namespace faciward::prefs {
 
 /// @brief Keeps a dictionary as a dictionary from its keys' text to its values'
-/// stored forms. A value that does not convert leaves its key out; when two keys
+/// stored forms. A value that does not convert, or an empty optional, leaves
+/// its key out; when two keys
 /// print as the same text, the one met later decides. On reading, a text that
 /// does not rebuild a key is skipped.
 template<LosslessTextConvertible K, class V, class Map = std::map<K, V>>
@@ -27,7 +29,7 @@ struct DictionaryBridge
         Serializable result;
         for (const auto &[key, element] : *value) {
             const std::string text = LosslessText<K>::description(key);
-            if (auto stored = ElementBridge{}.serialize(typename ElementBridge::Value(element)))
+            if (auto stored = ElementBridge{}.serialize(bridgeInput<typename ElementBridge::Value>(element)))
                 result.insert_or_assign(text, std::move(*stored));
             else
                 result.erase(text);

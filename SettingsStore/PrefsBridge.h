@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Settings/PlistCast.h"
+#include "SettingsStore/SerializableTraits.h"
 
 #include <concepts>
 #include <optional>
@@ -37,5 +38,20 @@ struct OptionalBridge
         return Wrapped{}.deserialize(object);
     }
 };
+
+/// @brief What an element of a collection hands its bridge: the element as the
+/// bridge's Value, an optional unwrapped to the value it holds, and nothing for
+/// an optional that holds none (at any depth).
+template<class Value, class E>
+std::optional<Value> bridgeInput(const E &element)
+{
+    if constexpr (OptionalType<E>) {
+        if (!element)
+            return std::nullopt;
+        return bridgeInput<Value>(*element);
+    } else {
+        return Value(element);
+    }
+}
 
 } // namespace faciward::prefs

@@ -60,11 +60,13 @@ concept NilRepresentable = OptionalType<T> || (std::default_initializable<T> && 
 /// @brief Whether @p value stands for no value: an empty optional, or a value
 /// whose isNil() says so (a type-erased value holding nothing). Such a value is
 /// never stored: writing it removes the entry, and a key does not register it.
+/// So is an optional holding such a value (some(none) of a nested optional),
+/// for which the store has no form.
 template<class T>
 bool isNil(const T &value)
 {
     if constexpr (OptionalType<T>)
-        return !value.has_value();
+        return !value.has_value() || isNil(*value);
     else if constexpr (requires { { value.isNil() } -> std::convertible_to<bool>; })
         return value.isNil();
     else

@@ -103,6 +103,18 @@ void write(std::string &out, const Json::Value &value, int depth)
         Json::appendObject(out, value.items(), writeElement);
 }
 
+// The decimal exponent of the shortest digits of @p value: -5 for 1e-05.
+int exponentOf(double value)
+{
+    std::array<char, 32> buffer{};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific);
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
+    const std::string_view digits = text.substr(text.find('e') + 1);
+    int exponent = 0;
+    std::from_chars(digits.data() + (digits.front() == '+' ? 1 : 0), digits.data() + digits.size(), exponent);
+    return exponent;
+}
+
 constexpr std::string_view base64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 } // namespace
@@ -272,13 +284,35 @@ void Json::appendDouble(std::string &out, double value, DoubleForm form)
         throw JsonException(JsonError::invalidValue, std::string("Unable to encode the number ") + name +
                                                          " directly in JSON.");
     }
-    std::array<char, 32> buffer{};
-    // Shortest text that reads back as the same double; never adds ".0".
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    // The shortest digits that read back as the same double; never a ".0".
+    std::array<char, 48> buffer{};
+    char *const first = buffer.data();
+    char *const last = buffer.data() + buffer.size();
+    std::string_view text;
+    if (form == DoubleForm::markedAsDouble) {
+        text = std::string_view(first, static_cast<std::size_t>(std::to_chars(first, last, value).ptr - first));
+    } else {
+        // Decimal notation between 1e-4 and 2^53, where every integer is exact;
+        // exponent notation outside, as the platform's encoder writes numbers.
+        const double magnitude = std::fabs(value);
+        const bool decimal = magnitude == 0 || (magnitude <= 0x1p53 && exponentOf(value) >= -4);
+        const auto format = decimal ? std::chars_format::fixed : std::chars_format::scientific;
+        text = std::string_view(first, static_cast<std::size_t>(std::to_chars(first, last, value, format).ptr - first));
+    }
     out += text;
     if (form == DoubleForm::markedAsDouble && text.find_first_of(".e") == std::string_view::npos)
         out += ".0";
+}
+
+double Json::withFloatDigits(float value)
+{
+    if (!std::isfinite(value))
+        return static_cast<double>(value);
+    std::array<char, 32> buffer{};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    double result = 0;
+    std::from_chars(buffer.data(), written.ptr, result);
+    return result;
 }
 
 void Json::appendInteger(std::string &out, std::int64_t value)

@@ -16,8 +16,10 @@ namespace faciward::platform {
 ///
 /// Writes the form in which stored settings keep their JSON text: no
 /// whitespace, members in the order they were added, "/" escaped as "\/",
-/// doubles in their shortest round-trip form with integral ones written without
-/// a fraction (1.0 as "1"), and non-finite numbers refused. Reading is
+/// doubles in their shortest round-trip digits, in decimal notation from 1e-4
+/// to 2^53 and with integral ones written without a fraction (786000000,
+/// 100000, 0.0001, 1 for 1.0), in exponent notation outside (1e+16, 1e-05),
+/// and non-finite numbers refused. Numbers read in either notation. Reading is
 /// strict: the typed readers below never turn 7.5 or true into an integer, nor
 /// -1 into an unsigned count.
 class Json
@@ -26,8 +28,10 @@ public:
     /// @brief A JSON tree that keeps members in insertion order.
     using Value = nlohmann::ordered_json;
 
-    /// @brief How a double is written: the coder's own shortest form, or marked
-    /// so that it reads back as a double even when integral ("6.0").
+    /// @brief How a double is written: `shortest` as the coder writes numbers
+    /// (see the class); `markedAsDouble` the shorter of the decimal and the
+    /// exponent text, marked so that it reads back as a double even when
+    /// integral ("6.0", "7.86e+08"), as the settings file keeps doubles.
     enum class DoubleForm { shortest, markedAsDouble };
 
     /// @brief Deepest nesting of arrays and objects the coder writes.
@@ -71,6 +75,9 @@ public:
     static void appendString(std::string &out, std::string_view text);
     /// @throws JsonException (invalidValue) when @p value is not finite.
     static void appendDouble(std::string &out, double value, DoubleForm form);
+    /// @brief The double that is written with @p value's own shortest digits:
+    /// 0.1f gives 0.1, where the widened 0.10000000149011612 would not.
+    static double withFloatDigits(float value);
     static void appendInteger(std::string &out, std::int64_t value);
     static void appendInteger(std::string &out, std::uint64_t value);
 

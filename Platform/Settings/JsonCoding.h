@@ -64,7 +64,14 @@ struct JsonCoding<I>
 template<std::floating_point F>
 struct JsonCoding<F>
 {
-    static Json::Value encode(F value) { return Json::Value(static_cast<double>(value)); }
+    /// @brief A float is written with its own shortest digits (0.1f as 0.1).
+    static Json::Value encode(F value)
+    {
+        if constexpr (std::is_same_v<F, float>)
+            return Json::Value(Json::withFloatDigits(value));
+        else
+            return Json::Value(static_cast<double>(value));
+    }
     static F decode(const Json::Value &json)
     {
         const double value = Json::number(json);

@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <concepts>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -17,25 +19,46 @@ namespace faciward::platform {
 ///
 /// `make` turns a value into its property-list object; `cast` reads an object
 /// back and gives nothing when it is not of the type. Casts follow the number
-/// bridging of the store:
-/// - an integer type takes an int64 or uint64 in its range, or a double with no
-///   fractional part in its range; never a boolean;
-/// - double takes any double and any integer it represents exactly;
-/// - bool takes a boolean, or an integer 0 or 1;
-/// - text, data and dates take only their own type;
+/// bridging of the store, where a boolean is the number 0 or 1:
+/// - an integer type takes an int64 or uint64 in its range, a double with no
+///   fractional part in its range, or a boolean (true reads 1);
+/// - double takes any double, any integer it represents exactly, or a boolean
+///   (true reads 1.0);
+/// - bool takes a boolean, or a number equal to 0 or 1 (1.0 reads true);
+/// - text, data and dates take only their own type, so a text is never a number;
 /// - arrays and text-keyed dictionaries cast when every element casts.
 ///
 /// Specialised for bool, every integer type, float, double, std::string,
-/// PlistData, PlistDate, PlistValue, std::vector and std::map with text keys.
+/// PlistData, PlistDate, PlistValue, std::optional, std::vector and std::map
+/// with text keys.
+///
+/// The store keeps no "none": `make` of an empty optional gives nothing, and so
+/// does `make` of a list or dictionary that holds one anywhere. Only these
+/// give a std::optional<PlistValue>; every other type a PlistValue.
 template<class T>
 struct PlistCast;
 
 /// @brief Types a PlistValue can hold unconverted (possibly nested).
 template<class T>
 concept PlistCastable = requires(const T &value, const PlistValue &object) {
-    { PlistCast<T>::make(value) } -> std::same_as<PlistValue>;
+    { PlistCast<T>::make(value) } -> std::convertible_to<std::optional<PlistValue>>;
     { PlistCast<T>::cast(object) } -> std::same_as<std::optional<T>>;
 };
+
+/// @brief Castable types of which some values have no object: those holding an
+/// empty optional.
+template<class T>
+concept PartlyPlistCastable = PlistCastable<T> && requires(const T &value) {
+    { PlistCast<T>::make(value) } -> std::same_as<std::optional<PlistValue>>;
+};
+
+namespace detail {
+
+// What make() of a container of T gives: nothing when an element has no object.
+template<class T>
+using MadeFrom = std::conditional_t<PartlyPlistCastable<T>, std::optional<PlistValue>, PlistValue>;
+
+} // namespace detail
 
 template<>
 struct PlistCast<PlistValue>
@@ -56,6 +79,8 @@ struct PlistCast<bool>
             return *i == 1;
         if (const auto *u = object.getIf<std::uint64_t>(); u && (*u == 0 || *u == 1))
             return *u == 1;
+        if (const double *d = object.getIf<double>(); d && (*d == 0 || *d == 1))
+            return *d == 1;
         return std::nullopt;
     }
 };
@@ -67,7 +92,9 @@ struct PlistCast<I>
     static PlistValue make(I value) { return PlistValue(value); }
     static std::optional<I> cast(const PlistValue &object)
     {
-        if (const auto *i = object.getIf<std::int64_t>()) {
+        if (const bool *b = object.getIf<bool>()) {
+            return static_cast<I>(*b ? 1 : 0);
+        } else if (const auto *i = object.getIf<std::int64_t>()) {
             if (std::in_range<I>(*i))
                 return static_cast<I>(*i);
         } else if (const auto *u = object.getIf<std::uint64_t>()) {
@@ -104,6 +131,8 @@ struct PlistCast<F>
             return exact(*i);
         if (const auto *u = object.getIf<std::uint64_t>())
             return exact(*u);
+        if (const bool *b = object.getIf<bool>())
+            return static_cast<F>(*b ? 1 : 0);
         return std::nullopt;
     }
 
@@ -158,19 +187,52 @@ struct PlistCast<PlistDate>
     }
 };
 
+/// @brief An optional inside a list or dictionary: a present value is kept as
+/// the value itself; an empty one has no object. Every object read is present.
+template<PlistCastable T>
+struct PlistCast<std::optional<T>>
+{
+    static std::optional<PlistValue> make(const std::optional<T> &value)
+    {
+        if (!value)
+            return std::nullopt;
+        return PlistCast<T>::make(*value);
+    }
+    static std::optional<std::optional<T>> cast(const PlistValue &object)
+    {
+        auto value = PlistCast<T>::cast(object);
+        if (!value)
+            return std::nullopt;
+        return std::optional<T>(std::move(*value));
+    }
+};
+
 template<PlistCastable T>
 struct PlistCast<std::vector<T>>
 {
-    static PlistValue make(const std::vector<T> &value)
+    static detail::MadeFrom<T> make(const std::vector<T> &value)
     {
         PlistArray array;
         array.reserve(value.size());
-        for (const auto &element : value)
-            array.push_back(PlistCast<T>::make(element));
+        for (const auto &element : value) {
+            auto object = PlistCast<T>::make(element);
+            if constexpr (PartlyPlistCastable<T>) {
+                if (!object)
+                    return std::nullopt;
+                array.push_back(std::move(*object));
+            } else {
+                array.push_back(std::move(object));
+            }
+        }
         return PlistValue(std::move(array));
     }
     static std::optional<std::vector<T>> cast(const PlistValue &object)
     {
+        if constexpr (std::same_as<T, std::uint8_t>) {
+            // Lists of bytes were once stored as data, and still read.
+            if (const auto *data = object.getIf<PlistData>())
+                return std::vector<T>(*data);
+        }
         const auto *array = object.getIf<PlistArray>();
         if (!array)
             return std::nullopt;
@@ -190,11 +252,19 @@ template<PlistCastable T, class Compare, class Allocator>
 struct PlistCast<std::map<std::string, T, Compare, Allocator>>
 {
     using Map = std::map<std::string, T, Compare, Allocator>;
-    static PlistValue make(const Map &value)
+    static detail::MadeFrom<T> make(const Map &value)
     {
         PlistDictionary dictionary;
-        for (const auto &[key, element] : value)
-            dictionary.emplace(key, PlistCast<T>::make(element));
+        for (const auto &[key, element] : value) {
+            auto object = PlistCast<T>::make(element);
+            if constexpr (PartlyPlistCastable<T>) {
+                if (!object)
+                    return std::nullopt;
+                dictionary.emplace(key, std::move(*object));
+            } else {
+                dictionary.emplace(key, std::move(object));
+            }
+        }
         return PlistValue(std::move(dictionary));
     }
     static std::optional<Map> cast(const PlistValue &object)

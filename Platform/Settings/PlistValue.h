@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -15,8 +16,18 @@ namespace faciward::platform {
 
 class PlistValue;
 
-/// @brief Raw bytes.
-using PlistData = std::vector<std::uint8_t>;
+/// @brief Raw bytes: a type of its own, so that only bytes declared as data are
+/// stored as data, and a list of small numbers (std::vector<std::uint8_t>) as
+/// the array of numbers it is. Otherwise it is the vector of its bytes.
+struct PlistData : std::vector<std::uint8_t>
+{
+    using std::vector<std::uint8_t>::vector;
+    PlistData() = default;
+    explicit PlistData(std::vector<std::uint8_t> bytes)
+        : std::vector<std::uint8_t>(std::move(bytes))
+    {
+    }
+};
 using PlistArray = std::vector<PlistValue>;
 /// @brief Text keys in their sorted order.
 using PlistDictionary = std::map<std::string, PlistValue, std::less<>>;

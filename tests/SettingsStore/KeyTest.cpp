@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <set>
 #include <sstream>
 
 namespace faciward::prefs {
@@ -33,6 +35,64 @@ protected:
     }
 };
 
+// Creates a key of @p defaultValue in the store it is given, and says whether
+// it reads its default before any write.
+template<class V>
+std::function<bool(const std::shared_ptr<SettingsStore> &)> keyReadingItsDefault(const char *name, V defaultValue)
+{
+    return [name, defaultValue](const std::shared_ptr<SettingsStore> &suite) {
+        const Key<V> key(name, defaultValue, suite);
+        return Prefs::get(key) == defaultValue;
+    };
+}
+
+TEST_F(KeyTest, creatingAKeyRegistersExactlyItsDefaultsStoredFormOrNothing)
+{
+    const auto nan = std::numeric_limits<double>::quiet_NaN();
+    const struct
+    {
+        const char *name;
+        std::function<bool(const std::shared_ptr<SettingsStore> &)> create;
+        std::optional<PlistValue> registered;
+    } rows[] = {
+        {"flag", keyReadingItsDefault("flag", true), PlistValue(true)},
+        {"count", keyReadingItsDefault("count", std::int64_t{6}), PlistValue(6)},
+        {"ratio", keyReadingItsDefault("ratio", 0.5), PlistValue(0.5)},
+        {"text", keyReadingItsDefault("text", std::string("a/b")), PlistValue("a/b")},
+        {"pose", keyReadingItsDefault("pose", Pose{1, 2, 3}), PlistValue(R"({"yaw":1,"roll":2,"pitch":3})")},
+        {"poses", keyReadingItsDefault("poses", std::vector<Pose>{}), PlistValue(PlistArray{})},
+        {"names", keyReadingItsDefault("names", std::set<std::string>{"b", "a"}), PlistValue(PlistArray{"a", "b"})},
+        {"colour", keyReadingItsDefault("colour", test::Colour::green), PlistValue(2)},
+        {"someCount", keyReadingItsDefault("someCount", std::optional<std::int64_t>(3)), PlistValue(3)},
+        {"noPose", keyReadingItsDefault("noPose", std::optional<Pose>()), std::nullopt},
+        {"noPoseByName",
+         [](const std::shared_ptr<SettingsStore> &suite) {
+             const Key<std::optional<Pose>> key("noPoseByName", suite);
+             return Prefs::get(key) == std::nullopt;
+         },
+         std::nullopt},
+        {"someNone", keyReadingItsDefault("someNone", std::optional<std::optional<std::int64_t>>(std::nullopt)),
+         std::nullopt},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        PlistDictionary expected = store->dictionaryRepresentation();
+        EXPECT_TRUE(row.create(store)) << "reads its default before any write";
+        if (row.registered)
+            expected.insert_or_assign(row.name, *row.registered);
+        EXPECT_EQ(store->dictionaryRepresentation(), expected);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.json")) << "registration is never persisted";
+
+    // A default without a stored form registers nothing, and says why once.
+    ::testing::internal::CaptureStdout();
+    const PlistDictionary before = store->dictionaryRepresentation();
+    EXPECT_TRUE(std::isnan(Prefs::get(Key<Pose>("badPose", Pose{nan, 0, 0}, store)).yaw));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "invalidValue: Unable to encode the number nan directly in JSON. (at [0].yaw)\n");
+    EXPECT_EQ(store->dictionaryRepresentation(), before);
+}
+
 TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
 {
     faciward::testing::ExpectStderr undecodable("^faciward: the setting \".*\" in .* does not hold a value of its type; its default is used$");
@@ -45,7 +105,9 @@ TEST_F(KeyTest, anObjectOfAnotherTypeReadsAsTheDefaultUnlessItsTextConverts)
     EXPECT_EQ(Prefs::get(key), 6);
     ASSERT_TRUE(store->setObject("n", PlistValue("7")));
     EXPECT_EQ(Prefs::get(key), 7);
-    for (const PlistValue &bad : {PlistValue(7.5), PlistValue(true), PlistValue("7.5"), PlistValue("true")}) {
+    ASSERT_TRUE(store->setObject("n", PlistValue(true)));
+    EXPECT_EQ(Prefs::get(key), 1) << "a Boolean is the number 0 or 1";
+    for (const PlistValue &bad : {PlistValue(7.5), PlistValue("7.5"), PlistValue("true")}) {
         ASSERT_TRUE(store->setObject("n", bad));
         EXPECT_EQ(Prefs::get(key), 6);
     }
@@ -74,6 +136,29 @@ TEST_F(KeyTest, aValueThatDoesNotConvertKeepsWhatIsStored)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "invalidValue: Unable to encode the number inf directly in JSON. (at [0].roll)\n");
     EXPECT_EQ(Prefs::get(key), (Pose{1, 2, 3}));
+}
+
+TEST_F(KeyTest, writingSomeNoneToANestedOptionalRemovesTheEntry)
+{
+    using Nested = std::optional<std::optional<std::int64_t>>;
+    const Key<Nested> key("nested", store);
+    const struct
+    {
+        const char *what;
+        std::function<bool()> writeSomeNone;
+    } writes[] = {
+        {"set", [&] { return Prefs::set(key, Nested(std::optional<std::int64_t>())); }},
+        {"update", [&] { return Prefs::update(key, [](Nested &value) { value.emplace(); }); }},
+    };
+    for (const auto &write : writes) {
+        SCOPED_TRACE(write.what);
+        ASSERT_TRUE(Prefs::set(key, Nested(5)));
+        ASSERT_EQ(store->object("nested"), PlistValue(5));
+        EXPECT_TRUE(write.writeSomeNone());
+        EXPECT_FALSE(store->object("nested"));
+        EXPECT_EQ(fileText().find("nested"), std::string::npos);
+        EXPECT_EQ(Prefs::get(key), std::nullopt);
+    }
 }
 
 TEST_F(KeyTest, aWriteThatCannotBePersistedReportsFalse)

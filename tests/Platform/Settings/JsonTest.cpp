@@ -43,6 +43,42 @@ TEST(Json, refusesNonFiniteNumbersNamingWhereTheyAre)
               JsonError::invalidValue);
 }
 
+TEST(Json, writesNumbersAsThePlatformsEncoderDoesAndReadsEitherNotation)
+{
+    const struct
+    {
+        Json::Value number;
+        const char *written;
+    } rows[] = {
+        {786000000.0, "786000000"},
+        {100000.0, "100000"},
+        {1.0, "1"},
+        {-0.0, "-0"},
+        {0.0001, "0.0001"},
+        {0.1, "0.1"},
+        {786000000.25, "786000000.25"},
+        {0x1p53, "9007199254740992"},
+        {0x1p53 + 2, "9.007199254740994e+15"},
+        {1e16, "1e+16"},
+        {9.9e-05, "9.9e-05"},
+        {1e-05, "1e-05"},
+        {-1e-07, "-1e-07"},
+        {JsonCoding<float>::encode(0.1f), "0.1"},
+        {JsonCoding<float>::encode(16777217.0f), "16777216"},
+        {JsonCoding<float>::encode(1e-05f), "1e-05"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.written);
+        EXPECT_EQ(Json::encode(row.number), row.written);
+        EXPECT_EQ(Json::number(Json::decode(row.written)), row.number.get<double>()) << "reads back the same";
+    }
+    // Texts written in exponent notation before still read.
+    EXPECT_EQ(Json::number(parse("7.86e+08")), 786000000.0);
+    EXPECT_EQ(Json::int64(parse("1e+05")), 100000);
+    EXPECT_EQ(Json::number(parse("1e-04")), 0.0001);
+    EXPECT_EQ(JsonCoding<float>::decode(parse("0.10000000149011612")), 0.1f);
+}
+
 TEST(Json, refusesTextThatIsNotUtf8)
 {
     for (const char *bad : {"\xff", "a\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe0\x80\xaf"}) {

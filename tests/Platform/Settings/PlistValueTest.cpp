@@ -9,13 +9,12 @@
 namespace faciward::platform {
 namespace {
 
-TEST(PlistCast, integersTakeOnlyWholeNumbersInRangeAndNeverBooleans)
+TEST(PlistCast, integersTakeOnlyWholeNumbersInRange)
 {
     EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7)), 7);
     EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7.0)), 7);
     EXPECT_EQ(PlistCast<std::int64_t>::cast(PlistValue(7u)), 7);
     EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(7.5)));
-    EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(true)));
     EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue("7")));
     EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(std::numeric_limits<std::uint64_t>::max())));
     EXPECT_FALSE(PlistCast<std::int64_t>::cast(PlistValue(0x1p63)));
@@ -37,18 +36,53 @@ TEST(PlistCast, booleansDoublesAndTextFollowTheStoresNumberBridging)
     EXPECT_EQ(PlistCast<bool>::cast(PlistValue(1)), true);
     EXPECT_EQ(PlistCast<bool>::cast(PlistValue(0u)), false);
     EXPECT_FALSE(PlistCast<bool>::cast(PlistValue(2)));
-    EXPECT_FALSE(PlistCast<bool>::cast(PlistValue(1.0)));
 
     EXPECT_EQ(PlistCast<double>::cast(PlistValue(3)), 3.0);
     EXPECT_EQ(PlistCast<double>::cast(PlistValue(std::int64_t{1} << 53)), 0x1p53);
     EXPECT_FALSE(PlistCast<double>::cast(PlistValue((std::int64_t{1} << 53) + 1)));
     EXPECT_FALSE(PlistCast<double>::cast(PlistValue(std::numeric_limits<std::int64_t>::max())));
-    EXPECT_FALSE(PlistCast<double>::cast(PlistValue(true)));
     EXPECT_FALSE(PlistCast<float>::cast(PlistValue(1e300)));
     EXPECT_TRUE(std::isinf(*PlistCast<float>::cast(PlistValue(std::numeric_limits<double>::infinity()))));
 
     EXPECT_FALSE(PlistCast<std::string>::cast(PlistValue(1)));
     EXPECT_FALSE(PlistCast<PlistDate>::cast(PlistValue(1.0)));
+}
+
+TEST(PlistCast, booleansAndNumbersCastIntoEachOtherButTextIntoNeither)
+{
+    const auto none = std::nullopt;
+    const struct
+    {
+        const char *what;
+        PlistValue stored;
+        std::optional<std::int64_t> asInteger;
+        std::optional<double> asDouble;
+        std::optional<bool> asBoolean;
+    } rows[] = {
+        {"true", PlistValue(true), 1, 1.0, true},
+        {"false", PlistValue(false), 0, 0.0, false},
+        {"1.0", PlistValue(1.0), 1, 1.0, true},
+        {"0.0", PlistValue(0.0), 0, 0.0, false},
+        {"-0.0", PlistValue(-0.0), 0, -0.0, false},
+        {"2.0", PlistValue(2.0), 2, 2.0, none},
+        {"0.5", PlistValue(0.5), none, 0.5, none},
+        {"1", PlistValue(1), 1, 1.0, true},
+        {"unsigned 0", PlistValue(0u), 0, 0.0, false},
+        {"-1", PlistValue(-1), -1, -1.0, none},
+        {"the text 1", PlistValue("1"), none, none, none},
+        {"the text true", PlistValue("true"), none, none, none},
+        {"a date", PlistValue(PlistDate{1.0}), none, none, none},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(PlistCast<std::int64_t>::cast(row.stored), row.asInteger);
+        EXPECT_EQ(PlistCast<double>::cast(row.stored), row.asDouble);
+        EXPECT_EQ(PlistCast<bool>::cast(row.stored), row.asBoolean);
+    }
+    EXPECT_EQ(PlistCast<std::uint8_t>::cast(PlistValue(true)), 1);
+    EXPECT_EQ(PlistCast<std::uint64_t>::cast(PlistValue(false)), 0u);
+    EXPECT_EQ(PlistCast<float>::cast(PlistValue(true)), 1.0f);
+    EXPECT_TRUE(std::signbit(*PlistCast<double>::cast(PlistValue(-0.0))));
 }
 
 TEST(PlistCast, collectionsCastOnlyWhenEveryElementDoes)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace faciward::prefs {
@@ -83,6 +84,26 @@ TEST_F(AddressBridgeTest, aSetOfIdentifiersIsAnArrayOfTheirTexts)
     EXPECT_EQ(store->object("ids"), PlistValue(PlistArray{"0F8FAD5B-D9CB-469F-A165-70867728950E"}));
     ASSERT_TRUE(store->setObject("ids", PlistValue(PlistArray{"bad", "0f8fad5b-d9cb-469f-a165-70867728950e"})));
     EXPECT_EQ(Prefs::get(key), std::set<QUuid>{id});
+}
+
+TEST_F(AddressBridgeTest, aDictionaryOfAddressesIsKeptFromDecimalTextToTheAddressesJsonText)
+{
+    using UrlsById = std::map<std::int64_t, QUrl>;
+    const Key<UrlsById> key("urls", {}, store);
+    const UrlsById urls{{-2, QUrl(QStringLiteral("https://example.org/a b"))},
+                        {10, QUrl::fromLocalFile(QStringLiteral("/p/k.png"))}};
+    ASSERT_TRUE(Prefs::set(key, urls));
+    EXPECT_EQ(store->object("urls"), PlistValue(platform::PlistDictionary{
+                                         {"-2", R"("https:\/\/example.org\/a%20b")"}, {"10", R"("file:\/\/\/p\/k.png")"}}));
+    EXPECT_EQ(Prefs::get(key), urls);
+
+    ASSERT_TRUE(store->setObject("urls", PlistValue(platform::PlistDictionary{
+                                             {"7", R"("file:\/\/\/p\/k.png")"},
+                                             {"seven", R"("file:\/\/\/p\/s.png")"},
+                                             {"8", R"("")"},
+                                             {"1.0", R"("file:\/\/\/p\/f.png")"}})));
+    EXPECT_EQ(Prefs::get(key), (UrlsById{{7, QUrl::fromLocalFile(QStringLiteral("/p/k.png"))}}))
+        << "texts that are no integer, and addresses that do not decode, are skipped";
 }
 
 } // namespace

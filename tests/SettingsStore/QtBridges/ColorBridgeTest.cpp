@@ -22,18 +22,28 @@ protected:
 
 TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)
 {
-    const QColor colours[] = {
-        QColor::fromRgb(10, 20, 30, 40),
-        QColor::fromRgba64(1234, 65535, 7, 99),
-        QColor::fromHsv(300, 128, 200, 17),
-        QColor::fromHsvF(0.123456f, 0.5f, 0.987654f, 0.25f),
-        QColor::fromHsl(12, 34, 56, 78),
+    const struct
+    {
+        QColor colour;
+        QColor::Spec spec;
+    } colours[] = {
+        {QColor::fromRgb(10, 20, 30, 40), QColor::Rgb},
+        {QColor::fromRgba64(1234, 65535, 7, 99), QColor::Rgb},
+        {QColor::fromHsv(300, 128, 200, 17), QColor::Hsv},
+        {QColor::fromHsvF(0.123456f, 0.5f, 0.987654f, 0.25f), QColor::Hsv},
+        {QColor::fromHsl(12, 34, 56, 78), QColor::Hsl},
+        {QColor::fromCmyk(10, 20, 30, 40, 50), QColor::Cmyk},
+        {QColor::fromCmykF(0.123456f, 0.0f, 1.0f, 0.987654f), QColor::Cmyk},
+        {QColor::fromRgbF(1.5f, -0.25f, 0.5f, 0.75f), QColor::ExtendedRgb},
+        {QColor::fromRgbF(0.1f, 0.2f, 0.3f).toExtendedRgb(), QColor::ExtendedRgb},
     };
-    for (const QColor &colour : colours) {
+    for (const auto &[colour, spec] : colours) {
         SCOPED_TRACE(colour.name(QColor::HexArgb).toStdString());
+        ASSERT_EQ(colour.spec(), spec);
         ASSERT_TRUE(Prefs::set(key, colour));
         const QColor read = Prefs::get(key);
-        EXPECT_EQ(read.spec(), colour.spec());
+        EXPECT_EQ(read.spec(), spec);
+        EXPECT_EQ(read.redF(), colour.redF()) << "extended components keep their range";
         EXPECT_EQ(read, colour) << "every 16-bit component and alpha";
     }
 }
