@@ -148,4 +148,46 @@ std::string scanBombJpeg(int width, int height, int emptyScans)
     return jpeg;
 }
 
+std::string tiff(char order, const std::vector<TiffEntry> &entries, std::uint32_t directory)
+{
+    std::string out;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            const int shift = order == 'M' ? 8 * (bytes - 1 - i) : 8 * i;
+            out += static_cast<char>((value >> shift) & 0xff);
+        }
+    };
+    out += order, out += order;
+    put(42, 2);
+    put(directory, 4);
+    put(static_cast<std::uint32_t>(entries.size()), 2);
+    for (const auto &e : entries) {
+        put(e.tag, 2), put(e.type, 2), put(e.count, 4);
+        // A short value sits in the first two bytes of the field.
+        if (e.type == 3)
+            put(e.value, 2), put(0, 2);
+        else
+            put(e.value, 4);
+    }
+    put(0, 4); // no next directory
+    return out;
+}
+
+std::string withApp1(const std::string &jpeg, const std::string &body)
+{
+    const std::size_t length = body.size() + 2;
+    return jpeg.substr(0, 2) + "\xff\xe1" + static_cast<char>(length >> 8) + static_cast<char>(length & 0xff) + body +
+           jpeg.substr(2);
+}
+
+std::string exif(const std::string &tiffBytes)
+{
+    return std::string("Exif\0\0", 6) + tiffBytes;
+}
+
+std::string orientationTag(char order, int value)
+{
+    return exif(tiff(order, {{0x0100, 4, 1, 640}, {0x0112, 3, 1, static_cast<std::uint32_t>(value)}}));
+}
+
 } // namespace faciward::testing

@@ -2,8 +2,10 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace faciward::testing {
 
@@ -35,5 +37,25 @@ std::string pixelBombJpeg(unsigned width, unsigned height);
 /// @p emptyScans scans that carry no data: each costs the decoder a pass over
 /// the picture, for 14 bytes of file.
 std::string scanBombJpeg(int width, int height, int emptyScans);
+
+/// @brief One entry of a TIFF directory: tag, type (3 a short, 4 a long), count, value.
+struct TiffEntry
+{
+    std::uint16_t tag, type;
+    std::uint32_t count, value;
+};
+
+/// @brief A TIFF structure of one directory holding @p entries, at @p directory,
+/// in Motorola ('M') or Intel ('I') byte order: what an EXIF block carries.
+std::string tiff(char order, const std::vector<TiffEntry> &entries, std::uint32_t directory = 8);
+
+/// @brief The body of an EXIF APP1 segment holding @p tiffBytes.
+std::string exif(const std::string &tiffBytes);
+
+/// @brief An EXIF body whose orientation tag is @p value (1 upright to 8), as a camera writes it.
+std::string orientationTag(char order, int value);
+
+/// @brief @p jpeg with an APP1 segment of @p body right after its start marker.
+std::string withApp1(const std::string &jpeg, const std::string &body);
 
 } // namespace faciward::testing

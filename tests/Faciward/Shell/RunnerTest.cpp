@@ -6,6 +6,7 @@
 #include "bench/recognition/DevelopmentSet.h"
 #include "tests/Faciward/Shell/FaciwardProcess.h"
 #include "tests/Platform/Vision/VisionTestData.h"
+#include "tests/support/CaptureSamples.h"
 #include "tests/support/Guards.h"
 #include "tests/support/ScopedSettingsFile.h"
 
@@ -252,6 +253,19 @@ TEST_F(RunnerTest, enrolTakesOnlyPicturesOfOneFaceAndSaysWhatItReplaced)
     const std::string group = picture("faces/2008_002506.jpg"); // three people
     const std::string blank = blankPicture();
     const auto simmPicture = [](int i) { return picture(simm + simmPictures[i]); };
+    // A phone's picture as it stores it: turned, with the EXIF tag that says how
+    // to turn it upright.
+    const auto phonePicture = [&](int i, int rotation, int orientation) {
+        cv::Mat stored;
+        cv::rotate(cv::imread(simmPicture(i)), stored, rotation);
+        std::vector<uchar> jpeg;
+        cv::imencode(".jpg", stored, jpeg, {cv::IMWRITE_JPEG_QUALITY, 95});
+        return write("phone-" + std::to_string(orientation) + ".jpg",
+                     ft::withApp1(std::string(jpeg.begin(), jpeg.end()), ft::orientationTag('M', orientation)));
+    };
+    const std::string upsideDown = phonePicture(6, cv::ROTATE_180, 3);
+    const std::string turnedLeft = phonePicture(7, cv::ROTATE_90_COUNTERCLOCKWISE, 6);
+    const std::string turnedRight = phonePicture(8, cv::ROTATE_90_CLOCKWISE, 8);
     struct Case
     {
         std::vector<std::string> pictures;
@@ -280,6 +294,12 @@ TEST_F(RunnerTest, enrolTakesOnlyPicturesOfOneFaceAndSaysWhatItReplaced)
          "enrolled 2 embeddings from 2 pictures, replacing the earlier enrolment of 1 embedding\n",
          {},
          2},
+        // Turned upright by their orientation tags, they are the owner's face.
+        {{upsideDown, turnedLeft, turnedRight},
+         0,
+         "enrolled 3 embeddings from 3 pictures, replacing the earlier enrolment of 2 embeddings\n",
+         {},
+         3},
     };
     for (const auto &c : cases) {
         std::vector<std::string> arguments{"enrol"};
@@ -290,6 +310,11 @@ TEST_F(RunnerTest, enrolTakesOnlyPicturesOfOneFaceAndSaysWhatItReplaced)
         EXPECT_EQ(lines(run.err), c.err);
         EXPECT_EQ(storedEmbeddings().size(), c.stored);
     }
+    // The pictures of the owner stored upright are the owner's.
+    const Outcome check = runFaciward({"check", simmPicture(9), simmPicture(10)});
+    EXPECT_EQ(check.code, 0) << check.out;
+    EXPECT_EQ(lines(check.out).back(), "verdict: owner present");
+    EXPECT_EQ(check.out.find("stranger"), std::string::npos) << check.out;
 }
 
 TEST_F(RunnerTest, facesPrintsOneJsonObjectPerFace)
