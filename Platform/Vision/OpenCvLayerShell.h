@@ -45,6 +45,8 @@ public:
     {
         const bool taken = m_openCv->setActivation(activation);
         m_activation = taken ? activation : cv::Ptr<cv::dnn::ActivationLayer>();
+        const auto relu = m_activation.dynamicCast<cv::dnn::ReLULayer>();
+        m_plainRelu = relu && relu->negativeSlope == 0.f;
         return taken;
     }
 
@@ -78,6 +80,9 @@ protected:
 
     cv::Ptr<cv::dnn::Layer> m_openCv;
     cv::Ptr<cv::dnn::ActivationLayer> m_activation; ///< null: none folded in
+    /// Whether m_activation is max(x, 0), which a layer may apply as it
+    /// stores its results instead of in a pass of its own.
+    bool m_plainRelu = false;
 };
 
 } // namespace faciward::platform
