@@ -79,6 +79,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         {7, 4, 3, 2, 1, 21, 17, false, true},   // odd sides reach the padding
         {4, 8, 5, 1, 2, 16, 12, true, false},
         {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
+        {40, 6, 3, 1, 1, 5, 4, true, false},    // the detector's last layers: one ragged block
+        {5, 7, 5, 2, 2, 19, 13, false, true},   // stride 2 with a wider border
     };
     for (const auto &c : cases) {
         cv::dnn::LayerParams params;
