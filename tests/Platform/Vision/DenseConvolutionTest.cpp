@@ -2,6 +2,7 @@
 #include "Platform/Vision/DenseConvolution.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/FaceModels.h"
+#include "Platform/Vision/LastAxisSoftmax.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 
 #include <opencv2/dnn.hpp>
@@ -14,6 +15,7 @@
 using faciward::platform::CopyLayers;
 using faciward::platform::DenseConvolution;
 using faciward::platform::DepthwiseConvolution;
+using faciward::platform::LastAxisSoftmax;
 namespace ft = faciward::testing;
 
 namespace {
@@ -30,12 +32,19 @@ cv::Ptr<cv::dnn::Layer> makeOpenCvConcat(cv::dnn::LayerParams &params)
 {
     return cv::dnn::ConcatLayer::create(params);
 }
+cv::Ptr<cv::dnn::Layer> makeOpenCvSoftmax(cv::dnn::LayerParams &params)
+{
+    return cv::dnn::SoftmaxLayer::create(params);
+}
 
 // @p read with OpenCV's own layers, whatever this process registered.
 cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
 {
     const std::pair<const char *, cv::dnn::LayerFactory::Constructor> own[] = {
-        {"Convolution", &makeOpenCvConvolution}, {"Slice", &makeOpenCvSlice}, {"Concat", &makeOpenCvConcat}};
+        {"Convolution", &makeOpenCvConvolution},
+        {"Slice", &makeOpenCvSlice},
+        {"Concat", &makeOpenCvConcat},
+        {"Softmax", &makeOpenCvSoftmax}};
     for (const auto &[type, make] : own)
         cv::dnn::LayerFactory::registerLayer(type, make);
     cv::dnn::Net net = read();
@@ -127,7 +136,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
 {
-    // The application's layers (this one, the depthwise one, the copies)
+    // The application's layers (this one, the depthwise one, the copies, the softmax)
     // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
     const auto paths = faciward::platform::FaceModels::Paths::standard();
     const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
@@ -140,6 +149,7 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
                     {paths.embeddingNetwork, {112, 112}, {"output"}}};
     DepthwiseConvolution::install();
     CopyLayers::install();
+    LastAxisSoftmax::install();
     for (const auto &n : networks) {
         const auto read = [&] { return cv::dnn::readNetFromONNX(n.file.string()); };
         cv::dnn::Net ours = read();
