@@ -128,6 +128,7 @@ public:
         m_kernel = weights.size[2];
         m_stride = *uniformValue(params, "stride", 1);
         m_pad = *uniformValue(params, "pad", 0);
+        m_dilation = *uniformValue(params, "dilation", 1);
         m_depth = m_inputs * m_kernel * m_kernel;
 
         // Weights by blocks of output channels, each laid out depth-first, so
@@ -153,7 +154,7 @@ public:
             m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
         }
-        const Geometry g(in.size[2], in.size[3], m_kernel, m_stride, m_pad, m_inputs);
+        const Geometry g(in.size[2], in.size[3], m_kernel, m_stride, m_pad, m_dilation, m_inputs);
         CV_Assert(out.size[2] == g.outHeight && out.size[3] == g.outWidth);
         if (m_offsets.size() != std::size_t(m_depth) || m_geometryOf != std::pair(g.height, g.width)) {
             m_offsets = g.offsets();
@@ -191,22 +192,23 @@ private:
     // dropped.
     struct Geometry
     {
-        int height, width, kernel, stride, pad, inputs;
+        int height, width, kernel, stride, pad, dilation, inputs;
         int outHeight, outWidth;
         bool direct;
         int rowLength = 0, phaseRows = 0;
         std::size_t phaseSize = 0, channelSize = 0, copySize = 0;
         int count; // columns of the product
 
-        Geometry(int height, int width, int kernel, int stride, int pad, int inputs)
+        Geometry(int height, int width, int kernel, int stride, int pad, int dilation, int inputs)
             : height(height)
             , width(width)
             , kernel(kernel)
             , stride(stride)
             , pad(pad)
+            , dilation(dilation)
             , inputs(inputs)
-            , outHeight((height + 2 * pad - kernel) / stride + 1)
-            , outWidth((width + 2 * pad - kernel) / stride + 1)
+            , outHeight((height + 2 * pad - dilation * (kernel - 1) - 1) / stride + 1)
+            , outWidth((width + 2 * pad - dilation * (kernel - 1) - 1) / stride + 1)
             , direct(kernel == 1 && stride == 1 && pad == 0)
         {
             if (direct) {
@@ -230,9 +232,10 @@ private:
             for (int c = 0; c < inputs; ++c) {
                 for (int ky = 0; ky < kernel; ++ky) {
                     for (int kx = 0; kx < kernel; ++kx) {
-                        const std::size_t phase = std::size_t(ky % stride) * stride + kx % stride;
+                        const int dy = ky * dilation, dx = kx * dilation;
+                        const std::size_t phase = std::size_t(dy % stride) * stride + dx % stride;
                         result.push_back(std::ptrdiff_t(c * channelSize + phase * phaseSize +
-                                                        std::size_t(ky / stride) * rowLength + kx / stride));
+                                                        std::size_t(dy / stride) * rowLength + dx / stride));
                     }
                 }
             }
@@ -340,7 +343,7 @@ private:
                                        m_outputs);
     }
 
-    int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_depth = 0;
+    int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_dilation = 1, m_depth = 0;
     std::vector<float> m_packed; // output-channel blocks × depth × blockRows
     std::vector<float> m_bias;   // padded to whole blocks
     std::vector<std::ptrdiff_t> m_offsets;     // of each k in the columns, for the input size below
@@ -381,7 +384,8 @@ bool DenseConvolution::handles(const cv::dnn::LayerParams &params)
         if (kernel != weights.size[2])
             return false;
     }
-    return stride && *stride >= 1 && pad && *pad >= 0 && *pad < weights.size[2] && dilation == 1;
+    return stride && *stride >= 1 && dilation && *dilation >= 1 && pad && *pad >= 0 &&
+           *pad < *dilation * (weights.size[2] - 1) + 1;
 }
 
 } // namespace faciward::platform

@@ -80,6 +80,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
     {
         int inputs, outputs, kernel, stride, pad, width, height;
         bool bias, relu;
+        int dilation = 1;
     } cases[] = {
         {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
         {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
@@ -90,14 +91,19 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
         {40, 6, 3, 1, 1, 5, 4, true, false},    // the detector's last layers: one ragged block
         {5, 7, 5, 2, 2, 19, 13, false, true},   // stride 2 with a wider border
+        {16, 16, 3, 1, 2, 40, 30, true, false, 2}, // the detector's dilated layers
+        {16, 16, 3, 1, 5, 40, 30, true, true, 5},
+        {6, 5, 3, 2, 3, 23, 19, true, false, 3},   // dilated with stride 2
+        {4, 3, 3, 1, 1, 17, 9, false, false, 2},   // less border than the dilation
     };
     for (const auto &c : cases) {
         cv::dnn::LayerParams params;
         const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
-        const int pads[] = {c.pad, c.pad, c.pad, c.pad};
+        const int pads[] = {c.pad, c.pad, c.pad, c.pad}, dilations[] = {c.dilation, c.dilation};
         params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
         params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
         params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
+        params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
         params.set("num_output", c.outputs);
         params.set("bias_term", c.bias);
         params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
@@ -127,7 +133,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         const cv::Mat a = forward(ours, input, {}).front();
         const cv::Mat b = forward(reference, input, {}).front();
         SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
-                     ", " + std::to_string(c.width) + "x" + std::to_string(c.height));
+                     " dilation " + std::to_string(c.dilation) + ", " + std::to_string(c.width) + "x" +
+                     std::to_string(c.height));
         ASSERT_EQ(a.total(), b.total());
         EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
         EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
