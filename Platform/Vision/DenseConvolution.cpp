@@ -257,10 +257,13 @@ private:
                     const int x0 = ((b - pad) % stride + stride) % stride;
                     float *__restrict to = channel + (std::size_t(r % stride) * stride + b) * phaseSize +
                                            std::size_t(r / stride) * rowLength + (x0 + pad) / stride;
+                    const int n = x0 < width ? (width - x0 + stride - 1) / stride : 0;
                     if (stride == 1) {
                         std::copy_n(row, width, to);
+                    } else if (stride == 2) { // a constant step, which the compiler vectorises
+                        for (int i = 0; i < n; ++i)
+                            to[i] = row[x0 + 2 * i];
                     } else {
-                        const int n = x0 < width ? (width - x0 + stride - 1) / stride : 0;
                         for (int i = 0; i < n; ++i)
                             to[i] = row[x0 + i * stride];
                     }
@@ -285,22 +288,13 @@ private:
         const MultiplyBlock multiply = relu ? multiplyRelu : multiplyPlain;
         const std::size_t planeSize = std::size_t(g.outHeight) * g.outWidth;
         const int count = last - first;
-        // Pointwise: straight into the output; otherwise into a stripe of the
-        // product, whose output columns are then copied out.
-        thread_local std::vector<float> product;
-        float *target = dst + first;
-        std::size_t targetStride = planeSize;
-        if (!g.direct) {
-            product.resize(std::size_t(m_outputs + blockRows) * stripeColumns);
-            target = product.data();
-            targetStride = stripeColumns;
-        }
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
         float tail[blockRows * blockColumns];
         thread_local std::vector<float> tailColumns;
         for (int j = 0; j < count; j += blockColumns) {
             const int width = std::min(blockColumns, count - j);
-            const float *right = columns + first + j;
+            const int column = first + j;
+            const float *right = columns + column;
             const std::ptrdiff_t *offsets = m_offsets.data();
             if (width < blockColumns) {
                 // The last columns, padded to a whole block.
@@ -310,34 +304,31 @@ private:
                 right = tailColumns.data();
                 offsets = m_tailOffsets.data();
             }
+            // Straight into the output when the block is a whole run of one
+            // output row; otherwise aside, and its output columns copied.
+            const int x = column % g.rowLength;
+            const bool straight = width == blockColumns && (g.direct || x + blockColumns <= g.outWidth);
             for (int b = 0; b < blocks; ++b) {
                 const int rows = std::min(blockRows, m_outputs - b * blockRows);
                 const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
-                float *o = target + std::size_t(b) * blockRows * targetStride + j;
-                if (width == blockColumns) {
-                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, o, targetStride, rows);
-                } else {
-                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, tail, blockColumns,
-                             rows);
-                    for (int r = 0; r < rows; ++r)
-                        std::copy_n(tail + r * blockColumns, width, o + std::size_t(r) * targetStride);
+                float *o = dst + std::size_t(b) * blockRows * planeSize + g.outputIndex(column);
+                if (straight) {
+                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, o, planeSize, rows);
+                    continue;
+                }
+                multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, tail, blockColumns, rows);
+                for (int r = 0; r < rows; ++r) {
+                    float *to = o + std::size_t(r) * planeSize;
+                    for (int i = 0; i < width;) {
+                        const int at = (column + i) % g.rowLength;
+                        const int run = std::min(width - i, g.rowLength - at);
+                        to = std::copy_n(tail + r * blockColumns + i, std::max(0, std::min(run, g.outWidth - at)), to);
+                        i += run;
+                    }
                 }
             }
         }
         const int outFirst = g.outputIndex(first);
-        if (!g.direct) {
-            for (int o = 0; o < m_outputs; ++o) {
-                const float *from = product.data() + std::size_t(o) * stripeColumns;
-                float *to = dst + std::size_t(o) * planeSize + outFirst;
-                for (int column = first; column < last;) {
-                    const int x = column % g.rowLength;
-                    const int run = std::min(last - column, g.rowLength - x);
-                    const int kept = std::max(0, std::min(run, g.outWidth - x));
-                    to = std::copy_n(from + (column - first), kept, to);
-                    column += run;
-                }
-            }
-        }
         if (m_activation && !relu)
             m_activation->forwardSlice(dst + outFirst, dst + outFirst, g.outputIndex(last) - outFirst, planeSize, 0,
                                        m_outputs);
