@@ -3,6 +3,7 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/FaceModels.h"
 #include "Platform/Vision/LastAxisSoftmax.h"
+#include "tests/Platform/Vision/OpenCvLayers.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 
 #include <opencv2/dnn.hpp>
@@ -20,31 +21,14 @@ namespace ft = faciward::testing;
 
 namespace {
 
-cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConvolutionLayer::create(params);
-}
-cv::Ptr<cv::dnn::Layer> makeOpenCvSlice(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::SliceLayer::create(params);
-}
-cv::Ptr<cv::dnn::Layer> makeOpenCvConcat(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConcatLayer::create(params);
-}
-cv::Ptr<cv::dnn::Layer> makeOpenCvSoftmax(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::SoftmaxLayer::create(params);
-}
-
 // @p read with OpenCV's own layers, whatever this process registered.
 cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
 {
     const std::pair<const char *, cv::dnn::LayerFactory::Constructor> own[] = {
-        {"Convolution", &makeOpenCvConvolution},
-        {"Slice", &makeOpenCvSlice},
-        {"Concat", &makeOpenCvConcat},
-        {"Softmax", &makeOpenCvSoftmax}};
+        {"Convolution", &ft::openCvLayer<cv::dnn::ConvolutionLayer>},
+        {"Slice", &ft::openCvLayer<cv::dnn::SliceLayer>},
+        {"Concat", &ft::openCvLayer<cv::dnn::ConcatLayer>},
+        {"Softmax", &ft::openCvLayer<cv::dnn::SoftmaxLayer>}};
     for (const auto &[type, make] : own)
         cv::dnn::LayerFactory::registerLayer(type, make);
     cv::dnn::Net net = read();

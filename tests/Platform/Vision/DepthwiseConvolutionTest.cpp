@@ -1,4 +1,5 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "tests/Platform/Vision/OpenCvLayers.h"
 #include "tests/support/Guards.h"
 
 #include <opencv2/dnn.hpp>
@@ -17,11 +18,6 @@ namespace {
 // OpenCV's own, side by side, whatever "Convolution" means in this process.
 constexpr const char *oursType = "FaciwardTestDepthwise";
 constexpr const char *openCvType = "FaciwardTestOpenCvConvolution";
-
-cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConvolutionLayer::create(params);
-}
 
 cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng)
 {
@@ -79,7 +75,7 @@ protected:
     static void SetUpTestSuite()
     {
         cv::dnn::LayerFactory::registerLayer(oursType, &DepthwiseConvolution::create);
-        cv::dnn::LayerFactory::registerLayer(openCvType, &makeOpenCvConvolution);
+        cv::dnn::LayerFactory::registerLayer(openCvType, &faciward::testing::openCvLayer<cv::dnn::ConvolutionLayer>);
     }
     static void TearDownTestSuite()
     {

@@ -1,4 +1,5 @@
 #include "Platform/Vision/LastAxisSoftmax.h"
+#include "tests/Platform/Vision/OpenCvLayers.h"
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/dnn/all_layers.hpp>
@@ -8,17 +9,13 @@
 #include <string>
 
 using faciward::platform::LastAxisSoftmax;
+namespace ft = faciward::testing;
 
 namespace {
 
 // Ours and OpenCV's own side by side, whatever "Softmax" means in this process.
 constexpr const char *oursType = "FaciwardTestLastAxisSoftmax";
 constexpr const char *openCvType = "FaciwardTestOpenCvSoftmax";
-
-cv::Ptr<cv::dnn::Layer> makeOpenCvSoftmax(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::SoftmaxLayer::create(params);
-}
 
 cv::Mat run(const char *type, cv::dnn::LayerParams params, const cv::Mat &input)
 {
@@ -34,8 +31,8 @@ cv::Mat run(const char *type, cv::dnn::LayerParams params, const cv::Mat &input)
 
 TEST(LastAxisSoftmax, agreesWithOpenCvOnEveryAxisAndForm)
 {
-    cv::dnn::LayerFactory::registerLayer(oursType, &LastAxisSoftmax::create);
-    cv::dnn::LayerFactory::registerLayer(openCvType, &makeOpenCvSoftmax);
+    const ft::RegisteredLayer ours(oursType, &LastAxisSoftmax::create);
+    const ft::RegisteredLayer openCv(openCvType, &ft::openCvLayer<cv::dnn::SoftmaxLayer>);
     cv::RNG rng(20261207);
     const struct
     {
@@ -66,6 +63,4 @@ TEST(LastAxisSoftmax, agreesWithOpenCvOnEveryAxisAndForm)
         EXPECT_LE(cv::norm(ours, theirs, cv::NORM_INF), 1e-6);
         EXPECT_TRUE(cv::checkRange(ours));
     }
-    cv::dnn::LayerFactory::unregisterLayer(oursType);
-    cv::dnn::LayerFactory::unregisterLayer(openCvType);
 }
