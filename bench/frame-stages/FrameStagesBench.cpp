@@ -9,7 +9,8 @@
 // together as FaceModels::load does it. Pin it to the cores to measure:
 //   taskset -c 2 bench/frame-stages/frame_stages_bench [rounds]
 // bench/frame-stages/onnxruntime-reference.js times the two networks in
-// ONNX Runtime for comparison.
+// ONNX Runtime for comparison; bench/frame-stages/compare-onnxruntime runs
+// both in turn, on one core and on two, and prints the medians side by side.
 
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
