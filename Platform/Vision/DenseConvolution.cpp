@@ -221,7 +221,9 @@ private:
                 phaseRows = (height + 2 * pad + stride - 1) / stride + 1;
                 phaseSize = std::size_t(phaseRows) * rowLength;
                 channelSize = phaseSize * stride * stride;
-                copySize = channelSize * inputs;
+                // A block's width more, so that the last block reads whole
+                // blocks too and its extra columns are dropped like the others.
+                copySize = channelSize * inputs + blockColumns;
             }
             count = (outHeight - 1) * rowLength + outWidth;
         }
@@ -296,8 +298,8 @@ private:
             const int column = first + j;
             const float *right = columns + column;
             const std::ptrdiff_t *offsets = m_offsets.data();
-            if (width < blockColumns) {
-                // The last columns, padded to a whole block.
+            if (width < blockColumns && g.direct) {
+                // The input's last columns, padded to a whole block.
                 tailColumns.assign(std::size_t(m_depth) * blockColumns, 0.f);
                 for (int k = 0; k < m_depth; ++k)
                     std::copy_n(right + m_offsets[std::size_t(k)], width, tailColumns.data() + k * blockColumns);
