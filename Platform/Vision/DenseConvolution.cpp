@@ -24,6 +24,9 @@ constexpr int blockRows = 4;
 constexpr int blockColumns = 24;
 // Output columns per parallel task: enough work to be worth handing out.
 constexpr int stripeColumns = 8 * blockColumns;
+// Pointwise layers on fewer output columns than this are computed as products
+// by weights rows, one column at a time.
+constexpr int fewestColumns = 4;
 
 // out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, blockColumns)
 // for r < rows, then max(·, 0) when @p relu; @p weights holds blockRows values
@@ -164,6 +167,10 @@ public:
         for (int image = 0; image < in.size[0]; ++image) {
             const float *src = in.ptr<float>(image);
             float *dst = out.ptr<float>(image);
+            if (g.direct && g.count < fewestColumns) {
+                multiplyFewColumns(src, dst, g.count);
+                continue;
+            }
             const float *columns = src;
             if (!g.direct) {
                 m_bordered.resize(g.copySize);
@@ -280,6 +287,36 @@ private:
             return (column / rowLength) * outWidth + std::min(column % rowLength, outWidth);
         }
     };
+
+    // A pointwise layer on a plane of a few values (the embedding network's
+    // last, on 1×1): one product by weights row per column. Padded to a
+    // block of columns, it would compute 24 times the work.
+    void multiplyFewColumns(const float *src, float *dst, int count) const
+    {
+        const int blocks = (m_outputs + blockRows - 1) / blockRows;
+        cv::parallel_for_(cv::Range(0, blocks), [&](const cv::Range &range) {
+            for (int b = range.start; b < range.end; ++b) {
+                const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
+                const int rows = std::min(blockRows, m_outputs - b * blockRows);
+                for (int column = 0; column < count; ++column) {
+                    float acc[blockRows];
+                    for (int r = 0; r < blockRows; ++r)
+                        acc[r] = m_bias[std::size_t(b) * blockRows + r];
+                    for (int k = 0; k < m_depth; ++k) {
+                        const float x = src[std::size_t(k) * count + column];
+                        for (int r = 0; r < blockRows; ++r)
+                            acc[r] += weights[std::size_t(k) * blockRows + r] * x;
+                    }
+                    for (int r = 0; r < rows; ++r) {
+                        const float value = m_plainRelu ? std::max(acc[r], 0.f) : acc[r];
+                        dst[std::size_t(b * blockRows + r) * count + column] = value;
+                    }
+                }
+            }
+        });
+        if (m_activation && !m_plainRelu)
+            m_activation->forwardSlice(dst, dst, count, std::size_t(count), 0, m_outputs);
+    }
 
     // Product columns [first, last) of every output channel.
     void computeStripe(const float *columns, float *dst, const Geometry &g, int first, int last) const

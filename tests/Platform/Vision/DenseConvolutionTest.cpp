@@ -79,6 +79,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         {16, 16, 3, 1, 5, 40, 30, true, true, 5},
         {6, 5, 3, 2, 3, 23, 19, true, false, 3},   // dilated with stride 2
         {4, 3, 3, 1, 1, 17, 9, false, false, 2},   // less border than the dilation
+        {64, 37, 1, 1, 0, 1, 1, true, true},       // pointwise on 1×1: the embedding's last
+        {9, 6, 1, 1, 0, 3, 1, false, false},       // three columns
     };
     for (const auto &c : cases) {
         cv::dnn::LayerParams params;
