@@ -2,6 +2,7 @@
 
 #include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "Platform/Vision/EltwiseSum.h"
 #include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/LastAxisSoftmax.h"
 #include "Platform/Vision/ResourcePool.h"
@@ -59,6 +60,7 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
     DepthwiseConvolution::install();
     CopyLayers::install();
     LastAxisSoftmax::install();
+    EltwiseSum::install();
     const Private *raw = d.get();
     d->pool = std::make_unique<ResourcePool<cv::dnn::Net>>([raw] {
         auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromONNX(raw->bytes.data(), raw->bytes.size()));

@@ -1,6 +1,7 @@
 #include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DenseConvolution.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "Platform/Vision/EltwiseSum.h"
 #include "Platform/Vision/FaceModels.h"
 #include "Platform/Vision/LastAxisSoftmax.h"
 #include "tests/Platform/Vision/OpenCvLayers.h"
@@ -16,6 +17,7 @@
 using faciward::platform::CopyLayers;
 using faciward::platform::DenseConvolution;
 using faciward::platform::DepthwiseConvolution;
+using faciward::platform::EltwiseSum;
 using faciward::platform::LastAxisSoftmax;
 namespace ft = faciward::testing;
 
@@ -28,7 +30,8 @@ cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
         {"Convolution", &ft::openCvLayer<cv::dnn::ConvolutionLayer>},
         {"Slice", &ft::openCvLayer<cv::dnn::SliceLayer>},
         {"Concat", &ft::openCvLayer<cv::dnn::ConcatLayer>},
-        {"Softmax", &ft::openCvLayer<cv::dnn::SoftmaxLayer>}};
+        {"Softmax", &ft::openCvLayer<cv::dnn::SoftmaxLayer>},
+        {"Eltwise", &ft::openCvLayer<cv::dnn::EltwiseLayer>}};
     for (const auto &[type, make] : own)
         cv::dnn::LayerFactory::registerLayer(type, make);
     cv::dnn::Net net = read();
@@ -129,7 +132,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
 {
-    // The application's layers (this one, the depthwise one, the copies, the softmax)
+    // The application's layers (this one, the depthwise one, the copies, the softmax, the sums)
     // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
     const auto paths = faciward::platform::FaceModels::Paths::standard();
     const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
@@ -143,6 +146,7 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
     DepthwiseConvolution::install();
     CopyLayers::install();
     LastAxisSoftmax::install();
+    EltwiseSum::install();
     for (const auto &n : networks) {
         const auto read = [&] { return cv::dnn::readNetFromONNX(n.file.string()); };
         cv::dnn::Net ours = read();
