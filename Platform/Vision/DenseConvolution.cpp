@@ -29,14 +29,14 @@ constexpr int stripeColumns = 8 * blockColumns;
 constexpr int fewestColumns = 4;
 
 // out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, blockColumns)
-// for r < rows, then max(·, 0) when @p relu; @p weights holds blockRows values
+// for r < rows, then times slopes[r] where below zero (the activation folded
+// in; 1: none); @p weights holds blockRows values
 // for each k. Each k reads a run of consecutive values: an input channel of a
 // pointwise convolution, or a kernel position's shifted view of the bordered
 // input (see Geometry).
-template <bool relu>
 [[gnu::always_inline]] inline void multiplyBlockLoops(const float *weights, const float *columns,
                                                       const std::ptrdiff_t *offsets, int depth, const float *bias,
-                                                      float *out, std::size_t outStride, int rows)
+                                                      const float *slopes, float *out, std::size_t outStride, int rows)
 {
     Vec8 acc[blockRows][3];
     for (int r = 0; r < blockRows; ++r) {
@@ -63,7 +63,7 @@ template <bool relu>
     const std::size_t targetStride = rows == blockRows ? outStride : blockColumns;
     for (int r = 0; r < blockRows; ++r) {
         for (int v = 0; v < 3; ++v) {
-            const Vec8 value = relu ? (acc[r][v] > 0.f ? acc[r][v] : Vec8{}) : acc[r][v];
+            const Vec8 value = acc[r][v] < 0.f ? acc[r][v] * slopes[r] : acc[r][v];
             *reinterpret_cast<UnalignedVec8 *>(target + std::size_t(r) * targetStride + 8 * v) = value;
         }
     }
@@ -71,36 +71,33 @@ template <bool relu>
         std::copy_n(spare + r * blockColumns, blockColumns, out + std::size_t(r) * outStride);
 }
 
-using MultiplyBlock = void (*)(const float *, const float *, const std::ptrdiff_t *, int, const float *, float *,
-                               std::size_t, int);
+using MultiplyBlock = void (*)(const float *, const float *, const std::ptrdiff_t *, int, const float *,
+                               const float *, float *, std::size_t, int);
 
-template <bool relu>
 void multiplyBlockBaseline(const float *weights, const float *columns, const std::ptrdiff_t *offsets, int depth,
-                           const float *bias, float *out, std::size_t outStride, int rows)
+                           const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops<relu>(weights, columns, offsets, depth, bias, out, outStride, rows);
+    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 
 // As DepthwiseConvolution: built again for the wider vector units, picked at
 // run time by what the processor has.
 #if defined(__x86_64__) && defined(__GNUC__)
-template <bool relu>
 [[gnu::target("avx2,fma")]] void multiplyBlockAvx2(const float *weights, const float *columns,
                                                    const std::ptrdiff_t *offsets, int depth, const float *bias,
-                                                   float *out, std::size_t outStride, int rows)
+                                                   const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops<relu>(weights, columns, offsets, depth, bias, out, outStride, rows);
+    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 #endif
 
-template <bool relu>
 MultiplyBlock bestMultiplyBlock()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        return &multiplyBlockAvx2<relu>;
+        return &multiplyBlockAvx2;
 #endif
-    return &multiplyBlockBaseline<relu>;
+    return &multiplyBlockBaseline;
 }
 
 // The one value of every entry of @p key, or @p absent when there is none.
@@ -147,6 +144,17 @@ public:
         m_bias = biasOf(params, m_outputs, std::size_t(blocks) * blockRows);
         for (int k = 0; k < m_depth; ++k)
             m_tailOffsets.push_back(std::ptrdiff_t(k) * blockColumns);
+        m_blockSlopes.assign(std::size_t(blocks) * blockRows, 1.f);
+    }
+
+    bool setActivation(const cv::Ptr<cv::dnn::ActivationLayer> &activation) override
+    {
+        const bool taken = OpenCvLayerShell::setActivation(activation);
+        m_activationInline = m_inlineActivation && slopesFit(m_outputs);
+        std::fill(m_blockSlopes.begin(), m_blockSlopes.end(), 1.f);
+        for (int o = 0; o < m_outputs && m_activationInline; ++o)
+            m_blockSlopes[std::size_t(o)] = negativeSlope(o);
+        return taken;
     }
 
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
@@ -308,23 +316,20 @@ private:
                             acc[r] += weights[std::size_t(k) * blockRows + r] * x;
                     }
                     for (int r = 0; r < rows; ++r) {
-                        const float value = m_plainRelu ? std::max(acc[r], 0.f) : acc[r];
-                        dst[std::size_t(b * blockRows + r) * count + column] = value;
+                        const float slope = m_blockSlopes[std::size_t(b) * blockRows + r];
+                        dst[std::size_t(b * blockRows + r) * count + column] = acc[r] < 0.f ? acc[r] * slope : acc[r];
                     }
                 }
             }
         });
-        if (m_activation && !m_plainRelu)
+        if (m_activation && !m_activationInline)
             m_activation->forwardSlice(dst, dst, count, std::size_t(count), 0, m_outputs);
     }
 
     // Product columns [first, last) of every output channel.
     void computeStripe(const float *columns, float *dst, const Geometry &g, int first, int last) const
     {
-        static const MultiplyBlock multiplyPlain = bestMultiplyBlock<false>();
-        static const MultiplyBlock multiplyRelu = bestMultiplyBlock<true>();
-        const bool relu = m_plainRelu;
-        const MultiplyBlock multiply = relu ? multiplyRelu : multiplyPlain;
+        static const MultiplyBlock multiply = bestMultiplyBlock();
         const std::size_t planeSize = std::size_t(g.outHeight) * g.outWidth;
         const int count = last - first;
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
@@ -352,10 +357,12 @@ private:
                 const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
                 float *o = dst + std::size_t(b) * blockRows * planeSize + g.outputIndex(column);
                 if (straight) {
-                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, o, planeSize, rows);
+                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows,
+                             m_blockSlopes.data() + b * blockRows, o, planeSize, rows);
                     continue;
                 }
-                multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows, tail, blockColumns, rows);
+                multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows,
+                         m_blockSlopes.data() + b * blockRows, tail, blockColumns, rows);
                 for (int r = 0; r < rows; ++r) {
                     float *to = o + std::size_t(r) * planeSize;
                     for (int i = 0; i < width;) {
@@ -368,7 +375,7 @@ private:
             }
         }
         const int outFirst = g.outputIndex(first);
-        if (m_activation && !relu)
+        if (m_activation && !m_activationInline)
             m_activation->forwardSlice(dst + outFirst, dst + outFirst, g.outputIndex(last) - outFirst, planeSize, 0,
                                        m_outputs);
     }
@@ -376,6 +383,8 @@ private:
     int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_dilation = 1, m_depth = 0;
     std::vector<float> m_packed; // output-channel blocks × depth × blockRows
     std::vector<float> m_bias;   // padded to whole blocks
+    std::vector<float> m_blockSlopes; // of the activation applied as stored (1: none), padded likewise
+    bool m_activationInline = false;
     std::vector<std::ptrdiff_t> m_offsets;     // of each k in the columns, for the input size below
     std::pair<int, int> m_geometryOf{-1, -1}; // height, width
     std::vector<std::ptrdiff_t> m_tailOffsets; // of each k in a padded last block

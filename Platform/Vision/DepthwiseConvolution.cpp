@@ -15,12 +15,12 @@ namespace faciward::platform {
 
 namespace {
 
-// out[j] = bias + Σ k[t] · taps[t][j] for j < count, then max(·, 0) when
-// @p relu. The taps read runs of consecutive values: of one output row (wide
-// planes), or of a whole plane's bordered copy (narrow ones, see PlaneLayout).
-template <bool relu>
-[[gnu::always_inline]] inline void convolveLoops(const float *const *taps, const float *k, float bias,
-                                                 float *__restrict out, int count)
+// out[j] = bias + Σ k[t] · taps[t][j] for j < count, then times @p slope
+// where below zero (the activation folded in; 1: none). The taps read runs of
+// consecutive values: of one output row (wide planes), or of a whole plane's
+// bordered copy (narrow ones, see PlaneLayout).
+[[gnu::always_inline]] inline void convolveChannelLoops(const float *const *taps, const float *k, float bias,
+                                                        float *__restrict out, int count, float slope)
 {
     const float *__restrict t0 = taps[0], *__restrict t1 = taps[1], *__restrict t2 = taps[2];
     const float *__restrict t3 = taps[3], *__restrict t4 = taps[4], *__restrict t5 = taps[5];
@@ -33,24 +33,15 @@ template <bool relu>
         const float middle = k3 * t3[j] + k4 * t4[j] + k5 * t5[j];
         const float bottom = k6 * t6[j] + k7 * t7[j] + k8 * t8[j];
         const float sum = top + middle + bottom;
-        out[j] = relu ? std::max(sum, 0.f) : sum;
+        out[j] = sum < 0.f ? sum * slope : sum;
     }
 }
 
-[[gnu::always_inline]] inline void convolveChannelLoops(const float *const *taps, const float *k, float bias,
-                                                        float *out, int count, bool relu)
-{
-    if (relu)
-        convolveLoops<true>(taps, k, bias, out, count);
-    else
-        convolveLoops<false>(taps, k, bias, out, count);
-}
+using ConvolveChannel = void (*)(const float *const *, const float *, float, float *, int, float);
 
-using ConvolveChannel = void (*)(const float *const *, const float *, float, float *, int, bool);
-
-void convolveChannelBaseline(const float *const *taps, const float *k, float bias, float *out, int count, bool relu)
+void convolveChannelBaseline(const float *const *taps, const float *k, float bias, float *out, int count, float slope)
 {
-    convolveChannelLoops(taps, k, bias, out, count, relu);
+    convolveChannelLoops(taps, k, bias, out, count, slope);
 }
 
 // The build targets the oldest x86-64; the same loops are also built for the
@@ -58,15 +49,15 @@ void convolveChannelBaseline(const float *const *taps, const float *k, float bia
 // time by hand rather than by the loader, which the sanitizers cannot follow.)
 #if defined(__x86_64__) && defined(__GNUC__)
 [[gnu::target("avx2,fma")]] void convolveChannelAvx2(const float *const *taps, const float *k, float bias, float *out,
-                                                     int count, bool relu)
+                                                     int count, float slope)
 {
-    convolveChannelLoops(taps, k, bias, out, count, relu);
+    convolveChannelLoops(taps, k, bias, out, count, slope);
 }
 
 [[gnu::target("avx512f,fma")]] void convolveChannelAvx512(const float *const *taps, const float *k, float bias,
-                                                          float *out, int count, bool relu)
+                                                          float *out, int count, float slope)
 {
-    convolveChannelLoops(taps, k, bias, out, count, relu);
+    convolveChannelLoops(taps, k, bias, out, count, slope);
 }
 #endif
 
@@ -272,6 +263,7 @@ public:
 
         const std::size_t planeSize = std::size_t(layout.outHeight) * layout.outWidth;
         const bool wide = layout.outWidth >= wideRow;
+        const bool inlineActivation = m_inlineActivation && slopesFit(m_channels);
 
         cv::parallel_for_(cv::Range(0, planes), [&](const cv::Range &range) {
             thread_local std::vector<float> copy, flat;
@@ -289,22 +281,23 @@ public:
                 const float *src = in.ptr<float>() + std::size_t(plane) * layout.height * layout.width;
                 const float *k = m_weights.data() + std::size_t(channel) * 9;
                 const float bias = m_bias[std::size_t(channel)];
+                const float slope = inlineActivation ? negativeSlope(channel) : 1.f;
                 float *dst = out.ptr<float>() + std::size_t(plane) * planeSize;
                 if (wide) {
                     rows->reset();
                     for (int oy = 0; oy < layout.outHeight; ++oy) {
                         for (int ky = 0; ky < 3; ++ky)
                             rows->taps(rows->row(src, layout.height, oy * m_stride - 1 + ky), taps + 3 * ky);
-                        convolve(taps, k, bias, dst + std::size_t(oy) * layout.outWidth, layout.outWidth, m_plainRelu);
+                        convolve(taps, k, bias, dst + std::size_t(oy) * layout.outWidth, layout.outWidth, slope);
                     }
                 } else {
                     layout.fill(src, copy.data());
-                    convolve(taps, k, bias, flat.data(), layout.count(), m_plainRelu);
+                    convolve(taps, k, bias, flat.data(), layout.count(), slope);
                     for (int y = 0; y < layout.outHeight; ++y)
                         std::copy_n(flat.data() + std::size_t(y) * layout.rowLength, layout.outWidth,
                                     dst + std::size_t(y) * layout.outWidth);
                 }
-                if (m_activation && !m_plainRelu)
+                if (m_activation && !inlineActivation)
                     m_activation->forwardSlice(dst, dst, int(planeSize), planeSize, channel, channel + 1);
             }
         });

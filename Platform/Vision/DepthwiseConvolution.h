@@ -14,7 +14,7 @@ namespace faciward::platform {
 /// This layer computes every one of them as a single loop over a bordered
 /// copy of each plane (split into phases for stride 2), so that every tap
 /// reads consecutive values whatever the width of the rows, and applies a
-/// ReLU as it stores. Results agree with OpenCV's to rounding.
+/// ReLU or PReLU as it stores. Results agree with OpenCV's to rounding.
 class DepthwiseConvolution
 {
 public:

@@ -76,12 +76,12 @@ private:
             if (inputs[n].data == out.data)
                 std::swap(order[0], order[n]);
         }
-        // A channel-wise activation of OpenCV's is applied plane by plane
-        // (channels are the second axis); otherwise the tensor is cut into
-        // runs of a fixed length, whatever its planes (the box decoding's
-        // are of two values).
+        // A channel-wise activation is applied plane by plane (channels are
+        // the second axis); otherwise the tensor is cut into runs of a fixed
+        // length, whatever its planes (the box decoding's are of two values).
         const int channels = out.size[1];
-        const bool byPlane = m_activation && !m_plainRelu;
+        const bool inlineActivation = m_inlineActivation && slopesFit(channels);
+        const bool byPlane = m_activation && !(inlineActivation && m_negativeSlopes.size() == 1);
         const std::size_t run = byPlane ? out.total() / (std::size_t(out.size[0]) * channels) : sumRun;
         const int runs = int((out.total() + run - 1) / run);
         cv::parallel_for_(cv::Range(0, runs), [&](const cv::Range &range) {
@@ -100,11 +100,12 @@ private:
                             dst[i] += c * src[i];
                     }
                 }
-                if (m_plainRelu) {
+                const int channel = byPlane ? r % channels : 0;
+                if (inlineActivation) {
+                    const float slope = negativeSlope(channel);
                     for (std::size_t i = 0; i < length; ++i)
-                        dst[i] = std::max(dst[i], 0.f);
-                } else if (byPlane) {
-                    const int channel = r % channels;
+                        dst[i] = dst[i] < 0.f ? dst[i] * slope : dst[i];
+                } else if (m_activation) {
                     m_activation->forwardSlice(dst, dst, int(length), length, channel, channel + 1);
                 }
             }

@@ -9,8 +9,8 @@ namespace faciward::platform {
 ///
 /// OpenCV 4.6 adds two 64×28×28 tensors in 30 µs, at 0.6 ns a value: the
 /// embedding network's seven additions took 0.2 ms, the detector's largest
-/// 0.05 ms. This layer adds in one pass per channel, weighted when the
-/// addition has coefficients, and applies a ReLU in the same pass; any other
+/// 0.05 ms. This layer adds in one pass, weighted when the addition has
+/// coefficients, and applies a ReLU or PReLU in the same pass; any other
 /// operation, and inputs of other shapes, are left to OpenCV's own layer,
 /// kept inside. Results agree with OpenCV's to rounding.
 class EltwiseSum
