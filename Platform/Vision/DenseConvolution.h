@@ -12,13 +12,13 @@ namespace faciward::platform {
 /// third of the detector's time, reach 8 to 18 multiply-adds per nanosecond
 /// on one core, its 3×3 layers fewer. This layer computes them as one matrix
 /// product, weights by input columns, in register blocks that the compiler
-/// turns into fused multiply-adds, and applies a ReLU as it stores. The
-/// columns are the input itself for a pointwise convolution; for a larger
-/// kernel, shifted views of one bordered copy of the input, so that no patch
-/// is ever gathered; a dilated kernel only spaces the views further apart
-/// (the detector's three dilated 3×3 layers took 0.15 ms each in OpenCV).
-/// Results agree with OpenCV's to rounding.
-/// DepthwiseConvolution's factory makes it.
+/// turns into fused multiply-adds, and applies a ReLU or PReLU as it stores.
+/// The columns are the input itself for a pointwise convolution; for a
+/// larger kernel, shifted views of one bordered copy of the input, so that no
+/// patch is ever gathered; a dilated kernel only spaces the views further
+/// apart (the detector's three dilated 3×3 layers took 0.15 ms each in
+/// OpenCV). Results agree with OpenCV's to rounding. DepthwiseConvolution's
+/// factory makes it.
 class DenseConvolution
 {
 public:
