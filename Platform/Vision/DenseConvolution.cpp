@@ -170,6 +170,9 @@ public:
         if (m_offsets.size() != std::size_t(m_depth) || m_geometryOf != std::pair(g.height, g.width)) {
             m_offsets = g.offsets();
             m_geometryOf = {g.height, g.width};
+            // The border and the slack, which fill() never writes, stay zero
+            // from here on; only the input's values are copied each time.
+            m_bordered.assign(g.copySize, 0.f);
         }
         const int stripes = (g.count + stripeColumns - 1) / stripeColumns;
         for (int image = 0; image < in.size[0]; ++image) {
@@ -181,7 +184,6 @@ public:
             }
             const float *columns = src;
             if (!g.direct) {
-                m_bordered.resize(g.copySize);
                 cv::parallel_for_(cv::Range(0, m_inputs), [&](const cv::Range &range) {
                     for (int c = range.start; c < range.end; ++c)
                         g.fill(src, c, m_bordered.data());
@@ -259,11 +261,11 @@ private:
             return result;
         }
 
-        // Input channel @p c of @p src into its phases in @p copy.
+        // Input channel @p c of @p src into its phases in @p copy, whose
+        // border the caller has zeroed.
         void fill(const float *src, int c, float *copy) const
         {
             float *channel = copy + c * channelSize;
-            std::fill(channel, channel + channelSize, 0.f);
             const float *plane = src + std::size_t(c) * height * width;
             for (int y = 0; y < height; ++y) {
                 const int r = y + pad; // row of the bordered input
