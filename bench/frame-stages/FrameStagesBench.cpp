@@ -6,10 +6,13 @@
 // three enrolled embeddings; medians over many frames, each stage timed in
 // every round so that a busy machine weighs on all alike. Then model loading,
 // as `faciward check` starts: the three models one after another, and
-// together as FaceModels::load does it. Pin it to the cores to measure:
+// together as FaceModels::load does it. Last, where each network's time goes:
+// its layers' times summed by kind (pointwise, 3×3, depthwise, softmax…).
+// Pin it to the cores to measure:
 //   taskset -c 2 bench/frame-stages/frame_stages_bench [rounds]
 // bench/frame-stages/onnxruntime-reference.js times the two networks in
-// ONNX Runtime for comparison.
+// ONNX Runtime for comparison; bench/frame-stages/compare-onnxruntime runs
+// both in turn, on one core and on two, and prints the medians side by side.
 
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
@@ -26,6 +29,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -123,5 +127,48 @@ int main(int argc, char **argv)
     }
     for (const auto &[stage, values] : times)
         print(stage + "_ms_median", median(values), "ms");
+
+    // --- where each network's time goes, by kind of layer --------------------
+    // The networks as OnnxNetwork runs them (its layers are installed by now),
+    // each layer timed by OpenCV; medians over the rounds, summed by kind.
+    const struct
+    {
+        const char *name;
+        std::filesystem::path path;
+        cv::Mat input;
+        std::vector<std::string> outputs;
+    } networks[] = {{"detector", paths.faceDetector, detectorBlob, {"boxes", "scores"}},
+                    {"embedding", paths.embeddingNetwork,
+                     zeros(platform::FaceAlignment::size, platform::FaceAlignment::size), {"output"}}};
+    for (const auto &n : networks) {
+        cv::dnn::Net net = cv::dnn::readNetFromONNX(n.path.string());
+        net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+        net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+        std::vector<std::vector<double>> layerTimes;
+        std::vector<cv::Mat> outputs;
+        for (int round = 0; round <= rounds; ++round) {
+            net.setInput(n.input);
+            net.forward(outputs, n.outputs);
+            std::vector<double> ticks;
+            net.getPerfProfile(ticks);
+            layerTimes.resize(ticks.size());
+            for (std::size_t i = 0; i < ticks.size() && round > 0; ++i) // the first round sets the layers up
+                layerTimes[i].push_back(ticks[i] * 1000.0 / cv::getTickFrequency());
+        }
+        std::map<std::string, double> byKind;
+        const auto names = net.getLayerNames();
+        for (std::size_t i = 0; i < names.size() && i < layerTimes.size(); ++i) {
+            const cv::Ptr<cv::dnn::Layer> layer = net.getLayer(names[i]);
+            std::string kind = layer->type;
+            if (kind == "Convolution" && !layer->blobs.empty() && layer->blobs[0].dims == 4) {
+                const cv::Mat &w = layer->blobs[0];
+                kind = std::string(w.size[1] == 1 && w.size[0] > 1 ? "depthwise_" : "convolution_") +
+                       std::to_string(w.size[2]) + "x" + std::to_string(w.size[3]);
+            }
+            byKind[kind] += median(layerTimes[i]);
+        }
+        for (const auto &[kind, ms] : byKind)
+            print(std::string(n.name) + "_layers_" + kind + "_ms_median", ms, "ms");
+    }
     return 0;
 }

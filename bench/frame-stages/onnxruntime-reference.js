@@ -1,9 +1,10 @@
-// The two face networks in ONNX Runtime, one thread, for comparison with
-// frame_stages_bench (run both under the same taskset, one after the other).
+// The two face networks in ONNX Runtime, on THREADS threads (default one), for
+// comparison with frame_stages_bench; compare-onnxruntime beside it runs both
+// in turn under the same taskset.
 // Prints one JSON object per line, as the benchmarks do. ONNX Runtime is not a
 // dependency of the application; install it in a folder of its own:
 //   npm install --prefix ~/.cache/faciward-ort --ignore-scripts onnxruntime-node
-//   NODE_PATH=~/.cache/faciward-ort/node_modules taskset -c 2 node onnxruntime-reference.js MODEL_DIR
+//   NODE_PATH=~/.cache/faciward-ort/node_modules taskset -c 2 node onnxruntime-reference.js MODEL_DIR [THREADS]
 const ort = require('onnxruntime-node');
 
 function print(metric, value, unit) {
@@ -12,6 +13,7 @@ function print(metric, value, unit) {
 
 async function main() {
     const dir = process.argv[2] || 'models';
+    const threads = Number(process.argv[3] || 1);
     const networks = [
         ['detector', 'fr_detect.onnx', [1, 3, 240, 320], 200],
         ['embedding', 'fr_feature.onnx', [1, 3, 112, 112], 100],
@@ -19,7 +21,7 @@ async function main() {
     for (const [name, file, shape, runs] of networks) {
         let start = process.hrtime.bigint();
         const session = await ort.InferenceSession.create(`${dir}/${file}`, {
-            intraOpNumThreads: 1, interOpNumThreads: 1, executionMode: 'sequential'});
+            intraOpNumThreads: threads, interOpNumThreads: 1, executionMode: 'sequential'});
         print(`load_${name}_ms`, Number(process.hrtime.bigint() - start) / 1e6, 'ms');
         const size = shape.reduce((a, b) => a * b);
         const data = new Float32Array(size).map((_, i) => Math.sin(i) * 0.9);

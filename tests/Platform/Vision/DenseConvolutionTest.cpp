@@ -1,7 +1,10 @@
 #include "Platform/Vision/CopyLayers.h"
 #include "Platform/Vision/DenseConvolution.h"
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "Platform/Vision/EltwiseSum.h"
 #include "Platform/Vision/FaceModels.h"
+#include "Platform/Vision/LastAxisSoftmax.h"
+#include "tests/Platform/Vision/OpenCvLayers.h"
 #include "tests/Platform/Vision/VisionTestData.h"
 
 #include <opencv2/dnn.hpp>
@@ -14,28 +17,21 @@
 using faciward::platform::CopyLayers;
 using faciward::platform::DenseConvolution;
 using faciward::platform::DepthwiseConvolution;
+using faciward::platform::EltwiseSum;
+using faciward::platform::LastAxisSoftmax;
 namespace ft = faciward::testing;
 
 namespace {
-
-cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConvolutionLayer::create(params);
-}
-cv::Ptr<cv::dnn::Layer> makeOpenCvSlice(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::SliceLayer::create(params);
-}
-cv::Ptr<cv::dnn::Layer> makeOpenCvConcat(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConcatLayer::create(params);
-}
 
 // @p read with OpenCV's own layers, whatever this process registered.
 cv::dnn::Net withOpenCvLayers(const std::function<cv::dnn::Net()> &read)
 {
     const std::pair<const char *, cv::dnn::LayerFactory::Constructor> own[] = {
-        {"Convolution", &makeOpenCvConvolution}, {"Slice", &makeOpenCvSlice}, {"Concat", &makeOpenCvConcat}};
+        {"Convolution", &ft::openCvLayer<cv::dnn::ConvolutionLayer>},
+        {"Slice", &ft::openCvLayer<cv::dnn::SliceLayer>},
+        {"Concat", &ft::openCvLayer<cv::dnn::ConcatLayer>},
+        {"Softmax", &ft::openCvLayer<cv::dnn::SoftmaxLayer>},
+        {"Eltwise", &ft::openCvLayer<cv::dnn::EltwiseLayer>}};
     for (const auto &[type, make] : own)
         cv::dnn::LayerFactory::registerLayer(type, make);
     cv::dnn::Net net = read();
@@ -71,6 +67,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
     {
         int inputs, outputs, kernel, stride, pad, width, height;
         bool bias, relu;
+        int dilation = 1;
     } cases[] = {
         {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
         {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
@@ -79,14 +76,23 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         {7, 4, 3, 2, 1, 21, 17, false, true},   // odd sides reach the padding
         {4, 8, 5, 1, 2, 16, 12, true, false},
         {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
+        {40, 6, 3, 1, 1, 5, 4, true, false},    // the detector's last layers: one ragged block
+        {5, 7, 5, 2, 2, 19, 13, false, true},   // stride 2 with a wider border
+        {16, 16, 3, 1, 2, 40, 30, true, false, 2}, // the detector's dilated layers
+        {16, 16, 3, 1, 5, 40, 30, true, true, 5},
+        {6, 5, 3, 2, 3, 23, 19, true, false, 3},   // dilated with stride 2
+        {4, 3, 3, 1, 1, 17, 9, false, false, 2},   // less border than the dilation
+        {64, 37, 1, 1, 0, 1, 1, true, true},       // pointwise on 1×1: the embedding's last
+        {9, 6, 1, 1, 0, 3, 1, false, false},       // three columns
     };
     for (const auto &c : cases) {
         cv::dnn::LayerParams params;
         const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
-        const int pads[] = {c.pad, c.pad, c.pad, c.pad};
+        const int pads[] = {c.pad, c.pad, c.pad, c.pad}, dilations[] = {c.dilation, c.dilation};
         params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
         params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
         params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
+        params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
         params.set("num_output", c.outputs);
         params.set("bias_term", c.bias);
         params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
@@ -116,7 +122,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
         const cv::Mat a = forward(ours, input, {}).front();
         const cv::Mat b = forward(reference, input, {}).front();
         SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
-                     ", " + std::to_string(c.width) + "x" + std::to_string(c.height));
+                     " dilation " + std::to_string(c.dilation) + ", " + std::to_string(c.width) + "x" +
+                     std::to_string(c.height));
         ASSERT_EQ(a.total(), b.total());
         EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
         EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
@@ -125,7 +132,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
 {
-    // The application's layers (this one, the depthwise one, the copies)
+    // The application's layers (this one, the depthwise one, the copies, the softmax, the sums)
     // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
     const auto paths = faciward::platform::FaceModels::Paths::standard();
     const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
@@ -138,6 +145,8 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
                     {paths.embeddingNetwork, {112, 112}, {"output"}}};
     DepthwiseConvolution::install();
     CopyLayers::install();
+    LastAxisSoftmax::install();
+    EltwiseSum::install();
     for (const auto &n : networks) {
         const auto read = [&] { return cv::dnn::readNetFromONNX(n.file.string()); };
         cv::dnn::Net ours = read();

@@ -1,4 +1,5 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
+#include "tests/Platform/Vision/OpenCvLayers.h"
 #include "tests/support/Guards.h"
 
 #include <opencv2/dnn.hpp>
@@ -17,11 +18,6 @@ namespace {
 // OpenCV's own, side by side, whatever "Convolution" means in this process.
 constexpr const char *oursType = "FaciwardTestDepthwise";
 constexpr const char *openCvType = "FaciwardTestOpenCvConvolution";
-
-cv::Ptr<cv::dnn::Layer> makeOpenCvConvolution(cv::dnn::LayerParams &params)
-{
-    return cv::dnn::ConvolutionLayer::create(params);
-}
 
 cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng)
 {
@@ -50,12 +46,16 @@ cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RN
     return params;
 }
 
+// @p relu: a ReLU after the convolution, folded into it too.
 cv::Mat run(const char *convolutionType, cv::dnn::LayerParams params, const std::optional<cv::Mat> &preluSlopes,
-            const cv::Mat &input)
+            const cv::Mat &input, bool relu = false)
 {
     cv::dnn::Net net;
     net.addLayerToPrev("conv", convolutionType, params);
-    if (preluSlopes) {
+    if (relu) {
+        cv::dnn::LayerParams reluParams;
+        net.addLayerToPrev("relu", "ReLU", reluParams);
+    } else if (preluSlopes) {
         // A PReLU after the convolution is folded into it when the network is set up.
         cv::dnn::LayerParams prelu;
         prelu.name = "prelu";
@@ -75,7 +75,7 @@ protected:
     static void SetUpTestSuite()
     {
         cv::dnn::LayerFactory::registerLayer(oursType, &DepthwiseConvolution::create);
-        cv::dnn::LayerFactory::registerLayer(openCvType, &makeOpenCvConvolution);
+        cv::dnn::LayerFactory::registerLayer(openCvType, &faciward::testing::openCvLayer<cv::dnn::ConvolutionLayer>);
     }
     static void TearDownTestSuite()
     {
@@ -88,8 +88,9 @@ protected:
 
 TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
 {
-    // Narrow planes are computed by the layer itself, wide ones by OpenCV
-    // inside it; odd sides and stride 2 reach the last padded column and row.
+    // Narrow and wide planes alike; odd sides and stride 2 reach the last
+    // padded column and row. A ReLU is applied as the layer stores, a PReLU
+    // by OpenCV's own activation after it.
     cv::RNG rng(20261207);
     const cv::Size sizes[] = {{1, 1}, {2, 2}, {3, 5}, {7, 7}, {10, 8}, {14, 14}, {15, 15}, {20, 15}, {28, 28}, {56, 56}};
     for (const int stride : {1, 2}) {
@@ -107,10 +108,12 @@ TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
                     cv::Mat input(std::vector<int>{batch, channels, size.height, size.width}, CV_32F);
                     rng.fill(input, cv::RNG::UNIFORM, -2, 2);
 
-                    const cv::Mat ours = run(oursType, params, slopes, input);
-                    const cv::Mat theirs = run(openCvType, params, slopes, input);
+                    // Without PReLU, a plain ReLU on the channels of one case in two.
+                    const bool relu = !prelu && size.width % 2 == 0;
+                    const cv::Mat ours = run(oursType, params, slopes, input, relu);
+                    const cv::Mat theirs = run(openCvType, params, slopes, input, relu);
                     SCOPED_TRACE("stride " + std::to_string(stride) + ", " + std::to_string(size.width) + "x" +
-                                 std::to_string(size.height) + (bias ? ", bias" : "") + (prelu ? ", PReLU" : ""));
+                                 std::to_string(size.height) + (bias ? ", bias" : "") + (prelu ? ", PReLU" : "") + (relu ? ", ReLU" : ""));
                     ASSERT_EQ(ours.dims, 4);
                     ASSERT_EQ(ours.size[2], (size.height - 1) / stride + 1);
                     ASSERT_EQ(ours.size[3], (size.width - 1) / stride + 1);
