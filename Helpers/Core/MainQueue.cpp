@@ -32,43 +32,22 @@ void postToMain(std::function<void()> work)
     mainScheduler().post(std::move(work));
 }
 
-namespace {
-
-// On the scheduler's thread: one step of the wait, then the next or the work.
-void waitThenRun(platform::Scheduler &scheduler, Delay remaining, std::function<void()> work)
-{
-    const Delay step = timerStep(remaining);
-    // The timer lives as long as its work: the work holds the cancellable that
-    // would stop the timer, and lets it go once it has run.
-    auto timer = std::make_shared<platform::AnyCancellable>();
-    *timer = scheduler.postAfter(step, [&scheduler, timer, rest = remaining - step, work = std::move(work)]() mutable {
-        if (rest > Delay::zero())
-            waitThenRun(scheduler, rest, std::move(work));
-        else
-            work();
-    });
-}
-
-} // namespace
-
 void postAfter(platform::Scheduler &scheduler, Delay delay, std::function<void()> work)
 {
     // The wait starts on the scheduler's thread, after what was posted before.
     scheduler.post([&scheduler, delay, work = std::move(work)]() mutable {
         if (delay == kNever)
             return; // what the work holds goes here, on the scheduler's thread
-        waitThenRun(scheduler, std::max(delay, Delay::zero()), std::move(work));
+        // The timer lives as long as its work: the work holds the cancellable
+        // that would stop the timer.
+        auto timer = std::make_shared<platform::AnyCancellable>();
+        *timer = scheduler.postAfter(std::max(delay, Delay::zero()), [timer, work = std::move(work)] { work(); });
     });
 }
 
 void postToMainAfter(Delay delay, std::function<void()> work)
 {
     postAfter(mainScheduler(), delay, std::move(work));
-}
-
-Delay timerStep(Delay remaining)
-{
-    return std::clamp(remaining, Delay::zero(), kLongestTimerWait);
 }
 
 Delay toDelay(std::chrono::duration<double> seconds)

@@ -29,22 +29,15 @@ void postToMain(std::function<void()> work);
 /// @brief A delay that never ends: work posted after it never runs.
 inline constexpr Delay kNever = Delay::max();
 
-/// @brief The longest wait of one Qt timer, whose interval is an int of
-/// milliseconds: about 24.8 days.
-inline constexpr Delay kLongestTimerWait = std::chrono::milliseconds(std::numeric_limits<int>::max());
-
 /// @brief Runs @p work on @p scheduler's thread once @p delay has passed. A
-/// delay of zero still runs after the caller returns; a delay longer than one
-/// timer can wait is waited in steps (timerStep()); after kNever @p work never
-/// runs, and is let go on the scheduler's thread. Safe from any thread.
+/// delay of zero still runs after the caller returns; a long delay is waited
+/// as the scheduler waits it (QtScheduler: in steps of its longest timer);
+/// after kNever @p work never runs, and is let go on the scheduler's thread.
+/// Safe from any thread.
 void postAfter(platform::Scheduler &scheduler, Delay delay, std::function<void()> work);
 
 /// @brief postAfter() on the main queue.
 void postToMainAfter(Delay delay, std::function<void()> work);
-
-/// @brief The next step of a wait with @p remaining left: all of it when one
-/// timer can wait that long, the longest a timer can otherwise.
-Delay timerStep(Delay remaining);
 
 /// @brief Seconds as the toolkit's callers give them, as a delay: never
 /// negative (zero for a negative or undefined delay), and kNever for an

@@ -59,26 +59,11 @@ class QtScheduler::Private
 public:
     QObject context;
 
-    platform::AnyCancellable startTimer(Duration interval, std::function<void()> work, Duration tolerance,
-                                        bool repeating)
+    platform::AnyCancellable startTimer(Duration interval, std::function<void()> work, bool repeating)
     {
         auto token = std::make_shared<TimerToken>();
-        auto create = [this, token, interval, work = std::move(work), tolerance, repeating]() mutable {
-            if (token->cancelled.load())
-                return;
-            auto *timer = new QTimer(&context);
-            timer->setSingleShot(!repeating);
-            timer->setTimerType(tolerance > Duration::zero() ? Qt::CoarseTimer : Qt::PreciseTimer);
-            timer->setInterval(toMilliseconds(interval));
-            QObject::connect(timer, &QTimer::timeout, timer, [token, timer, repeating, work] {
-                if (token->cancelled.load())
-                    return;
-                if (!repeating)
-                    timer->deleteLater();
-                work();
-            });
-            token->timer = timer;
-            timer->start();
+        auto create = [this, token, interval, work = std::move(work), repeating]() mutable {
+            arm(token, interval, interval, repeating, std::make_shared<std::function<void()>>(std::move(work)));
         };
         if (QThread::currentThread() == context.thread())
             create();
@@ -99,6 +84,42 @@ public:
             else
                 handOver(context, destroy);
         });
+    }
+
+private:
+    // On the loop's thread: waits @p remaining of the period @p interval, in
+    // steps where one timer cannot wait that long, then runs the work. A
+    // repeating timer whose period one timer can wait is one repeating QTimer.
+    void arm(std::shared_ptr<TimerToken> token, Duration remaining, Duration interval, bool repeating,
+             std::shared_ptr<std::function<void()>> work)
+    {
+        if (token->cancelled.load())
+            return;
+        const Duration step = timerStep(remaining);
+        const bool oneRepeatingTimer = repeating && remaining == interval && step == interval;
+        auto *timer = new QTimer(&context);
+        timer->setSingleShot(!oneRepeatingTimer);
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(toMilliseconds(step));
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [this, token, timer, rest = remaining - step, interval, repeating, oneRepeatingTimer, work] {
+                             if (token->cancelled.load())
+                                 return;
+                             if (oneRepeatingTimer) {
+                                 (*work)();
+                                 return;
+                             }
+                             timer->deleteLater();
+                             if (rest > Duration::zero()) {
+                                 arm(token, rest, interval, repeating, work);
+                                 return;
+                             }
+                             if (repeating)
+                                 arm(token, interval, interval, repeating, work);
+                             (*work)();
+                         });
+        token->timer = timer;
+        timer->start();
     }
 };
 
@@ -126,14 +147,20 @@ void QtScheduler::post(std::function<void()> work)
     handOver(d->context, std::move(work));
 }
 
-platform::AnyCancellable QtScheduler::postAfter(Duration delay, std::function<void()> work, Duration tolerance)
+// The tolerance is not used: see the class comment.
+platform::AnyCancellable QtScheduler::postAfter(Duration delay, std::function<void()> work, Duration /*tolerance*/)
 {
-    return d->startTimer(delay, std::move(work), tolerance, false);
+    return d->startTimer(delay, std::move(work), false);
 }
 
-platform::AnyCancellable QtScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration tolerance)
+platform::AnyCancellable QtScheduler::repeatEvery(Duration interval, std::function<void()> work, Duration /*tolerance*/)
 {
-    return d->startTimer(interval, std::move(work), tolerance, true);
+    return d->startTimer(interval, std::move(work), true);
+}
+
+QtScheduler::Duration QtScheduler::timerStep(Duration remaining)
+{
+    return std::clamp(remaining, Duration::zero(), longestTimerWait);
 }
 
 bool QtScheduler::isCurrent() const

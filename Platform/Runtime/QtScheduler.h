@@ -2,6 +2,7 @@
 
 #include "Platform/Reactive/Scheduler.h"
 
+#include <limits>
 #include <memory>
 
 class QThread;
@@ -12,9 +13,11 @@ namespace faciward::platform {
 /// thread that creates it (normally the `QCoreApplication` thread), or of the
 /// thread given.
 ///
-/// Timers are `QTimer`s owned by that thread: precise when asked for no
-/// tolerance, coarse (Qt's ±5 %) otherwise; a delay is rounded up to whole
-/// milliseconds, here and nowhere else. Every call is safe from any thread.
+/// Timers are precise `QTimer`s owned by that thread, whatever tolerance is
+/// given: Qt's coarse timers may fire up to 5 % early, and a timer here never
+/// fires early. A delay is rounded up to whole milliseconds, here and nowhere
+/// else; one longer than a Qt timer can wait (timerStep()) is waited in steps.
+/// Every call is safe from any thread.
 class QtScheduler final : public platform::Scheduler
 {
 public:
@@ -31,6 +34,14 @@ public:
     [[nodiscard]] platform::AnyCancellable repeatEvery(Duration interval, std::function<void()> work,
                                                        Duration tolerance = Duration::zero()) override;
     bool isCurrent() const override;
+
+    /// @brief The longest wait of one Qt timer, whose interval is an int of
+    /// milliseconds: about 24.8 days.
+    static constexpr Duration longestTimerWait = std::chrono::milliseconds(std::numeric_limits<int>::max());
+
+    /// @brief The next step of a wait with @p remaining left: all of it when
+    /// one timer can wait that long, else the longest a timer can.
+    static Duration timerStep(Duration remaining);
 
 private:
     class Private;

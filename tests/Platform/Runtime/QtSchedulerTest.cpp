@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 #include <thread>
 
 using faciward::platform::QtScheduler;
@@ -74,6 +75,51 @@ TEST_F(QtSchedulerTest, timerArmedAndCancelledFromAnotherThread)
 
 // A scheduler made on another thread for the loop's thread (as the first use
 // of the toolkit's main queue may be) posts and arms its timers on the loop.
+// Qt's timers wait at most an int of milliseconds: a longer wait is taken in
+// steps that add up to it exactly.
+TEST(QtSchedulerSteps, aWaitLongerThanOneTimerIsTakenInStepsThatAddUp)
+{
+    using days = std::chrono::days;
+    using Duration = QtScheduler::Duration;
+    constexpr Duration longest = QtScheduler::longestTimerWait;
+    EXPECT_EQ(longest, std::chrono::milliseconds(2147483647));
+    struct Row {
+        const char *name;
+        Duration wait;
+        std::vector<Duration> steps;
+    } const rows[] = {
+        {"zero", 0ms, {0ms}},
+        {"a fade", 250ms, {250ms}},
+        {"longest single wait", longest, {longest}},
+        {"one millisecond more", longest + 1ms, {longest, 1ms}},
+        {"30 days", days(30), {longest, days(30) - longest}},
+        {"50 days", days(50), {longest, longest, days(50) - 2 * longest}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<Duration> steps;
+        for (Duration remaining = row.wait; steps.empty() || remaining > 0ms; remaining -= steps.back())
+            steps.push_back(QtScheduler::timerStep(remaining));
+        EXPECT_EQ(steps, row.steps);
+    }
+}
+
+// A tolerance lets the loop coalesce wake-ups, but the timer never fires early:
+// Qt's coarse timers would, by up to 5 %.
+TEST_F(QtSchedulerTest, aTimerWithToleranceNeverFiresEarly)
+{
+    constexpr int timers = 20;
+    const auto start = QtScheduler::Clock::now();
+    std::vector<QtScheduler::Duration> firedAfter;
+    std::vector<faciward::platform::AnyCancellable> armed;
+    for (int i = 0; i < timers; ++i)
+        armed.push_back(scheduler.postAfter(200ms, [&] { firedAfter.push_back(QtScheduler::Clock::now() - start); },
+                                            100ms));
+    ASSERT_TRUE(spinUntil([&] { return firedAfter.size() == timers; }));
+    for (const auto &after : firedAfter)
+        EXPECT_GE(after, 200ms);
+}
+
 TEST(QtSchedulerForAThreadTest, madeElsewhereItRunsOnTheThreadItWasGiven)
 {
     faciward::testing::coreApplication();
