@@ -14,10 +14,7 @@
 
 namespace faciward::prefs {
 
-/// @brief The types whose values are characters of text rather than numbers.
-template<class C>
-concept CharacterType = std::same_as<C, char> || std::same_as<C, wchar_t> || std::same_as<C, char8_t> ||
-    std::same_as<C, char16_t> || std::same_as<C, char32_t>;
+using platform::CharacterType;
 
 /// @brief A settings value of no fixed type, held in its stored form.
 ///

@@ -29,6 +29,12 @@ struct PlistData : std::vector<std::uint8_t>
     }
 };
 using PlistArray = std::vector<PlistValue>;
+/// @brief The types whose values are characters of text rather than numbers.
+/// Signed and unsigned char are not among them: they are small integers.
+template<class C>
+concept CharacterType = std::same_as<C, char> || std::same_as<C, wchar_t> || std::same_as<C, char8_t> ||
+    std::same_as<C, char16_t> || std::same_as<C, char32_t>;
+
 /// @brief Text keys in their sorted order.
 using PlistDictionary = std::map<std::string, PlistValue, std::less<>>;
 
@@ -50,7 +56,7 @@ public:
     }
     /// @brief Signed integers become int64, unsigned ones uint64.
     template<std::integral I>
-        requires(!std::same_as<I, bool>)
+        requires(!std::same_as<I, bool> && !CharacterType<I>)
     PlistValue(I value)
     {
         if constexpr (std::is_signed_v<I>)
@@ -78,6 +84,14 @@ public:
         : m_storage(std::string(value))
     {
     }
+    /// @brief A character is neither a number nor, without its encoding, text:
+    /// 'a' would be stored as 97. Refused; give text.
+    template<CharacterType C>
+    PlistValue(C) = delete;
+    /// @brief Any other pointer is refused, rather than taken for the Boolean
+    /// true: u8"…", u"…", U"…" and L"…" literals among them.
+    template<class T>
+    PlistValue(const T *) = delete;
     PlistValue(PlistData value)
         : m_storage(std::move(value))
     {

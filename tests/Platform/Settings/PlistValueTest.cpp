@@ -5,9 +5,32 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace faciward::platform {
 namespace {
+
+// A character is no number ('a' would be 97), and a text literal of another
+// character type no Boolean (through its pointer): both are refused at compile
+// time. Signed and unsigned char stay small integers.
+static_assert(!std::is_constructible_v<PlistValue, char>);
+static_assert(!std::is_constructible_v<PlistValue, wchar_t>);
+static_assert(!std::is_constructible_v<PlistValue, char8_t>);
+static_assert(!std::is_constructible_v<PlistValue, char32_t>);
+static_assert(!std::is_constructible_v<PlistValue, const char8_t *>);
+static_assert(!std::is_constructible_v<PlistValue, const char16_t *>);
+static_assert(!std::is_constructible_v<PlistValue, const wchar_t *>);
+static_assert(!std::is_constructible_v<PlistValue, const int *>);
+static_assert(std::is_constructible_v<PlistValue, const char *>);
+static_assert(std::is_constructible_v<PlistValue, unsigned char>);
+static_assert(std::is_constructible_v<PlistValue, signed char>);
+
+TEST(PlistValue, smallIntegersKeepTheirSignednessAndLiteralsAreText)
+{
+    EXPECT_EQ(PlistValue(static_cast<unsigned char>(200)), PlistValue(std::uint64_t{200}));
+    EXPECT_EQ(PlistValue(static_cast<signed char>(-5)), PlistValue(std::int64_t{-5}));
+    EXPECT_EQ(PlistValue("a").type(), PlistValue::Type::string);
+}
 
 TEST(PlistCast, integersTakeOnlyWholeNumbersInRange)
 {
