@@ -4,26 +4,17 @@
 
 #include "Platform/Runtime/QtScheduler.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <mutex>
 
 namespace faciward::helpers {
 
 platform::Scheduler &mainScheduler()
 {
-    static std::once_flag made;
-    static std::unique_ptr<platform::QtScheduler> scheduler;
-    std::call_once(made, [] {
-        auto *application = QCoreApplication::instance();
-        if (!application)
-            fatalError("The main queue needs the application object");
-        // The application's thread, whichever thread asks first.
-        scheduler = std::make_unique<platform::QtScheduler>(application->thread());
-    });
+    platform::QtScheduler *scheduler = platform::QtScheduler::ofApplication();
+    if (!scheduler)
+        fatalError("The main queue needs the application object");
     return *scheduler;
 }
 

@@ -1,5 +1,6 @@
 #include "QtScheduler.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
 #include <QThread>
@@ -131,6 +132,20 @@ QtScheduler::QtScheduler(QThread *thread)
 }
 
 QtScheduler::~QtScheduler() = default;
+
+QtScheduler *QtScheduler::ofApplication()
+{
+    static std::mutex made;
+    static std::unique_ptr<QtScheduler> scheduler;
+    std::lock_guard lock(made);
+    if (!scheduler) {
+        const QCoreApplication *application = QCoreApplication::instance();
+        if (!application)
+            return nullptr;
+        scheduler = std::make_unique<QtScheduler>(application->thread());
+    }
+    return scheduler.get();
+}
 
 QtScheduler::TimePoint QtScheduler::now() const
 {

@@ -26,6 +26,12 @@ public:
     explicit QtScheduler(QThread *thread = nullptr);
     ~QtScheduler() override;
 
+    /// @brief The scheduler of the application's thread (the Qt event loop of
+    /// the `QCoreApplication`), made on first use for the whole process,
+    /// whichever thread asks first; null while no application object exists.
+    /// The one way work reaches the main thread from elsewhere.
+    static QtScheduler *ofApplication();
+
     TimePoint now() const override;
     WallTimePoint wallNow() const override;
     void post(std::function<void()> work) override;

@@ -1,25 +1,10 @@
 #include "ObservableBase.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThread>
+#include "Platform/Runtime/QtScheduler.h"
 
-#include <mutex>
+#include <QPointer>
 
 namespace faciward::prefs {
-
-namespace {
-
-// Posts from other threads one at a time. Qt orders concurrent posts with a lock
-// of its own that thread checkers cannot see; this one they can, and it costs
-// nothing at the rate settings change.
-std::mutex &postMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-} // namespace
 
 ObservableBase::ObservableBase(QObject *parent)
     : QObject(parent)
@@ -43,13 +28,13 @@ std::function<void(bool isPrior)> ObservableBase::relay()
             else
                 Q_EMIT target->changed();
         };
-        QCoreApplication *application = QCoreApplication::instance();
-        if (!application || QThread::currentThread() == application->thread()) {
+        // Another thread's change reaches the views on the main thread, through
+        // the one hand-over to it.
+        platform::QtScheduler *main = platform::QtScheduler::ofApplication();
+        if (!main || main->isCurrent())
             signal();
-        } else {
-            std::lock_guard lock(postMutex());
-            QMetaObject::invokeMethod(application, std::move(signal), Qt::QueuedConnection);
-        }
+        else
+            main->post(std::move(signal));
     };
 }
 
