@@ -245,7 +245,7 @@ constexpr std::string_view details =
     "  --camera PATH   a V4L2 device, a video file or a folder of pictures (default: the\n"
     "                  first V4L2 camera)\n"
     "  --assume-idle   take the input devices as untouched since the start\n"
-    "  --once          exit after the first verdict has played out\n"
+    "  --once          exit after the first check has played out\n"
     "\n"
     "Exit codes: 0 after --once or a signal, 1 the runner cannot start or an event line\n"
     "cannot be written, 2 a wrong command line.\n";
