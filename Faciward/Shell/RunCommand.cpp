@@ -35,6 +35,7 @@
 #include "Faciward/Shell/Command.h"
 #include "Faciward/Shell/Engine.h"
 #include "Platform/Capture/CaptureSession.h"
+#include "Platform/Error/ErrnoText.h"
 #include "Platform/Idle/IdleTimeSourceChooser.h"
 #include "Platform/Runtime/QtScheduler.h"
 #include "Platform/Runtime/QuitSignals.h"
@@ -47,7 +48,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
@@ -105,7 +105,7 @@ void emit(const std::string &line)
     const int error = errno;
     outputLost = true;
     complain(std::string("cannot write the events to standard output") +
-             (error ? std::string(" (") + std::strerror(error) + ")" : "") + "; stopping");
+             (error ? std::string(" (") + platform::errnoText(error) + ")" : "") + "; stopping");
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [] { QCoreApplication::exit(exitFailure); }, Qt::QueuedConnection);
 }
