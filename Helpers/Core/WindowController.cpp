@@ -18,7 +18,7 @@ WindowController::WindowController(QWidget *window, WindowOwnership ownership, Q
 
 platform::Scheduler &WindowController::mainQueue() const
 {
-    return m_mainQueue ? *m_mainQueue : mainScheduler();
+    return schedulerOrMain(m_mainQueue);
 }
 
 WindowController::~WindowController()
