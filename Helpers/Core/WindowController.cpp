@@ -41,13 +41,6 @@ void WindowController::setWindow(QWidget *window, WindowOwnership ownership)
     m_ownership = ownership;
 }
 
-QWidget *WindowController::releaseWindow()
-{
-    QWidget *window = m_window.data();
-    m_window.clear();
-    return window;
-}
-
 void WindowController::showWindowFadingIn()
 {
     // A controller deleted before the fade-in takes its window with it on the
