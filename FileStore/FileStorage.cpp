@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <exception>
 #include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -243,13 +242,8 @@ bool FileStorage::exists(const StorageKey &key) const noexcept
 
 void FileStorage::save(const platform::Json::Value &value, const StorageKey &key) const
 {
-    const std::string bytes = [&value] {
-        try {
-            return platform::Json::encode(value);
-        } catch (const platform::JsonException &) {
-            std::throw_with_nested(FileStorageError(Error::couldNotEncodeValue));
-        }
-    }();
+    std::string bytes;
+    encode([&] { bytes = platform::Json::encode(value); });
     const std::string name = checkedKey(key);
     writeAtomically(folderPath(key) / name, bytes.data(), bytes.size());
 }
@@ -264,11 +258,9 @@ platform::Json::Value FileStorage::load(const StorageKey &key) const
     } catch (const platform::FileException &e) {
         failSystem("cannot read the file", path, e.errorNumber());
     }
-    try {
-        return platform::Json::decode(bytes);
-    } catch (const platform::JsonException &) {
-        std::throw_with_nested(FileStorageError(Error::couldNotDecodeValue));
-    }
+    platform::Json::Value value;
+    decode([&] { value = platform::Json::decode(bytes); });
+    return value;
 }
 
 fs::path FileStorage::saveImage(const cv::Mat &image, const StorageKey &key) const

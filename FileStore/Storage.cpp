@@ -6,10 +6,10 @@
 
 namespace faciward::storage {
 
-platform::Json::Value Storage::encoded(const std::function<platform::Json::Value()> &encode)
+void Storage::encode(const std::function<void()> &run)
 {
     try {
-        return encode();
+        run();
     } catch (const platform::JsonException &) {
         std::throw_with_nested(FileStorageError(FileStorage::Error::couldNotEncodeValue));
     }

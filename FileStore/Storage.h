@@ -35,7 +35,9 @@ public:
     template<class T>
     void save(const T &value, const StorageKey &key) const
     {
-        save(encoded([&value] { return platform::JsonCoding<T>::encode(value); }), key);
+        platform::Json::Value json;
+        encode([&] { json = platform::JsonCoding<T>::encode(value); });
+        save(json, key);
     }
 
     /// @brief Writes @p image as the picture of @p key, replacing an older one,
@@ -75,10 +77,11 @@ public:
     virtual std::filesystem::path temporaryURL(const StorageKey &key, const std::string &extension) const = 0;
 
 protected:
-    /// @brief The result of @p encode; a coder's failure is rethrown as
-    /// FileStorageError(couldNotEncodeValue), with the coder's nested.
-    static platform::Json::Value encoded(const std::function<platform::Json::Value()> &encode);
-    /// @brief Runs @p decode; a coder's failure is rethrown as
+    /// @brief Runs @p run, an encoding (of a value as JSON, of JSON as text); a
+    /// coder's failure is rethrown as FileStorageError(couldNotEncodeValue), with
+    /// the coder's nested.
+    static void encode(const std::function<void()> &run);
+    /// @brief Runs @p run, a decoding; a coder's failure is rethrown as
     /// FileStorageError(couldNotDecodeValue), with the coder's nested.
     static void decode(const std::function<void()> &run);
 };

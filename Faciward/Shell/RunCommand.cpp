@@ -35,6 +35,7 @@
 #include "Faciward/Shell/Command.h"
 #include "Faciward/Shell/Engine.h"
 #include "Platform/Capture/CaptureSession.h"
+#include "Platform/Error/ErrnoText.h"
 #include "Platform/Idle/IdleTimeSourceChooser.h"
 #include "Platform/Runtime/QtScheduler.h"
 #include "Platform/Runtime/QuitSignals.h"
@@ -47,7 +48,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
@@ -105,7 +105,7 @@ void emit(const std::string &line)
     const int error = errno;
     outputLost = true;
     complain(std::string("cannot write the events to standard output") +
-             (error ? std::string(" (") + std::strerror(error) + ")" : "") + "; stopping");
+             (error ? std::string(" (") + platform::errnoText(error) + ")" : "") + "; stopping");
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [] { QCoreApplication::exit(exitFailure); }, Qt::QueuedConnection);
 }
@@ -245,7 +245,7 @@ constexpr std::string_view details =
     "  --camera PATH   a V4L2 device, a video file or a folder of pictures (default: the\n"
     "                  first V4L2 camera)\n"
     "  --assume-idle   take the input devices as untouched since the start\n"
-    "  --once          exit after the first verdict has played out\n"
+    "  --once          exit after the first check has played out\n"
     "\n"
     "Exit codes: 0 after --once or a signal, 1 the runner cannot start or an event line\n"
     "cannot be written, 2 a wrong command line.\n";

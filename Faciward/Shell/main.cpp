@@ -6,6 +6,7 @@
 
 #include "Faciward/Settings/Keys.h"
 #include "Faciward/Shell/Command.h"
+#include "Platform/Error/ErrnoText.h"
 #include "Platform/Runtime/Diagnostics.h"
 #include "SettingsStore/Prefs.h"
 
@@ -16,7 +17,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <unistd.h>
@@ -83,7 +83,8 @@ bool outputWasWritten()
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return true;
     const int error = errno;
-    complain(std::string("cannot write to standard output") + (error ? std::string(": ") + std::strerror(error) : ""));
+    complain(std::string("cannot write to standard output") +
+             (error ? std::string(": ") + platform::errnoText(error) : ""));
     return false;
 }
 

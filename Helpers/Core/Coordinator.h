@@ -55,7 +55,7 @@ protected:
     }
 
     /// @brief The queue this flow's work runs and waits on.
-    platform::Scheduler &mainQueue() const { return m_mainQueue ? *m_mainQueue : mainScheduler(); }
+    platform::Scheduler &mainQueue() const { return schedulerOrMain(m_mainQueue); }
 
     /// @brief Runs @p work with this coordinator, as its own type @p Self, on
     /// a later turn of mainQueue(), holding it strongly until then: a flow

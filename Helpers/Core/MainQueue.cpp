@@ -18,6 +18,11 @@ platform::Scheduler &mainScheduler()
     return *scheduler;
 }
 
+platform::Scheduler &schedulerOrMain(platform::Scheduler *given)
+{
+    return given ? *given : mainScheduler();
+}
+
 void postToMain(std::function<void()> work)
 {
     mainScheduler().post(std::move(work));

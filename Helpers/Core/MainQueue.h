@@ -19,6 +19,10 @@ using Delay = platform::Scheduler::Duration;
 /// their tests can run them in virtual time.
 platform::Scheduler &mainScheduler();
 
+/// @brief @p given, or mainScheduler() when none was given: the queue of such
+/// an object.
+platform::Scheduler &schedulerOrMain(platform::Scheduler *given);
+
 /// @brief Runs @p work on the main queue. Safe from any thread; never runs
 /// @p work before it returns, not even on the main thread, so that "start,
 /// then return" flows behave the same wherever they are called from. Posts run

@@ -18,7 +18,7 @@ WindowController::WindowController(QWidget *window, WindowOwnership ownership, Q
 
 platform::Scheduler &WindowController::mainQueue() const
 {
-    return m_mainQueue ? *m_mainQueue : mainScheduler();
+    return schedulerOrMain(m_mainQueue);
 }
 
 WindowController::~WindowController()
@@ -39,13 +39,6 @@ void WindowController::setWindow(QWidget *window, WindowOwnership ownership)
         m_window->deleteLater();
     m_window = window;
     m_ownership = ownership;
-}
-
-QWidget *WindowController::releaseWindow()
-{
-    QWidget *window = m_window.data();
-    m_window.clear();
-    return window;
 }
 
 void WindowController::showWindowFadingIn()

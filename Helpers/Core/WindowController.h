@@ -39,8 +39,6 @@ public:
     QWidget *window() const;
     /// @brief Uses @p window from now on; a former window the controller owns is deleted.
     void setWindow(QWidget *window, WindowOwnership ownership = WindowOwnership::Controller);
-    /// @brief Gives up the window without deleting it; the caller owns it now.
-    QWidget *releaseWindow();
 
     /// @brief showFadingIn() of the window; without a window nothing is shown.
     void showWindowFadingIn();

@@ -52,16 +52,11 @@ QRect FloatingPanel::contentGeometry() const
 
 void FloatingPanel::setVisible(bool visible)
 {
-    if (visible && !isVisible())
-        stickToEveryDesktop();
-    QWidget::setVisible(visible);
-}
-
-void FloatingPanel::stickToEveryDesktop()
-{
     // Qt has no flag for "on every desktop"; elsewhere than on X11 it is up to
-    // the window manager.
-    helpers::stickToEveryDesktop(*this);
+    // the window manager. The hints are read as the window is mapped.
+    if (visible && !isVisible())
+        stickToEveryDesktop(*this);
+    QWidget::setVisible(visible);
 }
 
 } // namespace faciward::helpers

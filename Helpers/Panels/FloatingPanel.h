@@ -28,8 +28,6 @@ public:
     void setVisible(bool visible) override;
 
 private:
-    void stickToEveryDesktop();
-
     QWidget *m_content;
     QMargins m_room;
 };

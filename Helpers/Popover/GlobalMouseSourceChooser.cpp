@@ -12,17 +12,13 @@ namespace faciward::helpers {
 
 std::shared_ptr<GlobalMouseSource> GlobalMouseSourceChooser::choose(const std::vector<Candidate> &candidates)
 {
-    std::string tried;
-    for (const auto &candidate : candidates) {
-        if (std::shared_ptr<GlobalMouseSource> source = candidate.make ? candidate.make() : nullptr) {
-            platform::Diagnostics::print("outside clicks: using " + source->name());
-            return source;
-        }
-        tried += (tried.empty() ? "" : "; ") + candidate.description;
-    }
+    // A source that can be made serves.
+    auto choice = platform::firstServing(candidates, "outside clicks", [](const GlobalMouseSource &) { return true; });
+    if (choice.chosen)
+        return choice.chosen;
     auto standIn = std::make_shared<ApplicationInactiveMouseSource>();
     platform::Diagnostics::print("outside clicks: using " + standIn->name() +
-                                 (tried.empty() ? std::string() : " (" + tried + ")"));
+                                 (choice.unserved.empty() ? std::string() : " (" + choice.unserved + ")"));
     return standIn;
 }
 

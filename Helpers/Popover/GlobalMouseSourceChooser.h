@@ -2,9 +2,9 @@
 
 #include "Helpers/Core/GlobalMouseSource.h"
 
-#include <functional>
+#include "Platform/Runtime/Candidate.h"
+
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace faciward::helpers {
@@ -19,13 +19,8 @@ namespace faciward::helpers {
 class GlobalMouseSourceChooser
 {
 public:
-    struct Candidate
-    {
-        /// What the candidate needs, for the line on standard error when it cannot be made.
-        std::string description;
-        /// Makes the candidate; returns null when it cannot serve here.
-        std::function<std::shared_ptr<GlobalMouseSource>()> make;
-    };
+    /// @brief A source that may be there; make() returns null when it cannot serve here.
+    using Candidate = platform::Candidate<std::shared_ptr<GlobalMouseSource>>;
 
     /// @brief The first candidate of @p candidates that can be made, in their
     /// order, or the application-inactive stand-in.

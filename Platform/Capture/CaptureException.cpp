@@ -1,7 +1,8 @@
 #include "CaptureException.h"
 
+#include "Platform/Error/ErrnoText.h"
+
 #include <cerrno>
-#include <system_error>
 
 namespace faciward::platform {
 
@@ -30,8 +31,7 @@ CaptureException CaptureException::fromErrno(int errorNumber, const std::filesys
     default:
         break;
     }
-    // std::generic_category's message is the thread-safe strerror.
-    return CaptureException(error, path, std::generic_category().message(errorNumber));
+    return CaptureException(error, path, errnoText(errorNumber));
 }
 
 } // namespace faciward::platform

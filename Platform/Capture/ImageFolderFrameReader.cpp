@@ -2,6 +2,8 @@
 
 #include "CaptureException.h"
 
+#include "Platform/Error/ErrnoText.h"
+
 #include "Platform/Vision/PictureDecoder.h"
 
 #include <algorithm>
@@ -61,7 +63,7 @@ cv::Mat ImageFolderFrameReader::read()
     }
     const bool gone = ::access(m_folder.c_str(), F_OK) != 0;
     throw CaptureException(CaptureError::deviceLost, m_folder,
-                           gone ? std::generic_category().message(ENOENT)
+                           gone ? errnoText(ENOENT)
                                 : "no picture can be read any more (" + lastProblem + ")");
 }
 

@@ -2,13 +2,14 @@
 
 #include "CaptureException.h"
 
+#include "Platform/Error/ErrnoText.h"
+
 #include "Platform/Vision/PictureDecoder.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <cerrno>
-#include <system_error>
 #include <cmath>
 #include <optional>
 
@@ -120,7 +121,7 @@ public:
         // driver stopped answering.
         const bool gone = ::access(path.c_str(), F_OK) != 0;
         throw CaptureException(CaptureError::deviceLost, path,
-                               std::generic_category().message(gone ? (mode == Mode::camera ? ENODEV : ENOENT) : EIO));
+                               errnoText(gone ? (mode == Mode::camera ? ENODEV : ENOENT) : EIO));
     }
 };
 

@@ -1,9 +1,9 @@
 #include "Platform/Files/AtomicFile.h"
+#include "Platform/Error/ErrnoText.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,11 +12,6 @@
 namespace faciward::platform {
 
 namespace {
-
-std::string errnoText(int error)
-{
-    return std::generic_category().message(error);
-}
 
 // The temporary file beside the target: removed unless it was renamed into place.
 class Temporary

@@ -1,7 +1,7 @@
 #include "Platform/Files/FileReader.h"
+#include "Platform/Error/ErrnoText.h"
 
 #include <cerrno>
-#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,8 +12,7 @@ namespace {
 
 [[noreturn]] void fail(FileError error, const std::filesystem::path &path, int errorNumber)
 {
-    // std::generic_category's message is the thread-safe strerror.
-    throw FileException(error, path, errorNumber, std::generic_category().message(errorNumber));
+    throw FileException(error, path, errorNumber, errnoText(errorNumber));
 }
 
 } // namespace

@@ -23,16 +23,11 @@ bool isSet(const char *variable)
 IdleTimeSourceChooser::Choice IdleTimeSourceChooser::choose(const std::vector<Candidate> &candidates,
                                                           const std::string &consequence)
 {
-    std::string tried;
-    for (const auto &candidate : candidates) {
-        std::unique_ptr<IdleTimeSource> source = candidate.make ? candidate.make() : nullptr;
-        if (source && source->isAvailable()) {
-            Diagnostics::print("idle time: using " + source->name());
-            return {std::move(source), true};
-        }
-        tried += (tried.empty() ? "" : "; ") + candidate.description;
-    }
-    Diagnostics::print("idle time: unknown, no source answers (" + (tried.empty() ? "no source to try" : tried) + ")" +
+    auto choice = firstServing(candidates, "idle time", [](IdleTimeSource &source) { return source.isAvailable(); });
+    if (choice.chosen)
+        return {std::move(choice.chosen), true};
+    Diagnostics::print("idle time: unknown, no source answers (" +
+                       (choice.unserved.empty() ? "no source to try" : choice.unserved) + ")" +
                        (consequence.empty() ? "" : "; " + consequence));
     return {std::make_unique<NullIdleTimeSource>(), false};
 }

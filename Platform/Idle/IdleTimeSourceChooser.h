@@ -2,7 +2,8 @@
 
 #include "IdleTimeSource.h"
 
-#include <functional>
+#include "Platform/Runtime/Candidate.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,13 +20,8 @@ namespace faciward::platform {
 class IdleTimeSourceChooser
 {
 public:
-    struct Candidate
-    {
-        /// What the candidate is, for the line on standard error when it does not answer.
-        std::string description;
-        /// Makes the candidate; may return null when it cannot even be made.
-        std::function<std::unique_ptr<IdleTimeSource>()> make;
-    };
+    /// @brief A source that may be there: made, then asked `isAvailable()`.
+    using Candidate = platform::Candidate<std::unique_ptr<IdleTimeSource>>;
 
     /// @brief The chosen source, and whether a candidate answered.
     struct Choice

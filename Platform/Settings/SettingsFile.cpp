@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "Platform/Files/AtomicFile.h"
+#include "Platform/Error/ErrnoText.h"
 #include "Platform/Files/FileReader.h"
 #include "Platform/Files/FolderOwnership.h"
 #include "Platform/Settings/Json.h"
@@ -8,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -24,11 +24,6 @@ namespace faciward::platform {
 namespace {
 
 constexpr int formatVersion = 1;
-
-std::string errnoText(int error)
-{
-    return std::strerror(error);
-}
 
 [[noreturn]] void fail(FileError error, const std::filesystem::path &path, const std::string &problem)
 {

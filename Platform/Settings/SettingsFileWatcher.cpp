@@ -3,6 +3,7 @@
 #include "Platform/Settings/SettingsStore.h"
 
 #include "Platform/Runtime/Diagnostics.h"
+#include "Platform/Error/ErrnoText.h"
 
 #include <QSocketNotifier>
 
@@ -81,7 +82,7 @@ public:
         state->store = std::move(store);
         if (inotify < 0) {
             Diagnostics::print("the settings file " + file.string() + " is not watched (" +
-                               std::generic_category().message(errno) +
+                               errnoText(errno) +
                                "); what other programs write to it is taken in at the next change made here");
             return;
         }

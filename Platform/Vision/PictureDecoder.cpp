@@ -1,12 +1,12 @@
 #include "Platform/Vision/PictureDecoder.h"
 
 #include "Platform/Vision/PictureOrientation.h"
+#include "Platform/Error/ErrnoText.h"
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -247,11 +247,6 @@ void decodePng(std::span<const unsigned char> bytes, Outcome &outcome)
     // Reads up to IEND: a file cut after its pixel data is still cut.
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
-}
-
-std::string errnoText(int error)
-{
-    return std::generic_category().message(error);
 }
 
 } // namespace

@@ -13,11 +13,11 @@ namespace faciward::platform {
 /// @brief A decoded picture, or why there is none.
 struct DecodedPicture
 {
-    /// @brief 8-bit BGR; empty when the picture could not be decoded.
+    /// @brief 8-bit BGR, turned upright when the picture carries an EXIF
+    /// orientation; empty when the picture could not be decoded.
     Image image;
     /// @brief Why not: "no such file", "not a file", "cannot open the file: …",
     /// "empty file", "not a picture", "damaged picture: …", "too large: …".
-    /// Turned upright when the picture carries an EXIF orientation.
     std::string error;
 };
 

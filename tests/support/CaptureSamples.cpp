@@ -97,14 +97,14 @@ std::string pixelBombPng(unsigned width, unsigned height)
     return png;
 }
 
-namespace {
-
-std::string jpegOf(const cv::Mat &picture, std::vector<int> parameters = {})
+std::string jpegOf(const cv::Mat &picture, const std::vector<int> &parameters)
 {
     std::vector<uchar> bytes;
     cv::imencode(".jpg", picture, bytes, parameters);
     return {bytes.begin(), bytes.end()};
 }
+
+namespace {
 
 // Where the segment of @p marker (0xC0 for a baseline frame header) begins.
 std::size_t segmentAt(const std::string &jpeg, unsigned char marker)

@@ -25,6 +25,10 @@ void writeNumberedPictures(const std::filesystem::path &folder, int count);
 /// Returns false when the video could not be written.
 bool writeNumberedVideo(const std::filesystem::path &file, int count, double framesPerSecond);
 
+/// @brief @p picture (8-bit BGR) as JPEG file bytes, written with OpenCV's
+/// @p parameters (cv::IMWRITE_JPEG_QUALITY and its value, say).
+std::string jpegOf(const cv::Mat &picture, const std::vector<int> &parameters = {});
+
 /// @brief A valid PNG of @p width × @p height black pixels, a few MB at most
 /// however large it claims to be: the pixel bomb hostile pictures are made of.
 std::string pixelBombPng(unsigned width, unsigned height);

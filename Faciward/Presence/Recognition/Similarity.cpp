@@ -101,9 +101,11 @@ double Similarity::score(const std::vector<double> &a, const std::vector<double>
         // either is empty, which only a changed rule set lets through.
         if (a.empty() || b.size() < a.size())
             return -1;
-        if (!hasDirection(dot(a, a)) || !hasDirection(dot(b, b)))
+        const double aa = dot(a, a);
+        const double bb = dot(b, b);
+        if (!hasDirection(aa) || !hasDirection(bb))
             return notANumber;
-        const double cosine = dot(a, b) / (norm(a) * norm(b));
+        const double cosine = dot(a, b) / (std::sqrt(aa) * std::sqrt(bb));
         return std::isfinite(cosine) ? cosine : notANumber;
     }
     case SimilarityMode::tanimoto: {

@@ -258,10 +258,9 @@ TEST_F(RunnerTest, enrolTakesOnlyPicturesOfOneFaceAndSaysWhatItReplaced)
     const auto phonePicture = [&](int i, int rotation, int orientation) {
         cv::Mat stored;
         cv::rotate(cv::imread(simmPicture(i)), stored, rotation);
-        std::vector<uchar> jpeg;
-        cv::imencode(".jpg", stored, jpeg, {cv::IMWRITE_JPEG_QUALITY, 95});
+        const std::string jpeg = ft::jpegOf(stored, {cv::IMWRITE_JPEG_QUALITY, 95});
         return write("phone-" + std::to_string(orientation) + ".jpg",
-                     ft::withApp1(std::string(jpeg.begin(), jpeg.end()), ft::orientationTag('M', orientation)));
+                     ft::withApp1(jpeg, ft::orientationTag('M', orientation)));
     };
     const std::string upsideDown = phonePicture(6, cv::ROTATE_180, 3);
     const std::string turnedLeft = phonePicture(7, cv::ROTATE_90_COUNTERCLOCKWISE, 6);

@@ -43,9 +43,7 @@ faciward::platform::DecodedPicture decode(const std::string &bytes)
 
 std::string jpegOf(const cv::Mat &picture)
 {
-    std::vector<uchar> out;
-    cv::imencode(".jpg", picture, out, {cv::IMWRITE_JPEG_QUALITY, 95});
-    return {out.begin(), out.end()};
+    return ft::jpegOf(picture, {cv::IMWRITE_JPEG_QUALITY, 95});
 }
 
 using ft::exif;
