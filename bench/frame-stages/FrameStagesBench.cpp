@@ -17,6 +17,7 @@
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
 #include "Faciward/Presence/Recognition/Similarity.h"
+#include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/EmbeddingModel.h"
 #include "Platform/Vision/FaceAlignment.h"
 #include "Platform/Vision/FaceCrop.h"
@@ -131,8 +132,8 @@ int main(int argc, char **argv)
         print(stage + "_ms_median", median(values), "ms");
 
     // --- where each network's time goes, by kind of layer --------------------
-    // The networks as OnnxNetwork runs them (its layers are installed by now),
-    // each layer timed by OpenCV; medians over the rounds, summed by kind.
+    // The networks as OnnxNetwork runs them (its layers are installed by now,
+    // and fused as it fuses them), each layer timed by OpenCV; medians over the rounds, summed by kind.
     const struct
     {
         const char *name;
@@ -146,6 +147,7 @@ int main(int argc, char **argv)
         cv::dnn::Net net = cv::dnn::readNetFromONNX(n.path.string());
         net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
         net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+        platform::DepthwiseConvolution::fuse(net, cv::dnn::MatShape(n.input.size.p, n.input.size.p + n.input.dims));
         std::vector<std::vector<double>> layerTimes;
         std::vector<cv::Mat> outputs;
         for (int round = 0; round <= rounds; ++round) {
