@@ -28,10 +28,10 @@ constexpr int stripeColumns = 8 * blockColumns;
 // Pointwise layers on fewer output columns than this are computed as products
 // by weights rows, one column at a time.
 constexpr int fewestColumns = 4;
-// Output columns, about, of a band of whole rows whose depthwise results a
-// fused pointwise layer computes before their product: the results of 16 to
-// 32 channels stay in the first level cache.
-constexpr int fusedColumns = 256;
+// Values, about, of the depthwise results that a fused pointwise layer
+// computes for a band of whole rows before their product: they stay in the
+// first level cache.
+constexpr int fusedValues = 8192;
 
 // out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, blockColumns)
 // for r < rows, then times slopes[r] where below zero (the activation folded
@@ -198,7 +198,7 @@ public:
             if (m_stage && g.count >= fewestColumns) {
                 // Bands of whole rows: each band's depthwise results, then
                 // their product, while they are in the first level cache.
-                const int bandRows = std::max(1, (fusedColumns + g.width / 2) / g.width);
+                const int bandRows = fusedBandRows(g.width);
                 const std::size_t bandSize = std::size_t(bandRows) * g.width;
                 std::vector<std::ptrdiff_t> offsets(static_cast<std::size_t>(m_depth));
                 for (int k = 0; k < m_depth; ++k)
@@ -345,6 +345,21 @@ private:
             return (column / rowLength) * outWidth + std::min(column % rowLength, outWidth);
         }
     };
+
+    // The rows of a fused band on planes @p width wide: about fusedValues
+    // depthwise results, a few rows more if that makes whole register blocks,
+    // which spares each band a last block computed aside. On the detector's
+    // 120×160 layers, bands of 3 rows (20 blocks) against 2 (13 and a third):
+    // 0.71 → 0.60 ms for the pair.
+    int fusedBandRows(int width) const
+    {
+        const int rows = std::max(1, (fusedValues / m_inputs + width / 2) / width);
+        for (int r = rows; r < rows + 3; ++r) {
+            if (r * width % blockColumns == 0)
+                return r;
+        }
+        return rows;
+    }
 
     // A pointwise layer on a plane of a few values (the embedding network's
     // last, on 1×1): one product by weights row per column. Padded to a
