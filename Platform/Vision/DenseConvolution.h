@@ -2,7 +2,11 @@
 
 #include <opencv2/dnn.hpp>
 
+#include <memory>
+
 namespace faciward::platform {
+
+class DepthwiseStage;
 
 /// @brief The ordinary (one group) convolutions of the face networks, for
 /// OpenCV's dnn module.
@@ -29,6 +33,13 @@ public:
 
     /// @brief Whether create() makes this layer for @p params.
     static bool handles(const cv::dnn::LayerParams &params);
+
+    /// @brief Makes @p layer, when it is a pointwise one of these of
+    /// @p channels inputs, compute @p stage on its input before its product
+    /// (see DepthwiseConvolution::fuse()); @p owner keeps @p stage alive.
+    /// False, and nothing changed, for any other layer.
+    static bool absorb(const cv::Ptr<cv::dnn::Layer> &layer, int channels, const DepthwiseStage *stage,
+                       const cv::Ptr<cv::dnn::Layer> &owner);
 };
 
 } // namespace faciward::platform

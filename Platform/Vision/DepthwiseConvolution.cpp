@@ -7,6 +7,7 @@
 #include <opencv2/dnn/all_layers.hpp>
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -235,7 +236,7 @@ int strideOf(const cv::dnn::LayerParams &params)
     return params.has("stride") ? params.get("stride").get<int>(0) : 1;
 }
 
-class DepthwiseLayer final : public OpenCvLayerShell
+class DepthwiseLayer final : public OpenCvLayerShell, public DepthwiseStage
 {
 public:
     explicit DepthwiseLayer(const cv::dnn::LayerParams &params)
@@ -248,10 +249,79 @@ public:
         m_bias = biasOf(params, m_channels, std::size_t(m_channels));
     }
 
+    int stride() const { return m_stride; }
+    int channels() const { return m_channels; }
+
+    /// Leaves the work to the pointwise layer after it, which computes
+    /// computeRows(); @p activationAfter: whether an activation layer lies
+    /// between the two, which OpenCV must fold into this one.
+    void defer(bool activationAfter)
+    {
+        m_deferred = true;
+        m_activationAfter = activationAfter;
+    }
+
+    // Deferred, the output is the input itself, in its buffer when OpenCV
+    // can give it that (the input has no other reader).
+    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
+                         std::vector<cv::dnn::MatShape> &outputs,
+                         std::vector<cv::dnn::MatShape> &internals) const override
+    {
+        const bool inPlace = OpenCvLayerShell::getMemoryShapes(inputs, requiredOutputs, outputs, internals);
+        return m_deferred || inPlace;
+    }
+
+    void computeRows(const float *plane, int height, int width, int channel, int firstRow, int lastRow,
+                     float *out) const override
+    {
+        static const ConvolveChannel convolve = bestConvolveChannel();
+        const float *k = m_weights.data() + std::size_t(channel) * 9;
+        const float bias = m_bias[std::size_t(channel)];
+        const bool inlineActivation = m_inlineActivation && slopesFit(m_channels);
+        const float slope = inlineActivation ? negativeSlope(channel) : 1.f;
+        // The input rows the output rows read, bordered with zeros; each
+        // output row is then one loop over three runs of them.
+        const int rows = lastRow - firstRow, rowLength = width + 2;
+        thread_local std::vector<float> band;
+        band.resize(std::size_t(rows + 2) * rowLength);
+        for (int r = 0; r < rows + 2; ++r) {
+            float *to = band.data() + std::size_t(r) * rowLength;
+            const int y = firstRow - 1 + r;
+            to[0] = to[width + 1] = 0.f;
+            if (y >= 0 && y < height)
+                std::copy_n(plane + std::size_t(y) * width, width, to + 1);
+            else
+                std::fill_n(to + 1, width, 0.f);
+        }
+        for (int r = 0; r < rows; ++r) {
+            const float *taps[9];
+            for (int ky = 0; ky < 3; ++ky) {
+                for (int kx = 0; kx < 3; ++kx)
+                    taps[ky * 3 + kx] = band.data() + std::size_t(r + ky) * rowLength + kx;
+            }
+            convolve(taps, k, bias, out + std::size_t(r) * width, width, slope);
+        }
+        if (m_activation && !inlineActivation)
+            m_activation->forwardSlice(out, out, rows * width, std::size_t(rows) * width, channel, channel + 1);
+    }
+
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
                  cv::OutputArrayOfArrays internalsArray) override
     {
         cv::Mat in, out;
+        if (m_deferred) {
+            // OpenCV folds an activation into the layer before it, here this
+            // one; one it ran on its own would change the input in place.
+            if (m_activationAfter && !m_activation)
+                CV_Error(cv::Error::StsError, "a fused depthwise layer's activation was not folded into it");
+            std::vector<cv::Mat> inputs, outputs;
+            inputsArray.getMatVector(inputs);
+            outputsArray.getMatVector(outputs);
+            CV_Assert(inputs.size() == 1 && outputs.size() == 1);
+            if (outputs[0].data != inputs[0].data)
+                inputs[0].copyTo(outputs[0]);
+            return;
+        }
         if (!tensors(inputsArray, outputsArray, m_channels, m_channels, in, out)) {
             m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
@@ -305,6 +375,7 @@ public:
 
 private:
     int m_stride;
+    bool m_deferred = false, m_activationAfter = false;
     int m_channels = 0;
     std::vector<float> m_weights; // channel × 3 × 3
     std::vector<float> m_bias;
@@ -325,6 +396,55 @@ cv::Ptr<cv::dnn::Layer> DepthwiseConvolution::create(cv::dnn::LayerParams &param
     if (cv::Ptr<cv::dnn::Layer> dense = DenseConvolution::create(params))
         return dense;
     return cv::dnn::ConvolutionLayer::create(params);
+}
+
+int DepthwiseConvolution::fuse(cv::dnn::Net &net, const cv::dnn::MatShape &inputShape)
+{
+    int fused = 0;
+    // Who reads each layer's output.
+    const std::vector<cv::String> names = net.getLayerNames();
+    std::map<int, std::vector<int>> readers;
+    for (const auto &name : names) {
+        const int id = net.getLayerId(name);
+        for (const auto &input : net.getLayerInputs(id))
+            readers[net.getLayerId(input->name)].push_back(id);
+    }
+    const auto onlyReader = [&](int id) {
+        const auto found = readers.find(id);
+        return found != readers.end() && found->second.size() == 1 ? found->second.front() : -1;
+    };
+    for (const auto &name : names) {
+        const int id = net.getLayerId(name);
+        const cv::Ptr<cv::dnn::Layer> layer = net.getLayer(id);
+        const auto depthwise = layer.dynamicCast<DepthwiseLayer>();
+        if (!depthwise || depthwise->stride() != 1 || depthwise->channels() > fusedChannels)
+            continue;
+        std::vector<cv::dnn::MatShape> in, out;
+        net.getLayerShapes(inputShape, id, in, out);
+        if (out.size() != 1 || out[0].size() != 4 || out[0][3] < fusedWidth)
+            continue;
+        // Its input read by it alone, so that passing it through costs nothing.
+        const auto inputs = net.getLayerInputs(id);
+        if (inputs.size() != 1 || onlyReader(net.getLayerId(inputs[0]->name)) != id)
+            continue;
+        int next = onlyReader(id);
+        bool activationAfter = false;
+        if (next >= 0) {
+            const cv::Ptr<cv::dnn::Layer> between = net.getLayer(next);
+            if (between.dynamicCast<cv::dnn::ActivationLayer>()) { // which OpenCV folds into this one
+                activationAfter = true;
+                next = onlyReader(next);
+            }
+        }
+        if (next < 0)
+            continue;
+        const cv::Ptr<cv::dnn::Layer> pointwise = net.getLayer(next);
+        if (DenseConvolution::absorb(pointwise, depthwise->channels(), depthwise.get(), layer)) {
+            depthwise->defer(activationAfter);
+            ++fused;
+        }
+    }
+    return fused;
 }
 
 bool DepthwiseConvolution::handles(const cv::dnn::LayerParams &params)

@@ -4,6 +4,20 @@
 
 namespace faciward::platform {
 
+/// @brief The work of a depthwise layer that the pointwise layer after it
+/// does in its place (see DepthwiseConvolution::fuse()).
+class DepthwiseStage
+{
+public:
+    virtual ~DepthwiseStage() = default;
+
+    /// @brief Output rows [@p firstRow, @p lastRow) of channel @p channel,
+    /// from the input plane @p plane of @p height × @p width values (as wide
+    /// as the output), with the layer's activation, into @p out.
+    virtual void computeRows(const float *plane, int height, int width, int channel, int firstRow, int lastRow,
+                             float *out) const = 0;
+};
+
 /// @brief The 3×3 depthwise convolutions of the face networks, for OpenCV's
 /// dnn module.
 ///
@@ -30,6 +44,24 @@ public:
 
     /// @brief Whether create() makes this layer for @p params.
     static bool handles(const cv::dnn::LayerParams &params);
+
+    /// @brief Leaves each stride-1 depthwise layer of @p net of at most
+    /// fusedChannels channels, on planes at least fusedWidth wide (given an
+    /// input of @p inputShape), whose output only a pointwise DenseConvolution
+    /// reads (through an activation or not), to that layer: it computes the
+    /// depthwise results for a few hundred columns at a time and multiplies
+    /// them while they are in the first level cache, instead of storing a
+    /// whole feature map and reading it again. The depthwise layer then passes
+    /// its input through in place. Call it before the first run of @p net.
+    /// @return how many depthwise layers it left to the pointwise ones.
+    static int fuse(cv::dnn::Net &net, const cv::dnn::MatShape &inputShape);
+
+    /// @brief Narrower planes keep their own pass, and so do layers of more
+    /// channels, whose results for a band of rows leave the first level cache:
+    /// measured fused and not, the detector's 30 × 40 layers of 64 channels
+    /// were 0.02 ms slower a pair, the embedding network's of 56 × 56 up to
+    /// 0.08 ms slower; its 120 × 160 layers of 16 channels 0.1 ms faster.
+    static constexpr int fusedWidth = 28, fusedChannels = 32;
 };
 
 } // namespace faciward::platform

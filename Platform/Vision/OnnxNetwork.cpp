@@ -28,6 +28,7 @@ struct OnnxNetwork::Private
     std::filesystem::path path;
     std::vector<char> bytes;
     std::vector<std::string> outputNames;
+    cv::dnn::MatShape inputShape; // of the warm-up input: the one the layers are fused for
     std::unique_ptr<ResourcePool<cv::dnn::Net>> pool;
 };
 
@@ -48,6 +49,7 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
     auto d = std::make_unique<Private>();
     d->path = path;
     d->outputNames = std::move(outputNames);
+    d->inputShape.assign(warmUpInput.size.p, warmUpInput.size.p + warmUpInput.dims);
     {
         std::ifstream in(path, std::ios::binary);
         if (!in)
@@ -66,6 +68,7 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
         auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromONNX(raw->bytes.data(), raw->bytes.size()));
         net->setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
         net->setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+        DepthwiseConvolution::fuse(*net, raw->inputShape);
         return net;
     });
 

@@ -7,9 +7,9 @@
 // every round so that a busy machine weighs on all alike. Then model loading,
 // as `faciward check` starts: the three models one after another, and
 // together as FaceModels::load does it. Last, where each network's time goes:
-// its layers' times summed by kind (pointwise, 3×3, depthwise, softmax…).
-// Pin it to the cores to measure:
-//   taskset -c 2 bench/frame-stages/frame_stages_bench [rounds]
+// its layers' times summed by kind (pointwise, 3×3, depthwise, softmax…),
+// and with "layers" each layer's own. Pin it to the cores to measure:
+//   taskset -c 2 bench/frame-stages/frame_stages_bench [rounds [layers]]
 // bench/frame-stages/onnxruntime-reference.js times the two networks in
 // ONNX Runtime for comparison; bench/frame-stages/compare-onnxruntime runs
 // both in turn, on one core and on two, and prints the medians side by side.
@@ -17,6 +17,7 @@
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
 #include "Faciward/Presence/Recognition/Similarity.h"
+#include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/EmbeddingModel.h"
 #include "Platform/Vision/FaceAlignment.h"
 #include "Platform/Vision/FaceCrop.h"
@@ -69,6 +70,8 @@ cv::Mat zeros(int height, int width)
 int main(int argc, char **argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    // Every layer's own median too, with "layers" as a second argument.
+    const bool perLayer = argc > 2 && std::string(argv[2]) == "layers";
     const auto paths = platform::FaceModels::Paths::standard();
 
     // --- loading -----------------------------------------------------------------
@@ -129,8 +132,8 @@ int main(int argc, char **argv)
         print(stage + "_ms_median", median(values), "ms");
 
     // --- where each network's time goes, by kind of layer --------------------
-    // The networks as OnnxNetwork runs them (its layers are installed by now),
-    // each layer timed by OpenCV; medians over the rounds, summed by kind.
+    // The networks as OnnxNetwork runs them (its layers are installed by now,
+    // and fused as it fuses them), each layer timed by OpenCV; medians over the rounds, summed by kind.
     const struct
     {
         const char *name;
@@ -144,6 +147,7 @@ int main(int argc, char **argv)
         cv::dnn::Net net = cv::dnn::readNetFromONNX(n.path.string());
         net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
         net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+        platform::DepthwiseConvolution::fuse(net, cv::dnn::MatShape(n.input.size.p, n.input.size.p + n.input.dims));
         std::vector<std::vector<double>> layerTimes;
         std::vector<cv::Mat> outputs;
         for (int round = 0; round <= rounds; ++round) {
@@ -166,6 +170,9 @@ int main(int argc, char **argv)
                        std::to_string(w.size[2]) + "x" + std::to_string(w.size[3]);
             }
             byKind[kind] += median(layerTimes[i]);
+            if (perLayer && median(layerTimes[i]) > 0)
+                print(std::string(n.name) + "_layer_" + std::to_string(i) + "_" + names[i] + "_" + kind + "_ms_median",
+                      median(layerTimes[i]), "ms");
         }
         for (const auto &[kind, ms] : byKind)
             print(std::string(n.name) + "_layers_" + kind + "_ms_median", ms, "ms");

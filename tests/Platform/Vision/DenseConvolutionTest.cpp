@@ -132,8 +132,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
 {
-    // The application's layers (this one, the depthwise one, the copies, the softmax, the sums)
-    // against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
+    // The application's layers (this one, the depthwise one, the copies, the softmax, the sums),
+    // fused as OnnxNetwork fuses them, against OpenCV's alone, on a real face: boxes, scores and embedding to 1e-4.
     const auto paths = faciward::platform::FaceModels::Paths::standard();
     const cv::Mat face = ft::webcamFrame(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"));
     const struct
@@ -141,8 +141,9 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
         std::filesystem::path file;
         cv::Size size;
         std::vector<std::string> outputs;
-    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}},
-                    {paths.embeddingNetwork, {112, 112}, {"output"}}};
+        int fused; // depthwise layers left to the pointwise ones after them
+    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}, 2},
+                    {paths.embeddingNetwork, {112, 112}, {"output"}, 0}};
     DepthwiseConvolution::install();
     CopyLayers::install();
     LastAxisSoftmax::install();
@@ -152,6 +153,7 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
         cv::dnn::Net ours = read();
         cv::dnn::Net reference = withOpenCvLayers(read);
         const cv::Mat blob = cv::dnn::blobFromImage(face, 1.0 / 128, n.size, cv::Scalar::all(127));
+        EXPECT_EQ(DepthwiseConvolution::fuse(ours, cv::dnn::MatShape(blob.size.p, blob.size.p + blob.dims)), n.fused);
         const auto a = forward(ours, blob, n.outputs);
         const auto b = forward(reference, blob, n.outputs);
         ASSERT_EQ(a.size(), n.outputs.size());

@@ -137,3 +137,93 @@ TEST_F(DepthwiseConvolutionTest, anInputWithOtherChannelsIsAnOpenCvError)
     const faciward::testing::ExpectStderr openCvLog("getLayerShapesRecursively|^$");
     EXPECT_THROW(run(oursType, params, std::nullopt, input), cv::Exception);
 }
+
+TEST_F(DepthwiseConvolutionTest, aDepthwiseLayerLeftToThePointwiseOneAfterItGivesOpenCvsResults)
+{
+    // Depthwise, activation, pointwise: fused by bands of whole rows, whatever
+    // the rows' count (last band short), the width (odd), the activation
+    // (applied as stored, PReLU's slopes, or OpenCV's own for ReLU6), the
+    // channels (ragged blocks of outputs) and the batch. Planes narrower than
+    // fusedWidth and layers of more than fusedChannels stay apart.
+    cv::RNG rng(20261207);
+    const struct
+    {
+        int channels, outputs, width, height, batch;
+        const char *activation; // "" for none
+        int fused;
+    } cases[] = {
+        {16, 32, 160, 5, 1, "ReLU", 1},
+        {8, 12, 30, 7, 1, "PReLU", 1},
+        {5, 6, 57, 9, 2, "", 1},
+        {32, 16, 40, 13, 1, "ReLU6", 1},
+        {16, 8, DepthwiseConvolution::fusedWidth - 1, 6, 1, "ReLU", 0},
+        {DepthwiseConvolution::fusedChannels + 1, 8, 40, 6, 1, "ReLU", 0},
+    };
+    for (const auto &c : cases) {
+        const cv::dnn::LayerParams depthwise = depthwiseParams(c.channels, 1, true, rng);
+        cv::dnn::LayerParams pointwise;
+        pointwise.set("kernel_size", 1);
+        pointwise.set("num_output", c.outputs);
+        pointwise.set("bias_term", true);
+        pointwise.blobs.emplace_back(std::vector<int>{c.outputs, c.channels, 1, 1}, CV_32F);
+        pointwise.blobs.emplace_back(c.outputs, 1, CV_32F);
+        for (auto &blob : pointwise.blobs)
+            rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
+        cv::dnn::LayerParams activation;
+        if (std::string(c.activation) == "PReLU") {
+            activation.blobs.emplace_back(c.channels, 1, CV_32F);
+            rng.fill(activation.blobs.back(), cv::RNG::UNIFORM, 0, 0.5);
+        } else if (std::string(c.activation) == "ReLU6") {
+            activation.set("min_value", 0.f);
+            activation.set("max_value", 1.f);
+        }
+        cv::Mat input(std::vector<int>{c.batch, c.channels, c.height, c.width}, CV_32F);
+        rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+        const cv::dnn::MatShape shape(input.size.p, input.size.p + input.dims);
+
+        const auto forward = [&](const char *type, bool fuse, int &fusedLayers) {
+            cv::dnn::Net net;
+            net.addLayerToPrev("depthwise", type, const_cast<cv::dnn::LayerParams &>(depthwise));
+            if (*c.activation)
+                net.addLayerToPrev("activation", c.activation, activation);
+            net.addLayerToPrev("pointwise", type, pointwise);
+            net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+            net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+            fusedLayers = fuse ? DepthwiseConvolution::fuse(net, shape) : 0;
+            net.setInput(input);
+            return net.forward().clone();
+        };
+        int fused = 0, none = 0;
+        const cv::Mat ours = forward(oursType, true, fused);
+        const cv::Mat theirs = forward(openCvType, false, none);
+        SCOPED_TRACE(std::to_string(c.channels) + "→" + std::to_string(c.outputs) + " on " + std::to_string(c.width) +
+                     "x" + std::to_string(c.height) + " " + c.activation);
+        EXPECT_EQ(fused, c.fused);
+        ASSERT_EQ(ours.total(), theirs.total());
+        EXPECT_LE(cv::norm(ours, theirs, cv::NORM_INF), 1e-4);
+        EXPECT_GT(cv::norm(ours, cv::NORM_INF), 0.1); // something was computed
+    }
+}
+
+TEST_F(DepthwiseConvolutionTest, aDepthwiseLayerWhoseOutputOthersReadTooIsNotFused)
+{
+    // The pointwise layer's and a second reader's: the depthwise results must
+    // exist as a feature map, so the layer keeps its own pass.
+    cv::RNG rng(7);
+    cv::dnn::LayerParams depthwise = depthwiseParams(8, 1, true, rng);
+    cv::dnn::LayerParams pointwise;
+    pointwise.set("kernel_size", 1);
+    pointwise.set("num_output", 8);
+    pointwise.set("bias_term", false);
+    pointwise.blobs.emplace_back(std::vector<int>{8, 8, 1, 1}, CV_32F);
+    rng.fill(pointwise.blobs.back(), cv::RNG::UNIFORM, -1, 1);
+    cv::dnn::LayerParams sum;
+    sum.set("operation", "sum");
+    cv::dnn::Net net;
+    const int d = net.addLayerToPrev("depthwise", oursType, depthwise);
+    const int p = net.addLayerToPrev("pointwise", oursType, pointwise);
+    const int s = net.addLayer("sum", "Eltwise", sum);
+    net.connect(p, 0, s, 0);
+    net.connect(d, 0, s, 1);
+    EXPECT_EQ(DepthwiseConvolution::fuse(net, cv::dnn::MatShape{1, 8, 6, 40}), 0);
+}
