@@ -20,12 +20,12 @@ protected:
     faciward::testing::ExpectStderr undecodable{"does not hold a value of its type; its default is used$"};
 };
 
-TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)
+TEST_F(ColorBridgeTest, aColourReadsBackWithItsModelComponentsAndAlpha)
 {
     const struct
     {
         QColor colour;
-        QColor::Spec spec;
+        QColor::Spec model;
     } colours[] = {
         {QColor::fromRgb(10, 20, 30, 40), QColor::Rgb},
         {QColor::fromRgba64(1234, 65535, 7, 99), QColor::Rgb},
@@ -37,12 +37,12 @@ TEST_F(ColorBridgeTest, aColourReadsBackWithItsSpecComponentsAndAlpha)
         {QColor::fromRgbF(1.5f, -0.25f, 0.5f, 0.75f), QColor::ExtendedRgb},
         {QColor::fromRgbF(0.1f, 0.2f, 0.3f).toExtendedRgb(), QColor::ExtendedRgb},
     };
-    for (const auto &[colour, spec] : colours) {
+    for (const auto &[colour, model] : colours) {
         SCOPED_TRACE(colour.name(QColor::HexArgb).toStdString());
-        ASSERT_EQ(colour.spec(), spec);
+        ASSERT_EQ(colour.spec(), model);
         ASSERT_TRUE(Prefs::set(key, colour));
         const QColor read = Prefs::get(key);
-        EXPECT_EQ(read.spec(), spec);
+        EXPECT_EQ(read.spec(), model);
         EXPECT_EQ(read.redF(), colour.redF()) << "extended components keep their range";
         EXPECT_EQ(read, colour) << "every 16-bit component and alpha";
     }
