@@ -100,6 +100,7 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
     std::string *sinks[2] = {&run.out, &run.err};
+    Pipe *pipes[2] = {&out, &err};
     bool stopped = false;
     std::chrono::steady_clock::time_point stoppedAt;
     bool killed = false;
@@ -122,7 +123,7 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
                     if (n > 0) {
                         sinks[i]->append(buffer, std::size_t(n));
                     } else {
-                        ::close(fds[i].fd);
+                        pipes[i]->closeRead();
                         fds[i].fd = -1;
                     }
                 }
@@ -137,11 +138,6 @@ FaciwardOutcome runFaciward(const std::vector<std::string> &arguments, std::chro
             stoppedAt = std::chrono::steady_clock::now();
         }
     }
-    for (auto &fd : fds)
-        if (fd.fd >= 0)
-            ::close(fd.fd);
-    // The pipes' read ends were closed above, through fds.
-    out.read = err.read = -1;
     reap(0);
     run.peakRssKb = usage.ru_maxrss;
     const auto cpu = [](const timeval &t) { return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec); };
