@@ -65,3 +65,19 @@ Image LowLight::brightened(const Image &bgr, double gain)
 }
 
 } // namespace faciward::platform
+
+namespace faciward::platform {
+
+Image LowLight::shadowsLifted(const Image &bgr)
+{
+    Image out;
+    try {
+        cv::GaussianBlur(bgr, out, cv::Size(), shadowSmoothing);
+        out.convertTo(out, -1, shadowGain);
+    } catch (const cv::Exception &e) {
+        throw VisionException(VisionError::inferenceFailed, e.what());
+    }
+    return out;
+}
+
+} // namespace faciward::platform

@@ -98,9 +98,11 @@ public:
         }
         // A face in shadow in a lit room (a monitor's shadow, a lamp behind the
         // user) is too dark for the network, yet the frame is not dark. Only
-        // when the frame shows no face, so a normal frame costs one pass.
+        // when the frame shows no face, so a normal frame costs one pass. The
+        // frame is smoothed before it is brightened: brightened alone, the
+        // shadow's sensor noise hides small faces, and makes faces of noise.
         std::vector<FaceBox> faces = find(*bgr);
-        return faces.empty() ? find(LowLight::brightened(*bgr, LowLight::shadowGain)) : faces;
+        return faces.empty() ? find(LowLight::shadowsLifted(*bgr)) : faces;
     }
 
 private:
