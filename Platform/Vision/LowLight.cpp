@@ -46,7 +46,11 @@ double LowLight::faceGain(const Image &bgrFace)
     CV_Assert(bgrFace.type() == CV_8UC3);
     if (bgrFace.empty())
         return 1.0;
-    const cv::Scalar mean = cv::mean(bgrFace);
+    // The middle half of each side: the face alone, without the room that the
+    // box's edges may reach into.
+    const int width = std::max(bgrFace.cols / 2, 1), height = std::max(bgrFace.rows / 2, 1);
+    const cv::Scalar mean =
+        cv::mean(bgrFace(cv::Rect((bgrFace.cols - width) / 2, (bgrFace.rows - height) / 2, width, height)));
     const double luma = 0.114 * mean[0] + 0.587 * mean[1] + 0.299 * mean[2]; // BT.601
     if (luma >= darkFaceLevel)
         return 1.0;
