@@ -57,27 +57,16 @@ double LowLight::faceGain(const Image &bgrFace)
     return std::min(faceTargetLevel / std::max(luma, 1.0), maxGain);
 }
 
-Image LowLight::brightened(const Image &bgr, double gain)
+Image LowLight::brightened(const Image &bgr, double gain, double smoothing)
 {
     Image out;
     try {
-        bgr.convertTo(out, -1, gain);
-    } catch (const cv::Exception &e) {
-        throw VisionException(VisionError::inferenceFailed, e.what());
-    }
-    return out;
-}
-
-} // namespace faciward::platform
-
-namespace faciward::platform {
-
-Image LowLight::shadowsLifted(const Image &bgr)
-{
-    Image out;
-    try {
-        cv::GaussianBlur(bgr, out, cv::Size(), shadowSmoothing);
-        out.convertTo(out, -1, shadowGain);
+        if (smoothing > 0) {
+            cv::GaussianBlur(bgr, out, cv::Size(), smoothing);
+            out.convertTo(out, -1, gain);
+        } else {
+            bgr.convertTo(out, -1, gain);
+        }
     } catch (const cv::Exception &e) {
         throw VisionException(VisionError::inferenceFailed, e.what());
     }

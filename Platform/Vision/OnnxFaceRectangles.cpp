@@ -102,7 +102,9 @@ public:
         // frame is smoothed before it is brightened: brightened alone, the
         // shadow's sensor noise hides small faces, and makes faces of noise.
         std::vector<FaceBox> faces = find(*bgr);
-        return faces.empty() ? find(LowLight::shadowsLifted(*bgr)) : faces;
+        if (faces.empty())
+            faces = find(LowLight::brightened(*bgr, LowLight::shadowGain, LowLight::shadowSmoothing));
+        return faces;
     }
 
 private:

@@ -47,3 +47,31 @@ TEST(LowLight, brightenedIsANewPicture)
     EXPECT_EQ(dark.at<cv::Vec3b>(3, 3), cv::Vec3b(10, 20, 100));
     EXPECT_EQ(bright.at<cv::Vec3b>(3, 3), cv::Vec3b(30, 60, 255)); // saturated, not wrapped
 }
+
+// Smoothed before it is brightened, a dark noisy picture keeps its brightness
+// but not its noise; without smoothing every pixel is just multiplied.
+TEST(LowLight, aSmoothedPictureIsBrightenedWithoutItsNoise)
+{
+    Image dark(120, 160, CV_8UC3);
+    cv::RNG(5).fill(dark, cv::RNG::NORMAL, 40, 8);
+    const Image before = dark.clone();
+    const struct
+    {
+        double smoothing;
+        double maxSpread;
+        double minSpread;
+    } cases[] = {
+        {0, 3 * 8 * 1.1, 3 * 8 * 0.9}, // the noise brightened with the picture
+        {1.0, 3 * 8 * 0.5, 0},
+        {LowLight::shadowSmoothing, 3 * 8 * 0.3, 0},
+    };
+    for (const auto &c : cases) {
+        const Image bright = LowLight::brightened(dark, 3.0, c.smoothing);
+        cv::Scalar mean, spread;
+        cv::meanStdDev(bright.reshape(1), mean, spread);
+        EXPECT_NEAR(mean[0], 120, 2) << c.smoothing;
+        EXPECT_LT(spread[0], c.maxSpread) << c.smoothing;
+        EXPECT_GT(spread[0], c.minSpread) << c.smoothing;
+        EXPECT_EQ(cv::norm(dark, before, cv::NORM_INF), 0.0) << c.smoothing;
+    }
+}
