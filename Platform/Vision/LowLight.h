@@ -40,14 +40,16 @@ public:
     /// bench/dim-light over local contrast equalisation and a gamma lift, which
     /// found fewer such faces.
     static constexpr double shadowGain = 3.0;
-    /// @brief How much a frame is smoothed before it is brightened by
-    /// shadowGain: the standard deviation of the Gaussian, in pixels. The
-    /// shadow's sensor noise, brightened too, hides small faces and makes faces
-    /// of noise. With it bench/dim-light misses 1 of 55 small faces in shadow
-    /// instead of 5, and 2 of 200 lit empty rooms with a shadowed patch show a
-    /// face instead of 3. 1 and 2 pixels found as many faces; 1.5 left the
-    /// widest gap between the scores of faces and of noise.
-    static constexpr double shadowSmoothing = 1.5;
+    /// @brief How much a frame is smoothed before it is brightened, dark or
+    /// with no face in it (shadowGain): the standard deviation of the Gaussian,
+    /// in pixels. Brightened too, the sensor noise of a dim room or a shadow
+    /// hides small faces and makes faces of noise. With it bench/dim-light
+    /// misses 1 of 55 small faces in shadow instead of 5; 1 of 40 dark empty
+    /// rooms shows a face instead of 2, and 2 of 200 lit empty rooms with a
+    /// shadowed patch instead of 3; faces in a dim room are all found still.
+    /// 1 and 2 pixels found as many faces in shadow; 1.5 left the widest gap
+    /// between the scores of faces and of noise.
+    static constexpr double frameSmoothing = 1.5;
 
     /// @brief A face whose middle has a mean luminance below this is dark. The
     /// middles of faces in normal light measured 80 or more, those of faces in
@@ -59,7 +61,7 @@ public:
     /// whole box judged against 50 and brought to 110; 36 with 120).
     static constexpr int faceTargetLevel = 100;
     /// @brief How much a dark face is smoothed before it is brightened (see
-    /// shadowSmoothing): its landmarks and embedding then see less noise.
+    /// frameSmoothing): its landmarks and embedding then see less noise.
     /// bench/dim-light: small owners in shadow 38 -> 39 of 40, owners in a dim
     /// room at the precision of 0.8 25 -> 28 of 40 (0.8 and 1.2 pixels measured
     /// within one owner of it).

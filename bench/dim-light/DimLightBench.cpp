@@ -236,7 +236,9 @@ int main(int argc, char **argv)
                 walls[w][p].push_back(devdata::wallFrame(people[p].pictures[i], wallLevels[w]));
         }
     }
-    std::vector<platform::Image> darkEmpty, shadowEmpty, patchEmpty;
+    std::vector<platform::Image> darkEmpty, moreDarkEmpty, shadowEmpty, patchEmpty;
+    for (int i = 40; i < 240; ++i)
+        moreDarkEmpty.push_back(devdata::darkEmptyFrame(1000 + i));
     for (int i = 0; i < 40; ++i) {
         darkEmpty.push_back(devdata::darkEmptyFrame(1000 + i));
         shadowEmpty.push_back(devdata::shadowed(devdata::litEmptyFrame(2000 + i), cv::Rect(170, 90, 300, 300), 3000 + i));
@@ -315,9 +317,9 @@ int main(int argc, char **argv)
         // pass on the frame with CLAHE on its luminance or a gamma lift; the
         // crop's luminance normalised to a fixed mean and spread.
         {"product", [&](const platform::Image &f) { return pipe.product(f); }},
-        // The application's passes with the frame of the shadow pass brightened
-        // but not smoothed first.
-        {"shadow_pass_unsmoothed",
+        // The application's passes with the frames brightened but not smoothed
+        // first.
+        {"passes_unsmoothed",
          [&](const platform::Image &f) {
              const double g = platform::LowLight::gain(f);
              Boxes b;
@@ -349,6 +351,7 @@ int main(int argc, char **argv)
         measureSet(name + "_shadow_far", extract, enrolled, shadowFar, {0.6});
         measureSet(name + "_normal", extract, enrolled, normal, {0.6});
         measureEmpty(name + "_empty_dark", extract, darkEmpty);
+        measureEmpty(name + "_empty_dark_more", extract, moreDarkEmpty);
         measureEmpty(name + "_empty_shadowed", extract, shadowEmpty);
         measureEmpty(name + "_empty_shadow_patches", extract, patchEmpty);
 

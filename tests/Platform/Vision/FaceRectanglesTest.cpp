@@ -157,8 +157,9 @@ TEST(FaceRectangles, noisyEmptyFramesInLightAndShadowShowNoFace)
                             devdata::shadowed(devdata::litEmptyFrame(2001), patch, 3001),
                             devdata::shadowed(devdata::litEmptyFrame(2002), patch, 3002),
                             devdata::shadowed(noisy(180, 4), patch, 3003),
-                            // a face to the shadow pass, brightened without smoothing
+                            // faces to the passes that brighten, without smoothing
                             devdata::shadowed(devdata::litEmptyFrame(9121), cv::Rect(259, 131, 217, 322), 9621),
+                            devdata::darkEmptyFrame(1015),
                             noisy(140, 20),
                             noisy(200, 30)};
     for (std::size_t i = 0; i < std::size(frames); ++i)

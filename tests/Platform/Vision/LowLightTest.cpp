@@ -63,7 +63,7 @@ TEST(LowLight, aSmoothedPictureIsBrightenedWithoutItsNoise)
     } cases[] = {
         {0, 3 * 8 * 1.1, 3 * 8 * 0.9}, // the noise brightened with the picture
         {1.0, 3 * 8 * 0.5, 0},
-        {LowLight::shadowSmoothing, 3 * 8 * 0.3, 0},
+        {LowLight::frameSmoothing, 3 * 8 * 0.3, 0},
     };
     for (const auto &c : cases) {
         const Image bright = LowLight::brightened(dark, 3.0, c.smoothing);
