@@ -20,9 +20,10 @@ namespace faciward::platform {
 /// (a small face before a plain mid-grey wall); the detector then also looks at
 /// the plain frame when the brightened one shows no face.
 ///
-/// A face found dark (in a dim room, or in shadow in a lit one) is brightened
-/// once more for its embedding, judged by the face alone: more owners are then
-/// recognised at the stricter precisions, and faces in shadow at all.
+/// A face found dark (in a dim room, or in shadow in a lit one) is smoothed and
+/// brightened once more for its embedding, judged by the middle of the face
+/// alone: more owners are then recognised at the stricter precisions, and
+/// faces in shadow at all.
 class LowLight
 {
 public:
