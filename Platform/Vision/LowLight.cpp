@@ -46,18 +46,27 @@ double LowLight::faceGain(const Image &bgrFace)
     CV_Assert(bgrFace.type() == CV_8UC3);
     if (bgrFace.empty())
         return 1.0;
-    const cv::Scalar mean = cv::mean(bgrFace);
+    // The middle half of each side: the face alone, without the room that the
+    // box's edges may reach into.
+    const int width = std::max(bgrFace.cols / 2, 1), height = std::max(bgrFace.rows / 2, 1);
+    const cv::Scalar mean =
+        cv::mean(bgrFace(cv::Rect((bgrFace.cols - width) / 2, (bgrFace.rows - height) / 2, width, height)));
     const double luma = 0.114 * mean[0] + 0.587 * mean[1] + 0.299 * mean[2]; // BT.601
     if (luma >= darkFaceLevel)
         return 1.0;
     return std::min(faceTargetLevel / std::max(luma, 1.0), maxGain);
 }
 
-Image LowLight::brightened(const Image &bgr, double gain)
+Image LowLight::brightened(const Image &bgr, double gain, double smoothing)
 {
     Image out;
     try {
-        bgr.convertTo(out, -1, gain);
+        if (smoothing > 0) {
+            cv::GaussianBlur(bgr, out, cv::Size(), smoothing);
+            out.convertTo(out, -1, gain);
+        } else {
+            bgr.convertTo(out, -1, gain);
+        }
     } catch (const cv::Exception &e) {
         throw VisionException(VisionError::inferenceFailed, e.what());
     }

@@ -31,9 +31,9 @@ public:
         if (!bgr)
             throw VisionException(VisionError::unsupportedImage, "faces are embedded from 8-bit grey, BGR or BGRA pictures");
 
-        // A dark face (a dim room, the shadow of a monitor) is brightened first,
-        // judged by the face alone: its landmarks and its embedding then come
-        // out as in normal light.
+        // A dark face (a dim room, the shadow of a monitor) is smoothed and
+        // brightened first, judged by the face alone: its landmarks and its
+        // embedding then come out as in normal light.
         const cv::Rect2d faceBox = FaceCrop::faceBoxInCrop(bgr->size());
         Image face = *bgr;
         double gain = 1.0;
@@ -43,7 +43,7 @@ public:
             throw VisionException(VisionError::inferenceFailed, e.what());
         }
         if (gain != 1.0)
-            face = LowLight::brightened(face, gain);
+            face = LowLight::brightened(face, gain, LowLight::faceSmoothing);
 
         const FaceLandmarks::Points landmarks = m_landmarks->locate(face, faceBox);
         Image aligned;

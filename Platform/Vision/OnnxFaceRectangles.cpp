@@ -88,19 +88,25 @@ public:
         // then washes out the face: when the brightened frame shows no face,
         // the frame as it is is asked too, so that the gain never costs a face.
         // (Brightened before it is scaled: the other way round, the dark
-        // frame's coarse steps are magnified, and fewer owners are recognised.)
+        // frame's coarse steps are magnified, and fewer owners are recognised.
+        // Smoothed before it is brightened, so that its noise does not come up
+        // with it and make a face in an empty room.)
         if (!m_brightenDarkFrames)
             return find(*bgr);
         const double gain = LowLight::gain(*bgr);
         if (gain != 1.0) {
-            std::vector<FaceBox> faces = find(LowLight::brightened(*bgr, gain));
+            std::vector<FaceBox> faces = find(LowLight::brightened(*bgr, gain, LowLight::frameSmoothing));
             return faces.empty() ? find(*bgr) : faces;
         }
         // A face in shadow in a lit room (a monitor's shadow, a lamp behind the
         // user) is too dark for the network, yet the frame is not dark. Only
-        // when the frame shows no face, so a normal frame costs one pass.
+        // when the frame shows no face, so a normal frame costs one pass. The
+        // frame is smoothed before it is brightened: brightened alone, the
+        // shadow's sensor noise hides small faces, and makes faces of noise.
         std::vector<FaceBox> faces = find(*bgr);
-        return faces.empty() ? find(LowLight::brightened(*bgr, LowLight::shadowGain)) : faces;
+        if (faces.empty())
+            faces = find(LowLight::brightened(*bgr, LowLight::shadowGain, LowLight::frameSmoothing));
+        return faces;
     }
 
 private:

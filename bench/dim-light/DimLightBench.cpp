@@ -236,10 +236,20 @@ int main(int argc, char **argv)
                 walls[w][p].push_back(devdata::wallFrame(people[p].pictures[i], wallLevels[w]));
         }
     }
-    std::vector<platform::Image> darkEmpty, shadowEmpty;
+    std::vector<platform::Image> darkEmpty, moreDarkEmpty, shadowEmpty, patchEmpty;
+    for (int i = 40; i < 240; ++i)
+        moreDarkEmpty.push_back(devdata::darkEmptyFrame(1000 + i));
     for (int i = 0; i < 40; ++i) {
         darkEmpty.push_back(devdata::darkEmptyFrame(1000 + i));
         shadowEmpty.push_back(devdata::shadowed(devdata::litEmptyFrame(2000 + i), cv::Rect(170, 90, 300, 300), 3000 + i));
+    }
+    // Lit empty rooms with a shadowed patch of any size anywhere: the pass for
+    // faces in shadow runs on every one of them.
+    cv::RNG patchRng(99);
+    for (int i = 0; i < 200; ++i) {
+        const int w = patchRng.uniform(120, 400), h = patchRng.uniform(120, 400);
+        const cv::Rect patch(patchRng.uniform(0, 640 - w), patchRng.uniform(0, 480 - h), w, h);
+        patchEmpty.push_back(devdata::shadowed(devdata::litEmptyFrame(9000 + i), patch, 9500 + i));
     }
 
     // A pass on the frame changed by @p change when the application's finds no
@@ -307,6 +317,23 @@ int main(int argc, char **argv)
         // pass on the frame with CLAHE on its luminance or a gamma lift; the
         // crop's luminance normalised to a fixed mean and spread.
         {"product", [&](const platform::Image &f) { return pipe.product(f); }},
+        // The application's passes with the frames brightened but not smoothed
+        // first.
+        {"passes_unsmoothed",
+         [&](const platform::Image &f) {
+             const double g = platform::LowLight::gain(f);
+             Boxes b;
+             if (g != 1.0) {
+                 b = pipe.detect(platform::LowLight::brightened(f, g));
+                 if (b.empty())
+                     b = pipe.detect(f);
+             } else {
+                 b = pipe.detect(f);
+                 if (b.empty())
+                     b = pipe.detect(platform::LowLight::brightened(f, platform::LowLight::shadowGain));
+             }
+             return pipe.embed(f, b);
+         }},
         {"product_clahe_retry", retry(claheOnLuminance, false)},
         {"product_clahe_retry_crop", retry(claheOnLuminance, true)},
         {"product_gamma_retry", retry(gammaLifted, false)},
@@ -324,11 +351,17 @@ int main(int argc, char **argv)
         measureSet(name + "_shadow_far", extract, enrolled, shadowFar, {0.6});
         measureSet(name + "_normal", extract, enrolled, normal, {0.6});
         measureEmpty(name + "_empty_dark", extract, darkEmpty);
+        measureEmpty(name + "_empty_dark_more", extract, moreDarkEmpty);
         measureEmpty(name + "_empty_shadowed", extract, shadowEmpty);
+        measureEmpty(name + "_empty_shadow_patches", extract, patchEmpty);
 
-        // Cost on a frame in normal light, a dark one and a shadowed one.
+        // Cost on a frame in normal light, a dark one and a shadowed one, and on
+        // empty rooms, lit and dark: the passes for dark and shadowed faces run
+        // when the first finds nothing.
         for (const auto &[kind, frame] :
-             {std::pair{"normal", normal[0][0]}, std::pair{"dark", dim[0][0]}, std::pair{"shadow", shadow[0][0]}}) {
+             {std::pair{"normal", normal[0][0]}, std::pair{"dark", dim[0][0]}, std::pair{"shadow", shadow[0][0]},
+              std::pair{"shadow_far", shadowFar[0][0]}, std::pair{"lit_empty", shadowEmpty[0]},
+              std::pair{"dark_empty", darkEmpty[0]}}) {
             std::vector<double> times;
             for (int r = 0; r < 30; ++r) {
                 const auto start = Clock::now();

@@ -125,6 +125,9 @@ TEST(FaceRectangles, aFaceInShadowInALitRoomIsFound)
         {"johns/John_Salley/000194_02159572.jpg", 7007},  {"johns/John_Savage/000291_01099023.jpg", 7018},
         {"johns/John_Shimkus/000375_03227651.jpg", 7035}, {"johns/John_Shimkus/000376_02340068.jpg", 7036},
         {"johns/John_Shimkus/000378_03227610.jpg", 7038}, {"johns/John_Shimkus/000396_03227722.jpg", 7044},
+        // Missed until the frame was smoothed before it was brightened.
+        {"johns/John_Savage/000291_01099214.jpg", 7019},  {"johns/John_Savage/000299_01099008.jpg", 7022},
+        {"johns/John_Shimkus/000383_03227939.jpg", 7039}, {"johns/John_Shimkus/000388_03227773.jpg", 7041},
     };
     const cv::Rect2d face(245, 165, 150, 150); // the picture, at its own size, in the middle
     for (const auto &c : cases) {
@@ -154,6 +157,9 @@ TEST(FaceRectangles, noisyEmptyFramesInLightAndShadowShowNoFace)
                             devdata::shadowed(devdata::litEmptyFrame(2001), patch, 3001),
                             devdata::shadowed(devdata::litEmptyFrame(2002), patch, 3002),
                             devdata::shadowed(noisy(180, 4), patch, 3003),
+                            // faces to the passes that brighten, without smoothing
+                            devdata::shadowed(devdata::litEmptyFrame(9121), cv::Rect(259, 131, 217, 322), 9621),
+                            devdata::darkEmptyFrame(1015),
                             noisy(140, 20),
                             noisy(200, 30)};
     for (std::size_t i = 0; i < std::size(frames); ++i)
