@@ -89,7 +89,8 @@ public:
     }
 
     // A column of numbers: its length, then the numbers appended to @p out.
-    std::size_t appendColumn(std::vector<float> &out)
+    template <typename Floats>
+    std::size_t appendColumn(Floats &out)
     {
         const std::int64_t rows = std::abs(integer(true, sizeof(long)));
         const std::int64_t columns = std::abs(integer(true, sizeof(long)));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Vision/HugePageAllocator.h"
+
 #include <dlib/serialize.h>
 
 #include <cstdint>
@@ -35,7 +37,7 @@ struct ShapePredictorFile
         /// Of every tree, leaf after leaf, each as many numbers as the mean
         /// shape. A tree has one leaf more than splits, so tree t's first leaf
         /// is leaf firstSplit[t] + t.
-        std::vector<float> leaves;
+        std::vector<float, HugePageAllocator<float>> leaves;
 
         std::size_t trees() const { return firstSplit.empty() ? 0 : firstSplit.size() - 1; }
     };

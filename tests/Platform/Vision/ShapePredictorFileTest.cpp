@@ -97,5 +97,6 @@ TEST(ShapePredictorFile, damagedFilesAreSerializationErrors)
     const ShapePredictorFile withTree = ShapePredictorFile::read(dir / "tree.dat");
     ASSERT_EQ(withTree.forests.size(), 1u);
     EXPECT_EQ(withTree.forests[0].firstSplit, (std::vector<std::uint32_t>{0, 1}));
-    EXPECT_EQ(withTree.forests[0].leaves, (std::vector<float>{1.0f, 1.0f}));
+    EXPECT_EQ(std::vector<float>(withTree.forests[0].leaves.begin(), withTree.forests[0].leaves.end()),
+              (std::vector<float>{1.0f, 1.0f}));
 }
