@@ -1,7 +1,10 @@
 #include "Platform/Vision/ShapePredictorFile.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <limits>
 
@@ -31,10 +34,13 @@ public:
     explicit Decoder(const std::vector<unsigned char> &bytes)
         : m_at(bytes.data())
         , m_end(bytes.data() + bytes.size())
+        , m_powers(powersOfTwo().data() + powerRange)
     {
     }
 
-    std::int64_t integer(bool isSigned, std::size_t maxBytes)
+    // Inlined: called for each of the file's 33 million integers, and its
+    // checks fold away where the arguments are constants.
+    [[gnu::always_inline]] std::int64_t integer(bool isSigned, std::size_t maxBytes)
     {
         need(1);
         const unsigned char control = *m_at++;
@@ -44,8 +50,15 @@ public:
             throw dlib::serialization_error("damaged integer in a shape predictor file");
         need(size);
         std::uint64_t value = 0;
-        for (std::size_t i = size; i-- > 0;)
-            value = (value << 8) | m_at[i];
+        if (std::endian::native == std::endian::little && remaining() >= sizeof value) {
+            // One load of eight bytes, those past the integer masked off.
+            std::memcpy(&value, m_at, sizeof value);
+            if (size < sizeof value)
+                value &= (std::uint64_t(1) << (8 * size)) - 1;
+        } else {
+            for (std::size_t i = size; i-- > 0;)
+                value = (value << 8) | m_at[i];
+        }
         m_at += size;
         if (value > std::uint64_t(std::numeric_limits<std::int64_t>::max()))
             throw dlib::serialization_error("integer out of range in a shape predictor file");
@@ -65,7 +78,7 @@ public:
         // its product with a power of two; the float it is cast to is
         // ldexp's, without its cost per call.
         if (exponent >= -powerRange && exponent <= powerRange)
-            return float(double(mantissa) * powersOfTwo()[std::size_t(exponent + powerRange)]);
+            return float(double(mantissa) * m_powers[exponent]);
         if (exponent < 32000)
             return std::ldexp(float(mantissa), exponent);
         if (exponent == 32000)
@@ -75,44 +88,75 @@ public:
         return std::numeric_limits<float>::quiet_NaN();
     }
 
-    void read(dlib::matrix<float, 0, 1> &m)
+    // A column of numbers: its length, then the numbers appended to @p out.
+    template <typename Floats>
+    std::size_t appendColumn(Floats &out)
     {
         const std::int64_t rows = std::abs(integer(true, sizeof(long)));
         const std::int64_t columns = std::abs(integer(true, sizeof(long)));
         if (columns != 1 || rows > std::int64_t(remaining()))
             throw dlib::serialization_error("damaged column in a shape predictor file");
-        m.set_size(long(rows));
-        for (long r = 0; r < rows; ++r)
-            m(r) = number();
+        for (std::int64_t r = 0; r < rows; ++r)
+            out.push_back(number());
+        return std::size_t(rows);
     }
 
     void read(unsigned long &v) { v = count(); }
-    void read(dlib::vector<float, 2> &v)
+    void read(ShapePredictorFile::Offset &v)
     {
-        v.x() = number();
-        v.y() = number();
+        v.x = number();
+        v.y = number();
     }
-    void read(dlib::impl::split_feature &s)
+
+    // A list of regression trees, each its splits then its leaves, laid flat
+    // into @p forest; every leaf must hold @p leafSize numbers.
+    void read(ShapePredictorFile::Forest &forest, std::size_t leafSize)
     {
-        s.idx1 = count();
-        s.idx2 = count();
-        s.thresh = number();
-    }
-    void read(dlib::impl::regression_tree &t)
-    {
-        read(t.splits);
-        read(t.leaf_values);
+        const unsigned long trees = listSize();
+        forest.firstSplit.reserve(trees + 1);
+        forest.firstSplit.push_back(0);
+        for (unsigned long t = 0; t < trees; ++t) {
+            const unsigned long splits = listSize();
+            if (forest.splits.size() + splits > std::numeric_limits<std::uint32_t>::max())
+                throw dlib::serialization_error("damaged tree in a shape predictor file");
+            for (unsigned long s = 0; s < splits; ++s) {
+                const unsigned long idx1 = count();
+                const unsigned long idx2 = count();
+                if (idx1 > std::numeric_limits<std::uint32_t>::max() || idx2 > std::numeric_limits<std::uint32_t>::max())
+                    throw dlib::serialization_error("damaged split in a shape predictor file");
+                forest.splits.push_back({std::uint32_t(idx1), std::uint32_t(idx2), number()});
+            }
+            forest.firstSplit.push_back(std::uint32_t(forest.splits.size()));
+            if (listSize() != splits + 1)
+                throw dlib::serialization_error("tree whose leaves do not match its splits in a shape predictor file");
+            // Room for the whole forest at its first tree: the trees of a
+            // forest are all as deep, and growing by copies would double the
+            // memory and the time of the largest array of the file. (No more
+            // than the rest of the file can hold: a number takes 4 bytes at least.)
+            const std::size_t leafNumbers = (splits + 1) * leafSize;
+            if (t == 0 && leafNumbers > 0)
+                forest.leaves.reserve(std::min<std::size_t>(trees, remaining() / 4 / leafNumbers) * leafNumbers);
+            for (unsigned long l = 0; l <= splits; ++l) {
+                if (appendColumn(forest.leaves) != leafSize)
+                    throw dlib::serialization_error("leaf unlike the mean shape in a shape predictor file");
+            }
+        }
     }
 
     template <typename T>
     void read(std::vector<T> &v)
     {
+        v.resize(listSize());
+        for (auto &item : v)
+            read(item);
+    }
+
+    unsigned long listSize()
+    {
         const unsigned long size = count();
         if (size > remaining()) // every element takes a byte at least
             throw dlib::serialization_error("damaged list in a shape predictor file");
-        v.resize(size);
-        for (auto &item : v)
-            read(item);
+        return size;
     }
 
 private:
@@ -126,6 +170,7 @@ private:
 
     const unsigned char *m_at;
     const unsigned char *m_end;
+    const double *m_powers; // 2^e at [e], for e within ±powerRange
 };
 
 } // namespace
@@ -143,8 +188,10 @@ ShapePredictorFile ShapePredictorFile::read(const std::filesystem::path &path)
     Decoder decoder(bytes);
     ShapePredictorFile file;
     file.version = static_cast<int>(decoder.integer(true, sizeof(int)));
-    decoder.read(file.meanShape);
-    decoder.read(file.forests);
+    decoder.appendColumn(file.meanShape);
+    file.forests.resize(decoder.listSize());
+    for (auto &forest : file.forests)
+        decoder.read(forest, file.meanShape.size());
     decoder.read(file.anchors);
     decoder.read(file.deltas);
     return file;

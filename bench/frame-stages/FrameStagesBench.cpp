@@ -14,6 +14,7 @@
 // ONNX Runtime for comparison; bench/frame-stages/compare-onnxruntime runs
 // both in turn, on one core and on two, and prints the medians side by side.
 
+#include "bench/BenchFigures.h"
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
 #include "Faciward/Presence/Recognition/Similarity.h"
@@ -27,37 +28,20 @@
 #include <opencv2/dnn.hpp>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 
 using namespace faciward;
-using Clock = std::chrono::steady_clock;
+using bench::median;
+using bench::timeMs;
 
 namespace {
 
 void print(const std::string &metric, double value, const char *unit)
 {
-    std::printf("{\"bench\":\"frame-stages\",\"metric\":\"%s\",\"value\":%.6g,\"unit\":\"%s\"}\n", metric.c_str(),
-                value, unit);
-    std::fflush(stdout);
-}
-
-double timeMs(const std::function<void()> &work)
-{
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    bench::printFigure("frame-stages", metric, value, unit);
 }
 
 cv::Mat zeros(int height, int width)
