@@ -25,10 +25,9 @@ public:
 /// 16 values four to six times slower than a wide one, per value, and its wide
 /// ones with stride 2 at a few multiply-adds per nanosecond: together a
 /// quarter of the detector's time and a third of the embedding network's.
-/// This layer computes every one of them as a single loop over a bordered
-/// copy of each plane (split into phases for stride 2), so that every tap
-/// reads consecutive values whatever the width of the rows, and applies a
-/// ReLU or PReLU as it stores. Results agree with OpenCV's to rounding.
+/// This layer computes every one of them with DepthwiseKernel, which reads
+/// each plane where it lies, and applies a ReLU or PReLU as it stores.
+/// Results agree with OpenCV's to rounding.
 class DepthwiseConvolution
 {
 public:
