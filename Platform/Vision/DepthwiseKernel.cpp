@@ -86,12 +86,31 @@ struct FlatLanes
 };
 
 // The three kernel rows' sums, activated, into the lanes @p valid of @p out.
+// Whether stride 1 walks down the plane a vector's columns at a time, each
+// input vector loaded once for the three output rows that read it, rather
+// than computing the plane as one run of outputs, each with its nine taps
+// loaded. The vectors of a row reach past its end into the next, which the
+// walk then computes twice: it pays while that is a small part of a row.
+bool walkDown(int width, int lanes)
+{
+    return 4 * ((width + lanes - 1) / lanes * lanes) <= 5 * width;
+}
+
 [[gnu::target("avx512f,fma"), gnu::always_inline]] inline void store(float *out, const __m512 sums[3], __m512 slope,
                                                                      unsigned valid)
 {
     __m512 sum = _mm512_add_ps(_mm512_add_ps(sums[0], sums[1]), sums[2]);
     sum = _mm512_mask_mul_ps(sum, _mm512_cmp_ps_mask(sum, _mm512_setzero_ps(), _CMP_LT_OQ), sum, slope);
     _mm512_mask_storeu_ps(out, __mmask16(valid), sum);
+}
+
+// The left, middle and right taps at @p centre of the lanes @p valid.
+[[gnu::target("avx512f,fma"), gnu::always_inline]] inline void loadTaps(const float *centre, unsigned valid,
+                                                                        const FlatLanes &at, __m512 taps[3])
+{
+    taps[0] = _mm512_maskz_loadu_ps(__mmask16(valid & ~at.first), centre - 1);
+    taps[1] = _mm512_maskz_loadu_ps(__mmask16(valid), centre);
+    taps[2] = _mm512_maskz_loadu_ps(__mmask16(valid & ~at.last), centre + 1);
 }
 
 [[gnu::target("avx512f,fma")]] void rowsAvx512(const Rows &r)
@@ -104,6 +123,31 @@ struct FlatLanes
 
     if (r.stride == 1) {
         const long width = r.width, start = r.firstRow * width, end = r.lastRow * width;
+        if (walkDown(r.width, lanes)) {
+            const long size = long(r.height) * width;
+            for (long column = start; column < std::min(start + width, end); column += lanes) {
+                const FlatLanes at(r, column, int(column - start), end, lanes);
+                __m512 above[3], here[3], below[3];
+                loadTaps(r.plane + column - width, ~lowLanes(width - column, lanes), at, above);
+                loadTaps(r.plane + column, lowLanes(size - column, lanes), at, here);
+                for (long i = column; i < end; i += width) {
+                    loadTaps(r.plane + i + width, lowLanes(size - width - i, lanes), at, below);
+                    __m512 sums[3];
+                    const __m512 *rows[3] = {above, here, below};
+                    for (int ky = 0; ky < 3; ++ky)
+                        sums[ky] = _mm512_fmadd_ps(k[3 * ky], rows[ky][0],
+                                                   _mm512_fmadd_ps(k[3 * ky + 1], rows[ky][1],
+                                                                   _mm512_mul_ps(k[3 * ky + 2], rows[ky][2])));
+                    sums[0] = _mm512_add_ps(sums[0], _mm512_set1_ps(r.bias));
+                    store(r.out + (i - start), sums, slope, lowLanes(end - i, lanes));
+                    for (int t = 0; t < 3; ++t) {
+                        above[t] = here[t];
+                        here[t] = below[t];
+                    }
+                }
+            }
+            return;
+        }
         int x = 0;
         for (long i = start; i < end; i += lanes) {
             const FlatLanes at(r, i, x, end, lanes);
@@ -175,6 +219,14 @@ struct FlatLanes
     return bits == 0xFF ? _mm256_loadu_ps(from) : _mm256_maskload_ps(from, laneMask(bits));
 }
 
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline void loadTaps(const float *centre, unsigned valid,
+                                                                     const FlatLanes &at, __m256 taps[3])
+{
+    taps[0] = maskedLoad(valid & ~at.first & 0xFF, centre - 1);
+    taps[1] = maskedLoad(valid, centre);
+    taps[2] = maskedLoad(valid & ~at.last & 0xFF, centre + 1);
+}
+
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline void store(float *out, const __m256 sums[3], __m256 slope,
                                                                   unsigned valid)
 {
@@ -196,6 +248,31 @@ struct FlatLanes
 
     if (r.stride == 1) {
         const long width = r.width, start = r.firstRow * width, end = r.lastRow * width;
+        if (walkDown(r.width, lanes)) { // as rowsAvx512
+            const long size = long(r.height) * width;
+            for (long column = start; column < std::min(start + width, end); column += lanes) {
+                const FlatLanes at(r, column, int(column - start), end, lanes);
+                __m256 above[3], here[3], below[3];
+                loadTaps(r.plane + column - width, ~lowLanes(width - column, lanes) & 0xFF, at, above);
+                loadTaps(r.plane + column, lowLanes(size - column, lanes), at, here);
+                for (long i = column; i < end; i += width) {
+                    loadTaps(r.plane + i + width, lowLanes(size - width - i, lanes), at, below);
+                    __m256 sums[3];
+                    const __m256 *rows[3] = {above, here, below};
+                    for (int ky = 0; ky < 3; ++ky)
+                        sums[ky] = _mm256_fmadd_ps(k[3 * ky], rows[ky][0],
+                                                   _mm256_fmadd_ps(k[3 * ky + 1], rows[ky][1],
+                                                                   _mm256_mul_ps(k[3 * ky + 2], rows[ky][2])));
+                    sums[0] = _mm256_add_ps(sums[0], _mm256_set1_ps(r.bias));
+                    store(r.out + (i - start), sums, slope, lowLanes(end - i, lanes));
+                    for (int t = 0; t < 3; ++t) {
+                        above[t] = here[t];
+                        here[t] = below[t];
+                    }
+                }
+            }
+            return;
+        }
         int x = 0;
         for (long i = start; i < end; i += lanes) {
             const FlatLanes at(r, i, x, end, lanes);
