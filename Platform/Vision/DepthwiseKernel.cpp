@@ -47,8 +47,10 @@ void rowsBaseline(const Rows &r)
                     out[ox] += k0 * row[2 * ox - 1] + k1 * row[2 * ox];
             }
         }
+        // As a sum of the two sides rather than a select, which the compiler
+        // leaves scalar, branching on each value's sign.
         for (int ox = 0; ox < outWidth; ++ox)
-            out[ox] = out[ox] < 0.f ? out[ox] * r.slope : out[ox];
+            out[ox] = std::max(out[ox], 0.f) + r.slope * std::min(out[ox], 0.f);
     }
 }
 

@@ -111,7 +111,7 @@ private:
                 if (inlineActivation) {
                     if (order.size() > 2) {
                         for (std::size_t i = 0; i < length; ++i)
-                            dst[i] = dst[i] < 0.f ? dst[i] * slope : dst[i];
+                            dst[i] = std::max(dst[i], 0.f) + slope * std::min(dst[i], 0.f);
                     }
                 } else if (m_activation) {
                     m_activation->forwardSlice(dst, dst, int(length), length, channel, channel + 1);
