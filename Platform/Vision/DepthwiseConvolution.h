@@ -18,7 +18,7 @@ public:
                              float *out) const = 0;
 };
 
-/// @brief The 3×3 depthwise convolutions of the face networks, for OpenCV's
+/// @brief The depthwise convolutions of the face networks, for OpenCV's
 /// dnn module.
 ///
 /// OpenCV 4.6 runs a depthwise convolution whose output rows are narrower than
@@ -37,8 +37,10 @@ public:
 
     /// @brief The layer for @p params: this one for a 3×3 depthwise
     /// convolution (one group per channel) with stride 1 or 2, padding 1 on
-    /// every side and no dilation; DenseConvolution's for the ordinary ones it
-    /// takes; OpenCV's own layer for any other.
+    /// every side and no dilation, and for a larger square depthwise kernel
+    /// without padding (which it computes when the kernel covers the whole
+    /// plane, and leaves to OpenCV otherwise); DenseConvolution's for the
+    /// ordinary ones it takes; OpenCV's own layer for any other.
     static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams &params);
 
     /// @brief Whether create() makes this layer for @p params.
