@@ -87,7 +87,6 @@ struct FlatLanes
     }
 };
 
-// The three kernel rows' sums, activated, into the lanes @p valid of @p out.
 // Whether stride 1 walks down the plane a vector's columns at a time, each
 // input vector loaded once for the three output rows that read it, rather
 // than computing the plane as one run of outputs, each with its nine taps
@@ -98,6 +97,7 @@ bool walkDown(int width, int lanes)
     return 4 * ((width + lanes - 1) / lanes * lanes) <= 5 * width;
 }
 
+// The three kernel rows' sums, activated, into the lanes @p valid of @p out.
 [[gnu::target("avx512f,fma"), gnu::always_inline]] inline void store(float *out, const __m512 sums[3], __m512 slope,
                                                                      unsigned valid)
 {
