@@ -89,22 +89,30 @@ private:
                 const std::size_t at = std::size_t(r) * run;
                 const std::size_t length = std::min(run, out.total() - at);
                 float *dst = out.ptr<float>() + at;
-                for (std::size_t n = 0; n < order.size(); ++n) {
+                const int channel = byPlane ? r % channels : 0;
+                const float slope = inlineActivation ? negativeSlope(channel) : 1.f; // 1: none
+                // The first two inputs in one pass, with the activation when
+                // there are no more (a residual sum: always).
+                const float *a = inputs[order[0]].ptr<float>() + at, *b = inputs[order[1]].ptr<float>() + at;
+                const float ca = coefficients.empty() ? 1.f : coefficients[order[0]];
+                const float cb = coefficients.empty() ? 1.f : coefficients[order[1]];
+                const float firstSlope = order.size() == 2 ? slope : 1.f;
+                for (std::size_t i = 0; i < length; ++i) {
+                    const float sum = ca * a[i] + cb * b[i];
+                    dst[i] = std::max(sum, 0.f) + firstSlope * std::min(sum, 0.f); // one of the two is 0
+
+                }
+                for (std::size_t n = 2; n < order.size(); ++n) {
                     const float *src = inputs[order[n]].ptr<float>() + at;
                     const float c = coefficients.empty() ? 1.f : coefficients[order[n]];
-                    if (n == 0) {
-                        for (std::size_t i = 0; i < length; ++i)
-                            dst[i] = c * src[i];
-                    } else {
-                        for (std::size_t i = 0; i < length; ++i)
-                            dst[i] += c * src[i];
-                    }
-                }
-                const int channel = byPlane ? r % channels : 0;
-                if (inlineActivation) {
-                    const float slope = negativeSlope(channel);
                     for (std::size_t i = 0; i < length; ++i)
-                        dst[i] = dst[i] < 0.f ? dst[i] * slope : dst[i];
+                        dst[i] += c * src[i];
+                }
+                if (inlineActivation) {
+                    if (order.size() > 2) {
+                        for (std::size_t i = 0; i < length; ++i)
+                            dst[i] = std::max(dst[i], 0.f) + slope * std::min(dst[i], 0.f);
+                    }
                 } else if (m_activation) {
                     m_activation->forwardSlice(dst, dst, int(length), length, channel, channel + 1);
                 }

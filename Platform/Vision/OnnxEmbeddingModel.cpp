@@ -7,7 +7,6 @@
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
-#include <opencv2/dnn.hpp>
 
 namespace faciward::platform {
 
@@ -51,7 +50,7 @@ public:
         try {
             aligned = FaceAlignment::align(face, FaceAlignment::fivePoints(landmarks));
             // The network was trained on (pixel - 127) / 128, channels in BGR order.
-            blob = cv::dnn::blobFromImage(aligned, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
+            blob = OnnxNetwork::blob(aligned);
         } catch (const cv::Exception &e) {
             throw VisionException(VisionError::inferenceFailed, e.what());
         }

@@ -5,7 +5,6 @@
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
-#include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -125,9 +124,7 @@ private:
         } catch (const cv::Exception &e) {
             throw VisionException(VisionError::inferenceFailed, e.what());
         }
-        const cv::Mat blob = cv::dnn::blobFromImage(input, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
-
-        const std::vector<cv::Mat> outputs = m_network->run(blob);
+        const std::vector<cv::Mat> outputs = m_network->run(OnnxNetwork::blob(input));
         const cv::Mat &boxes = outputs[0];
         const cv::Mat &scores = outputs[1];
         const std::size_t anchors = boxes.total() / 4;

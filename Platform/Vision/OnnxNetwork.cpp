@@ -99,6 +99,21 @@ std::unique_ptr<OnnxNetwork> OnnxNetwork::load(const std::filesystem::path &path
     return network;
 }
 
+cv::Mat OnnxNetwork::blob(const cv::Mat &picture)
+{
+    if (picture.depth() != CV_8U || picture.empty())
+        throw VisionException(VisionError::inferenceFailed, "a network's input is made from an 8-bit picture");
+    const int channels = picture.channels();
+    cv::Mat blob(std::vector<int>{1, channels, picture.rows, picture.cols}, CV_32F);
+    thread_local std::vector<cv::Mat> planes;
+    cv::split(picture, planes);
+    // Both values exact in a float, and so the result: as blobFromImage's.
+    for (int c = 0; c < channels; ++c)
+        planes[std::size_t(c)].convertTo(cv::Mat(picture.rows, picture.cols, CV_32F, blob.ptr<float>(0, c)), CV_32F,
+                                         1.0 / 128, -127.0 / 128);
+    return blob;
+}
+
 std::vector<cv::Mat> OnnxNetwork::run(const cv::Mat &blob) const
 {
     try {

@@ -29,6 +29,13 @@ public:
     OnnxNetwork(const OnnxNetwork &) = delete;
     OnnxNetwork &operator=(const OnnxNetwork &) = delete;
 
+    /// @brief The input both face networks take for the 8-bit picture
+    /// @p picture: (value − 127) / 128, a plane for each of its channels, in
+    /// its own order (BGR stays BGR), as cv::dnn::blobFromImage makes it with
+    /// these values, in two passes instead of its four.
+    /// @throws VisionException inferenceFailed for a picture of another depth.
+    static cv::Mat blob(const cv::Mat &picture);
+
     /// @brief Runs the network on @p blob (NCHW, 32-bit float) and returns its
     /// outputs in the order of the output names.
     /// @throws VisionException inferenceFailed.

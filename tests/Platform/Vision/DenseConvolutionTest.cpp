@@ -142,8 +142,8 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
         cv::Size size;
         std::vector<std::string> outputs;
         int fused; // depthwise layers left to the pointwise ones after them
-    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}, 2},
-                    {paths.embeddingNetwork, {112, 112}, {"output"}, 0}};
+    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}, 4},
+                    {paths.embeddingNetwork, {112, 112}, {"output"}, 1}};
     DepthwiseConvolution::install();
     CopyLayers::install();
     LastAxisSoftmax::install();

@@ -19,14 +19,15 @@ namespace {
 constexpr const char *oursType = "FaciwardTestDepthwise";
 constexpr const char *openCvType = "FaciwardTestOpenCvConvolution";
 
-cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng)
+cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng, int size = 3)
 {
     cv::dnn::LayerParams params;
     params.name = "conv";
     params.type = "Convolution";
-    const int kernel[] = {3, 3};
+    const int kernel[] = {size, size};
     const int strides[] = {stride, stride};
-    const int pads[] = {1, 1, 1, 1};
+    const int pad = size == 3 ? 1 : 0;
+    const int pads[] = {pad, pad, pad, pad};
     const int dilations[] = {1, 1};
     params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
     params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
@@ -35,7 +36,7 @@ cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RN
     params.set("group", channels);
     params.set("num_output", channels);
     params.set("bias_term", bias);
-    cv::Mat weights(std::vector<int>{channels, 1, 3, 3}, CV_32F);
+    cv::Mat weights(std::vector<int>{channels, 1, size, size}, CV_32F);
     rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
     params.blobs.push_back(weights);
     if (bias) {
@@ -123,6 +124,41 @@ TEST_F(DepthwiseConvolutionTest, agreesWithOpenCvOnNarrowAndWidePlanes)
                 }
             }
         }
+    }
+}
+
+TEST_F(DepthwiseConvolutionTest, aKernelAsLargeAsThePlaneAgreesWithOpenCv)
+{
+    // The embedding network's last depthwise layer (7×7 on 7×7 planes, one
+    // value a channel), a kernel whose taps are not a multiple of eight, a
+    // batch, the activations; and a plane larger than the kernel, which
+    // OpenCV computes.
+    const struct
+    {
+        int kernel, side, channels, batch;
+        const char *activation; // "" for none
+    } cases[] = {
+        {7, 7, 512, 1, ""}, {5, 5, 6, 2, "PReLU"}, {7, 7, 5, 1, "ReLU"}, {7, 9, 4, 1, ""},
+    };
+    cv::RNG rng(20261207);
+    for (const auto &c : cases) {
+        const cv::dnn::LayerParams params = depthwiseParams(c.channels, 1, true, rng, c.kernel);
+        std::optional<cv::Mat> slopes;
+        if (std::string(c.activation) == "PReLU") {
+            slopes = cv::Mat(c.channels, 1, CV_32F);
+            rng.fill(*slopes, cv::RNG::UNIFORM, 0, 0.5);
+        }
+        cv::Mat input(std::vector<int>{c.batch, c.channels, c.side, c.side}, CV_32F);
+        rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+        const bool relu = std::string(c.activation) == "ReLU";
+        const cv::Mat ours = run(oursType, params, slopes, input, relu);
+        const cv::Mat theirs = run(openCvType, params, slopes, input, relu);
+        SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " on " + std::to_string(c.side) + " " +
+                     c.activation);
+        ASSERT_EQ(ours.total(), theirs.total());
+        EXPECT_EQ(ours.size[2], c.side - c.kernel + 1);
+        EXPECT_LE(cv::norm(ours, theirs, cv::NORM_INF), 1e-4);
+        EXPECT_GT(cv::norm(ours, cv::NORM_INF), 0.1); // something was computed
     }
 }
 

@@ -63,6 +63,7 @@ TEST(EltwiseSum, agreesWithOpenCvOnSumsAndLeavesTheRestToIt)
         {{1, 64, 28, 28}, 2, "sum", {}, ""},           // the embedding's residual additions
         {{1, 64, 30, 40}, 2, "sum", {}, "ReLU"},       // the detector's, with its ReLU
         {{2, 5, 7, 3}, 3, "sum", {0.5, -1, 2}, ""},    // weighted, as a subtraction is read
+        {{1, 6, 9, 11}, 3, "sum", {1, 2, -1}, "ReLU"}, // the activation after a third input
         {{1, 4420, 2}, 2, "sum", {1, -1}, ""},         // the box decoding's subtraction
         {{1, 6, 9, 11}, 2, "sum", {}, "PReLU"},        // an activation of OpenCV's
         {{1, 6, 9, 11}, 2, "prod", {}, ""},            // not a sum: OpenCV's

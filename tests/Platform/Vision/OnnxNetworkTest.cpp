@@ -1,0 +1,48 @@
+#include "Platform/Vision/OnnxNetwork.h"
+#include "Platform/Vision/VisionError.h"
+
+#include <opencv2/dnn.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using faciward::platform::OnnxNetwork;
+
+TEST(OnnxNetworkTest, aBlobIsBlobFromImagesToTheLastBit)
+{
+    // The detector's and the embedding network's inputs, one pixel, odd
+    // sides, a picture's region (rows apart in memory), grey and BGRA.
+    const struct
+    {
+        int width, height, type;
+        bool region;
+    } cases[] = {
+        {320, 240, CV_8UC3, false}, {112, 112, CV_8UC3, false}, {1, 1, CV_8UC3, false},
+        {37, 11, CV_8UC3, true},    {31, 17, CV_8UC1, false},   {16, 9, CV_8UC4, true},
+    };
+    cv::RNG rng(20261207);
+    for (const auto &c : cases) {
+        cv::Mat whole(c.height + 4, c.width + 6, c.type);
+        rng.fill(whole, cv::RNG::UNIFORM, 0, 256);
+        const cv::Mat picture = c.region ? whole(cv::Rect(3, 2, c.width, c.height)) : whole(cv::Rect(0, 0, c.width, c.height)).clone();
+        const cv::Mat ours = OnnxNetwork::blob(picture);
+        const cv::Mat theirs = cv::dnn::blobFromImage(picture, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " +
+                     std::to_string(picture.channels()) + " channels" + (c.region ? ", region" : ""));
+        ASSERT_EQ(ours.dims, 4);
+        ASSERT_TRUE(std::equal(ours.size.p, ours.size.p + 4, theirs.size.p));
+        EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0.0);
+    }
+}
+
+TEST(OnnxNetworkTest, aBlobOfAPictureOfAnotherDepthIsAnInferenceFailure)
+{
+    const cv::Mat wide(8, 8, CV_16UC3, cv::Scalar::all(1000));
+    try {
+        OnnxNetwork::blob(wide);
+        FAIL() << "a 16-bit picture made a blob";
+    } catch (const faciward::platform::VisionException &e) {
+        EXPECT_EQ(e.error(), faciward::platform::VisionError::inferenceFailed);
+    }
+}
