@@ -3,6 +3,8 @@
 #include <opencv2/dnn.hpp>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace faciward::platform {
 
@@ -30,6 +32,14 @@ public:
     /// compute: it takes square kernels of one group with equal strides,
     /// equal padding on every side and equal dilations.
     static cv::Ptr<cv::dnn::Layer> create(const cv::dnn::LayerParams &params);
+
+    /// @brief As create(), computing the product with @p instructionSet, one
+    /// of instructionSets(); null for any other.
+    static cv::Ptr<cv::dnn::Layer> create(const cv::dnn::LayerParams &params, const std::string &instructionSet);
+
+    /// @brief The instruction sets that this processor can compute the product
+    /// with, the one create() takes first: of "avx512", "avx2", "baseline".
+    static std::vector<std::string> instructionSets();
 
     /// @brief Whether create() makes this layer for @p params.
     static bool handles(const cv::dnn::LayerParams &params);
