@@ -20,6 +20,16 @@ namespace {
 // the widest.
 typedef float Vec8 __attribute__((vector_size(32)));
 typedef float Vec16 __attribute__((vector_size(64)));
+// The output channels of a register block, side by side.
+template <int Rows> struct RowsVector;
+template <> struct RowsVector<4>
+{
+    typedef float type __attribute__((vector_size(16)));
+};
+template <> struct RowsVector<8>
+{
+    typedef Vec8 type;
+};
 
 // The most output channels and columns of any register block below.
 constexpr int widestRows = 8;
@@ -82,6 +92,58 @@ template <typename Vec, int Rows, int Vectors>
 using MultiplyBlock = void (*)(const float *, const float *, const std::ptrdiff_t *, int, const float *,
                                const float *, float *, std::size_t, int);
 
+// One output column of the output channels [0, outputs), in blocks of Rows:
+// out[o · outStride] = bias[o] + Σk weights[o / Rows][k][o % Rows] ·
+// column[k · step], with the activation as above. A product by weights rows,
+// for the planes of a few values, where a block of columns would compute
+// mostly padding. Each sum runs over k in the order of the blocks above, so
+// that a column gives the same values either way; four blocks at once, as one
+// chain's latency would bound the loop.
+template <int Rows, int Chains>
+[[gnu::always_inline]] inline void multiplyColumnChains(const float *weights, const float *column, std::size_t step,
+                                                        int depth, const float *bias, const float *slopes, float *out,
+                                                        std::size_t outStride, int outputs)
+{
+    using Vec = typename RowsVector<Rows>::type;
+    Vec acc[Chains];
+    for (int u = 0; u < Chains; ++u)
+        std::memcpy(&acc[u], bias + u * Rows, sizeof(Vec));
+    const std::size_t blockSize = std::size_t(depth) * Rows;
+    for (int k = 0; k < depth; ++k) {
+        const float x = column[std::size_t(k) * step];
+        for (int u = 0; u < Chains; ++u) {
+            Vec w;
+            std::memcpy(&w, weights + u * blockSize + std::size_t(k) * Rows, sizeof(Vec));
+            acc[u] += w * x;
+        }
+    }
+    for (int u = 0; u < Chains; ++u) {
+        for (int r = 0; r < Rows && u * Rows + r < outputs; ++r) {
+            const float value = acc[u][r] < 0.f ? acc[u][r] * slopes[u * Rows + r] : acc[u][r];
+            out[std::size_t(u * Rows + r) * outStride] = value;
+        }
+    }
+}
+
+template <int Rows>
+[[gnu::always_inline]] inline void multiplyColumnLoops(const float *weights, const float *column, std::size_t step,
+                                                       int depth, const float *bias, const float *slopes, float *out,
+                                                       std::size_t outStride, int outputs)
+{
+    constexpr int chains = 4;
+    const std::size_t blockSize = std::size_t(depth) * Rows;
+    int o = 0;
+    for (; o + chains * Rows <= outputs; o += chains * Rows)
+        multiplyColumnChains<Rows, chains>(weights + o / Rows * blockSize, column, step, depth, bias + o, slopes + o,
+                                           out + o * outStride, outStride, outputs - o);
+    for (; o < outputs; o += Rows)
+        multiplyColumnChains<Rows, 1>(weights + o / Rows * blockSize, column, step, depth, bias + o, slopes + o,
+                                      out + o * outStride, outStride, outputs - o);
+}
+
+using MultiplyColumn = void (*)(const float *, const float *, std::size_t, int, const float *, const float *,
+                                float *, std::size_t, int);
+
 // The loops above for one instruction set and block shape: a block of rows ×
 // (vectors · lanes), and its narrower forms of 1 and 2 vectors for the last
 // columns of a plane, which would otherwise be padded to a whole block.
@@ -89,6 +151,12 @@ struct BlockKernel
 {
     int rows = 0, lanes = 0, vectors = 0;
     MultiplyBlock multiply[3] = {}; // by vectors: 1, 2, 3
+    MultiplyColumn multiplyColumn = nullptr;
+    // The same without fused multiply-adds, as the planes of a few values
+    // always were computed: the embedding network's last layer gives the
+    // values it gave when the faces on record were enrolled. (Bound by
+    // reading the weights, it is no slower.)
+    MultiplyColumn multiplyUnfusedColumn = nullptr;
     int columns() const { return lanes * vectors; }
 };
 
@@ -97,6 +165,13 @@ void multiplyBlockBaseline(const float *weights, const float *columns, const std
                            const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
 {
     multiplyBlockLoops<Vec8, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+}
+
+template <int Rows>
+void multiplyColumnBaseline(const float *weights, const float *column, std::size_t step, int depth, const float *bias,
+                            const float *slopes, float *out, std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
 }
 
 // The build targets the oldest x86-64; the same loops are also built for the
@@ -112,6 +187,23 @@ template <int Rows, int Vectors>
     multiplyBlockLoops<Vec8, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 
+// Without "fma", the compiler cannot fuse a product with its sum.
+template <int Rows>
+[[gnu::target("avx2")]] void multiplyUnfusedColumnAvx2(const float *weights, const float *column, std::size_t step,
+                                                       int depth, const float *bias, const float *slopes, float *out,
+                                                       std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
+}
+
+template <int Rows>
+[[gnu::target("avx2,fma")]] void multiplyColumnAvx2(const float *weights, const float *column, std::size_t step,
+                                                    int depth, const float *bias, const float *slopes, float *out,
+                                                    std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
+}
+
 // Thirty-two registers of sixteen floats: 8 × 3 accumulators, so that each
 // column vector loaded serves eight multiply-adds rather than four.
 template <int Rows, int Vectors>
@@ -121,6 +213,14 @@ template <int Rows, int Vectors>
                                                         int rows)
 {
     multiplyBlockLoops<Vec16, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+}
+
+template <int Rows>
+[[gnu::target("avx512f,fma")]] void multiplyColumnAvx512(const float *weights, const float *column, std::size_t step,
+                                                         int depth, const float *bias, const float *slopes,
+                                                         float *out, std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
 }
 #endif
 
@@ -139,20 +239,27 @@ const std::vector<InstructionSet> &instructionSets()
     static const std::vector<InstructionSet> sets = [] {
         std::vector<InstructionSet> result;
 #if defined(__x86_64__) && defined(__GNUC__)
-        const BlockKernel avx512Wide{8, 16, 3, {&multiplyBlockAvx512<8, 1>, &multiplyBlockAvx512<8, 2>,
-                                                &multiplyBlockAvx512<8, 3>}};
-        const BlockKernel avx512Narrow{4, 16, 3, {&multiplyBlockAvx512<4, 1>, &multiplyBlockAvx512<4, 2>,
-                                                  &multiplyBlockAvx512<4, 3>}};
+        const BlockKernel avx512Wide{8, 16, 3,
+                                     {&multiplyBlockAvx512<8, 1>, &multiplyBlockAvx512<8, 2>,
+                                      &multiplyBlockAvx512<8, 3>},
+                                     &multiplyColumnAvx512<8>, &multiplyUnfusedColumnAvx2<8>};
+        const BlockKernel avx512Narrow{4, 16, 3,
+                                       {&multiplyBlockAvx512<4, 1>, &multiplyBlockAvx512<4, 2>,
+                                        &multiplyBlockAvx512<4, 3>},
+                                       &multiplyColumnAvx512<4>, &multiplyUnfusedColumnAvx2<4>};
         result.push_back({"avx512",
                           [] { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"); },
                           avx512Wide, avx512Narrow});
-        const BlockKernel avx2{4, 8, 3, {&multiplyBlockAvx2<4, 1>, &multiplyBlockAvx2<4, 2>,
-                                         &multiplyBlockAvx2<4, 3>}};
+        const BlockKernel avx2{4, 8, 3,
+                               {&multiplyBlockAvx2<4, 1>, &multiplyBlockAvx2<4, 2>, &multiplyBlockAvx2<4, 3>},
+                               &multiplyColumnAvx2<4>, &multiplyUnfusedColumnAvx2<4>};
         result.push_back(
             {"avx2", [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }, avx2, avx2});
 #endif
-        const BlockKernel baseline{4, 8, 3, {&multiplyBlockBaseline<4, 1>, &multiplyBlockBaseline<4, 2>,
-                                             &multiplyBlockBaseline<4, 3>}};
+        const BlockKernel baseline{4, 8, 3,
+                                   {&multiplyBlockBaseline<4, 1>, &multiplyBlockBaseline<4, 2>,
+                                    &multiplyBlockBaseline<4, 3>},
+                                   &multiplyColumnBaseline<4>, &multiplyColumnBaseline<4>};
         result.push_back({"baseline", [] { return true; }, baseline, baseline});
         return result;
     }();
@@ -441,31 +548,20 @@ private:
     }
 
     // A pointwise layer on a plane of a few values (the embedding network's
-    // last, on 1×1): one product by weights row per column. Padded to a
-    // block of columns, it would compute 24 times the work.
+    // last, on 1×1): one product by weights rows per column. Padded to a
+    // vector of columns, it would compute 8 or 16 times the work.
     void multiplyFewColumns(const float *src, float *dst, int count) const
     {
         const int blockRows = m_block.rows;
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
+        const MultiplyColumn multiply = m_block.multiplyUnfusedColumn;
         cv::parallel_for_(cv::Range(0, blocks), [&](const cv::Range &range) {
-            for (int b = range.start; b < range.end; ++b) {
-                const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
-                const int rows = std::min(blockRows, m_outputs - b * blockRows);
-                for (int column = 0; column < count; ++column) {
-                    float acc[widestRows];
-                    for (int r = 0; r < blockRows; ++r)
-                        acc[r] = m_bias[std::size_t(b) * blockRows + r];
-                    for (int k = 0; k < m_depth; ++k) {
-                        const float x = src[std::size_t(k) * count + column];
-                        for (int r = 0; r < blockRows; ++r)
-                            acc[r] += weights[std::size_t(k) * blockRows + r] * x;
-                    }
-                    for (int r = 0; r < rows; ++r) {
-                        const float slope = m_blockSlopes[std::size_t(b) * blockRows + r];
-                        dst[std::size_t(b * blockRows + r) * count + column] = acc[r] < 0.f ? acc[r] * slope : acc[r];
-                    }
-                }
-            }
+            const int first = range.start * blockRows, outputs = std::min(m_outputs, range.end * blockRows) - first;
+            for (int column = 0; column < count; ++column)
+                multiply(m_packed.data() + std::size_t(range.start) * m_depth * blockRows, src + column,
+                                       std::size_t(count), m_depth, m_bias.data() + first,
+                                       m_blockSlopes.data() + first, dst + std::size_t(first) * count + column,
+                                       std::size_t(count), outputs);
         });
         if (m_activation && !m_activationInline)
             m_activation->forwardSlice(dst, dst, count, std::size_t(count), 0, m_outputs);
@@ -490,6 +586,20 @@ private:
             const MultiplyBlock multiply = m_block.multiply[vectors - 1];
             const int column = first + j;
             const float *right = columns + (column - origin);
+            if (g.direct && width <= m_block.lanes / 2) {
+                // A few last columns of a pointwise layer (the 7×7 planes' one
+                // past two blocks), each as a product by weights rows: cheaper
+                // than a vector of mostly padding.
+                const std::size_t step = m_depth > 1 ? std::size_t(kOffsets[1]) : 0;
+                const int firstOutput = firstBlock * blockRows;
+                const int outputs = std::min(m_outputs, lastBlock * blockRows) - firstOutput;
+                float *o = dst + std::size_t(firstOutput) * planeSize + g.outputIndex(column);
+                for (int i = 0; i < width; ++i)
+                    m_block.multiplyColumn(m_packed.data() + std::size_t(firstBlock) * m_depth * blockRows, right + i,
+                                           step, m_depth, m_bias.data() + firstOutput,
+                                           m_blockSlopes.data() + firstOutput, o + i, planeSize, outputs);
+                continue;
+            }
             const std::ptrdiff_t *offsets = kOffsets;
             if (width < computed && g.direct) {
                 // The input's last columns, padded to whole vectors.
@@ -500,9 +610,23 @@ private:
                 offsets = m_tailOffsets.data();
             }
             // Straight into the output when the block is a whole run of one
-            // output row; otherwise aside, and its output columns copied.
+            // output row; otherwise aside, and its runs of output columns
+            // copied, found once for all its rows.
             const int x = column % g.rowLength;
             const bool straight = width == computed && (g.direct || x + computed <= g.outWidth);
+            struct Run
+            {
+                int from, count; // of the block's columns, copied to the output one after another
+            };
+            Run runs[widestColumns];
+            int runCount = 0;
+            for (int i = 0; i < width && !straight;) {
+                const int at = (column + i) % g.rowLength;
+                const int run = std::min(width - i, g.rowLength - at);
+                if (at < g.outWidth)
+                    runs[runCount++] = {i, std::min(run, g.outWidth - at)};
+                i += run;
+            }
             for (int b = firstBlock; b < lastBlock; ++b) {
                 const int rows = std::min(blockRows, m_outputs - b * blockRows);
                 const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
@@ -516,19 +640,17 @@ private:
                          m_blockSlopes.data() + b * blockRows, tail, computed, rows);
                 for (int r = 0; r < rows; ++r) {
                     float *to = o + std::size_t(r) * planeSize;
-                    for (int i = 0; i < width;) {
-                        const int at = (column + i) % g.rowLength;
-                        const int run = std::min(width - i, g.rowLength - at);
-                        to = std::copy_n(tail + r * computed + i, std::max(0, std::min(run, g.outWidth - at)), to);
-                        i += run;
-                    }
+                    for (int i = 0; i < runCount; ++i)
+                        to = std::copy_n(tail + r * computed + runs[i].from, runs[i].count, to);
                 }
             }
         }
-        const int outFirst = g.outputIndex(first);
+        // The activation's channels [cn0, cn1) start where it is pointed.
+        const int firstChannel = firstBlock * blockRows;
+        float *slice = dst + std::size_t(firstChannel) * planeSize + g.outputIndex(first);
         if (m_activation && !m_activationInline)
-            m_activation->forwardSlice(dst + outFirst, dst + outFirst, g.outputIndex(last) - outFirst, planeSize,
-                                       firstBlock * blockRows, std::min(m_outputs, lastBlock * blockRows));
+            m_activation->forwardSlice(slice, slice, g.outputIndex(last) - g.outputIndex(first), planeSize, firstChannel,
+                                       std::min(m_outputs, lastBlock * blockRows));
     }
 
     BlockKernel m_block; // the register block, for this processor and the output channels

@@ -71,6 +71,9 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
     // Every shape with each instruction set this processor has, as a processor
     // without the wider ones would compute it.
+    // Threads enough that the small planes' output channels are shared out.
+    const int threads = cv::getNumThreads();
+    cv::setNumThreads(4);
     const auto sets = DenseConvolution::instructionSets();
     ASSERT_FALSE(sets.empty());
     EXPECT_EQ(sets.back(), "baseline");
@@ -84,6 +87,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
             int inputs, outputs, kernel, stride, pad, width, height;
             bool bias, relu;
             int dilation = 1;
+            bool scaled = false; // by an activation applied after the product, not as it is stored
         } cases[] = {
             {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
             {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
@@ -103,6 +107,8 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
             {40, 24, 1, 1, 0, 7, 7, true, true},       // the embedding's 7×7: a one-column tail, channels shared out
             {24, 12, 1, 1, 0, 5, 4, true, false},      // blocks of fewer rows, a tail of two vectors
             {20, 6, 3, 1, 1, 9, 3, false, true},       // a bordered tail of one vector
+            {40, 32, 1, 1, 0, 7, 7, true, false, 1, true},  // shared out by channels, each share scaled once
+            {16, 32, 3, 1, 1, 10, 8, true, false, 1, true},
         };
         for (const auto &c : cases) {
             cv::dnn::LayerParams params;
@@ -134,6 +140,11 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
                 cv::dnn::LayerParams relu;
                 if (c.relu)
                     net.addLayerToPrev("relu", "ReLU", relu);
+                cv::dnn::LayerParams power;
+                power.set("scale", 0.5);
+                power.set("shift", 0.25);
+                if (c.scaled)
+                    net.addLayerToPrev("power", "Power", power);
                 return net;
             };
             cv::dnn::LayerFactory::registerLayer("Convolution", &denseLayer);
@@ -152,6 +163,7 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
             EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
         }
     }
+    cv::setNumThreads(threads);
 }
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
