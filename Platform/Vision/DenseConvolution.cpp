@@ -20,15 +20,31 @@ namespace {
 // the widest.
 typedef float Vec8 __attribute__((vector_size(32)));
 typedef float Vec16 __attribute__((vector_size(64)));
+typedef float Vec4 __attribute__((vector_size(16)));
 // The output channels of a register block, side by side.
 template <int Rows> struct RowsVector;
 template <> struct RowsVector<4>
 {
-    typedef float type __attribute__((vector_size(16)));
+    typedef Vec4 type;
 };
 template <> struct RowsVector<8>
 {
     typedef Vec8 type;
+};
+// Each of them at any float's address. (Copied with memcpy instead, the
+// narrower ones' blocks were kept in memory rather than in registers.)
+template <typename Vec> struct Unaligned;
+template <> struct Unaligned<Vec4>
+{
+    typedef float type __attribute__((vector_size(16), aligned(4)));
+};
+template <> struct Unaligned<Vec8>
+{
+    typedef float type __attribute__((vector_size(32), aligned(4)));
+};
+template <> struct Unaligned<Vec16>
+{
+    typedef float type __attribute__((vector_size(64), aligned(4)));
 };
 
 // The most output channels and columns of any register block below.
@@ -56,6 +72,7 @@ template <typename Vec, int Rows, int Vectors>
                                                       const std::ptrdiff_t *offsets, int depth, const float *bias,
                                                       const float *slopes, float *out, std::size_t outStride, int rows)
 {
+    using UnalignedVec = typename Unaligned<Vec>::type;
     constexpr int lanes = sizeof(Vec) / sizeof(float);
     constexpr int width = Vectors * lanes;
     Vec acc[Rows][Vectors];
@@ -67,7 +84,7 @@ template <typename Vec, int Rows, int Vectors>
         const float *c = columns + offsets[k];
         Vec x[Vectors];
         for (int v = 0; v < Vectors; ++v)
-            std::memcpy(&x[v], c + v * lanes, sizeof(Vec)); // an unaligned load
+            x[v] = *reinterpret_cast<const UnalignedVec *>(c + v * lanes);
         const float *w = weights + std::size_t(k) * Rows;
         for (int r = 0; r < Rows; ++r) {
             for (int v = 0; v < Vectors; ++v)
@@ -82,7 +99,7 @@ template <typename Vec, int Rows, int Vectors>
     for (int r = 0; r < Rows; ++r) {
         for (int v = 0; v < Vectors; ++v) {
             const Vec value = acc[r][v] < 0.f ? acc[r][v] * slopes[r] : acc[r][v];
-            std::memcpy(target + std::size_t(r) * targetStride + v * lanes, &value, sizeof(Vec));
+            *reinterpret_cast<UnalignedVec *>(target + std::size_t(r) * targetStride + v * lanes) = value;
         }
     }
     for (int r = 0; r < rows && target == spare; ++r)
@@ -105,16 +122,15 @@ template <int Rows, int Chains>
                                                         std::size_t outStride, int outputs)
 {
     using Vec = typename RowsVector<Rows>::type;
+    using UnalignedVec = typename Unaligned<Vec>::type;
     Vec acc[Chains];
     for (int u = 0; u < Chains; ++u)
-        std::memcpy(&acc[u], bias + u * Rows, sizeof(Vec));
+        acc[u] = *reinterpret_cast<const UnalignedVec *>(bias + u * Rows);
     const std::size_t blockSize = std::size_t(depth) * Rows;
     for (int k = 0; k < depth; ++k) {
         const float x = column[std::size_t(k) * step];
         for (int u = 0; u < Chains; ++u) {
-            Vec w;
-            std::memcpy(&w, weights + u * blockSize + std::size_t(k) * Rows, sizeof(Vec));
-            acc[u] += w * x;
+            acc[u] += *reinterpret_cast<const UnalignedVec *>(weights + u * blockSize + std::size_t(k) * Rows) * x;
         }
     }
     for (int u = 0; u < Chains; ++u) {
@@ -160,11 +176,14 @@ struct BlockKernel
     int columns() const { return lanes * vectors; }
 };
 
+// Sixteen registers of four floats: 4 × 3 accumulators, three columns and a
+// weight. (In registers of eight, which this processor lacks, the block is
+// kept in memory and runs thirty times slower.)
 template <int Rows, int Vectors>
 void multiplyBlockBaseline(const float *weights, const float *columns, const std::ptrdiff_t *offsets, int depth,
                            const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops<Vec8, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+    multiplyBlockLoops<Vec4, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 
 template <int Rows>
@@ -256,7 +275,7 @@ const std::vector<InstructionSet> &instructionSets()
         result.push_back(
             {"avx2", [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }, avx2, avx2});
 #endif
-        const BlockKernel baseline{4, 8, 3,
+        const BlockKernel baseline{4, 4, 3,
                                    {&multiplyBlockBaseline<4, 1>, &multiplyBlockBaseline<4, 2>,
                                     &multiplyBlockBaseline<4, 3>},
                                    &multiplyColumnBaseline<4>, &multiplyColumnBaseline<4>};
