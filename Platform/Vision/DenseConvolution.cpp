@@ -7,7 +7,6 @@
 #include <opencv2/dnn/all_layers.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,11 +15,11 @@ namespace faciward::platform {
 
 namespace {
 
-// One register of the wide vector units (two of the narrow ones), and one of
-// the widest.
+// One register of the narrow vector units, of the wide ones, and of the
+// widest.
+typedef float Vec4 __attribute__((vector_size(16)));
 typedef float Vec8 __attribute__((vector_size(32)));
 typedef float Vec16 __attribute__((vector_size(64)));
-typedef float Vec4 __attribute__((vector_size(16)));
 // The output channels of a register block, side by side.
 template <int Rows> struct RowsVector;
 template <> struct RowsVector<4>
@@ -129,9 +128,8 @@ template <int Rows, int Chains>
     const std::size_t blockSize = std::size_t(depth) * Rows;
     for (int k = 0; k < depth; ++k) {
         const float x = column[std::size_t(k) * step];
-        for (int u = 0; u < Chains; ++u) {
+        for (int u = 0; u < Chains; ++u)
             acc[u] += *reinterpret_cast<const UnalignedVec *>(weights + u * blockSize + std::size_t(k) * Rows) * x;
-        }
     }
     for (int u = 0; u < Chains; ++u) {
         for (int r = 0; r < Rows && u * Rows + r < outputs; ++r) {
@@ -177,8 +175,8 @@ struct BlockKernel
 };
 
 // Sixteen registers of four floats: 4 × 3 accumulators, three columns and a
-// weight. (In registers of eight, which this processor lacks, the block is
-// kept in memory and runs thirty times slower.)
+// weight. (In vectors of eight, which the oldest x86-64 has no registers for,
+// the block was kept in memory and ran ten times slower.)
 template <int Rows, int Vectors>
 void multiplyBlockBaseline(const float *weights, const float *columns, const std::ptrdiff_t *offsets, int depth,
                            const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
