@@ -7,24 +7,51 @@
 #include <opencv2/dnn/all_layers.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace faciward::platform {
 
 namespace {
 
-// Eight floats: one register of the wide vector units, two of the narrow ones.
+// One register of the narrow vector units, of the wide ones, and of the
+// widest.
+typedef float Vec4 __attribute__((vector_size(16)));
 typedef float Vec8 __attribute__((vector_size(32)));
-typedef float UnalignedVec8 __attribute__((vector_size(32), aligned(4)));
+typedef float Vec16 __attribute__((vector_size(64)));
+// The output channels of a register block, side by side.
+template <int Rows> struct RowsVector;
+template <> struct RowsVector<4>
+{
+    typedef Vec4 type;
+};
+template <> struct RowsVector<8>
+{
+    typedef Vec8 type;
+};
+// Each of them at any float's address. (Copied with memcpy instead, the
+// narrower ones' blocks were kept in memory rather than in registers.)
+template <typename Vec> struct Unaligned;
+template <> struct Unaligned<Vec4>
+{
+    typedef float type __attribute__((vector_size(16), aligned(4)));
+};
+template <> struct Unaligned<Vec8>
+{
+    typedef float type __attribute__((vector_size(32), aligned(4)));
+};
+template <> struct Unaligned<Vec16>
+{
+    typedef float type __attribute__((vector_size(64), aligned(4)));
+};
 
-// A register block of the product: this many output channels by this many
-// output columns (three vectors), twelve accumulators in all.
-constexpr int blockRows = 4;
-constexpr int blockColumns = 24;
-// Output columns per parallel task: enough work to be worth handing out.
-constexpr int stripeColumns = 8 * blockColumns;
+// The most output channels and columns of any register block below.
+constexpr int widestRows = 8;
+constexpr int widestColumns = 48;
+// Output columns per parallel task: enough work to be worth handing out, and
+// whole blocks of every kernel below.
+constexpr int stripeColumns = 192;
 // Pointwise layers on fewer output columns than this are computed as products
 // by weights rows, one column at a time.
 constexpr int fewestColumns = 4;
@@ -33,76 +60,244 @@ constexpr int fewestColumns = 4;
 // first level cache.
 constexpr int fusedValues = 8192;
 
-// out[r][0, blockColumns) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, blockColumns)
+// out[r][0, Vectors · lanes) = bias[r] + Σk weights[k][r] · columns[offsets[k]][0, Vectors · lanes)
 // for r < rows, then times slopes[r] where below zero (the activation folded
-// in; 1: none); @p weights holds blockRows values
-// for each k. Each k reads a run of consecutive values: an input channel of a
-// pointwise convolution, or a kernel position's shifted view of the bordered
-// input (see Geometry).
+// in; 1: none); @p weights holds Rows values for each k, @p bias and
+// @p slopes Rows each. Each k reads a run of consecutive values: an input
+// channel of a pointwise convolution, or a kernel position's shifted view of
+// the bordered input (see Geometry).
+template <typename Vec, int Rows, int Vectors>
 [[gnu::always_inline]] inline void multiplyBlockLoops(const float *weights, const float *columns,
                                                       const std::ptrdiff_t *offsets, int depth, const float *bias,
                                                       const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    Vec8 acc[blockRows][3];
-    for (int r = 0; r < blockRows; ++r) {
-        const float b = r < rows ? bias[r] : 0.f;
-        for (int v = 0; v < 3; ++v)
-            acc[r][v] = Vec8{} + b;
+    using UnalignedVec = typename Unaligned<Vec>::type;
+    constexpr int lanes = sizeof(Vec) / sizeof(float);
+    constexpr int width = Vectors * lanes;
+    Vec acc[Rows][Vectors];
+    for (int r = 0; r < Rows; ++r) {
+        for (int v = 0; v < Vectors; ++v)
+            acc[r][v] = Vec{} + bias[r];
     }
     for (int k = 0; k < depth; ++k) {
         const float *c = columns + offsets[k];
-        const Vec8 c0 = *reinterpret_cast<const UnalignedVec8 *>(c);
-        const Vec8 c1 = *reinterpret_cast<const UnalignedVec8 *>(c + 8);
-        const Vec8 c2 = *reinterpret_cast<const UnalignedVec8 *>(c + 16);
-        const float *w = weights + std::size_t(k) * blockRows;
-        for (int r = 0; r < blockRows; ++r) {
-            acc[r][0] += c0 * w[r];
-            acc[r][1] += c1 * w[r];
-            acc[r][2] += c2 * w[r];
+        Vec x[Vectors];
+        for (int v = 0; v < Vectors; ++v)
+            x[v] = *reinterpret_cast<const UnalignedVec *>(c + v * lanes);
+        const float *w = weights + std::size_t(k) * Rows;
+        for (int r = 0; r < Rows; ++r) {
+            for (int v = 0; v < Vectors; ++v)
+                acc[r][v] += x[v] * w[r];
         }
     }
     // Every accumulator is stored by a constant index, so that all stay in
     // registers; a block of fewer rows is stored aside and copied.
-    float spare[blockRows * blockColumns];
-    float *target = rows == blockRows ? out : spare;
-    const std::size_t targetStride = rows == blockRows ? outStride : blockColumns;
-    for (int r = 0; r < blockRows; ++r) {
-        for (int v = 0; v < 3; ++v) {
-            const Vec8 value = acc[r][v] < 0.f ? acc[r][v] * slopes[r] : acc[r][v];
-            *reinterpret_cast<UnalignedVec8 *>(target + std::size_t(r) * targetStride + 8 * v) = value;
+    float spare[Rows * width];
+    float *target = rows == Rows ? out : spare;
+    const std::size_t targetStride = rows == Rows ? outStride : width;
+    for (int r = 0; r < Rows; ++r) {
+        for (int v = 0; v < Vectors; ++v) {
+            const Vec value = acc[r][v] < 0.f ? acc[r][v] * slopes[r] : acc[r][v];
+            *reinterpret_cast<UnalignedVec *>(target + std::size_t(r) * targetStride + v * lanes) = value;
         }
     }
     for (int r = 0; r < rows && target == spare; ++r)
-        std::copy_n(spare + r * blockColumns, blockColumns, out + std::size_t(r) * outStride);
+        std::copy_n(spare + r * width, width, out + std::size_t(r) * outStride);
 }
 
 using MultiplyBlock = void (*)(const float *, const float *, const std::ptrdiff_t *, int, const float *,
                                const float *, float *, std::size_t, int);
 
+// One output column of the output channels [0, outputs), in blocks of Rows:
+// out[o · outStride] = bias[o] + Σk weights[o / Rows][k][o % Rows] ·
+// column[k · step], with the activation as above. A product by weights rows,
+// for the planes of a few values, where a block of columns would compute
+// mostly padding. Each sum runs over k in the order of the blocks above, so
+// that a column gives the same values either way; four blocks at once, as one
+// chain's latency would bound the loop.
+template <int Rows, int Chains>
+[[gnu::always_inline]] inline void multiplyColumnChains(const float *weights, const float *column, std::size_t step,
+                                                        int depth, const float *bias, const float *slopes, float *out,
+                                                        std::size_t outStride, int outputs)
+{
+    using Vec = typename RowsVector<Rows>::type;
+    using UnalignedVec = typename Unaligned<Vec>::type;
+    Vec acc[Chains];
+    for (int u = 0; u < Chains; ++u)
+        acc[u] = *reinterpret_cast<const UnalignedVec *>(bias + u * Rows);
+    const std::size_t blockSize = std::size_t(depth) * Rows;
+    for (int k = 0; k < depth; ++k) {
+        const float x = column[std::size_t(k) * step];
+        for (int u = 0; u < Chains; ++u)
+            acc[u] += *reinterpret_cast<const UnalignedVec *>(weights + u * blockSize + std::size_t(k) * Rows) * x;
+    }
+    for (int u = 0; u < Chains; ++u) {
+        for (int r = 0; r < Rows && u * Rows + r < outputs; ++r) {
+            const float value = acc[u][r] < 0.f ? acc[u][r] * slopes[u * Rows + r] : acc[u][r];
+            out[std::size_t(u * Rows + r) * outStride] = value;
+        }
+    }
+}
+
+template <int Rows>
+[[gnu::always_inline]] inline void multiplyColumnLoops(const float *weights, const float *column, std::size_t step,
+                                                       int depth, const float *bias, const float *slopes, float *out,
+                                                       std::size_t outStride, int outputs)
+{
+    constexpr int chains = 4;
+    const std::size_t blockSize = std::size_t(depth) * Rows;
+    int o = 0;
+    for (; o + chains * Rows <= outputs; o += chains * Rows)
+        multiplyColumnChains<Rows, chains>(weights + o / Rows * blockSize, column, step, depth, bias + o, slopes + o,
+                                           out + o * outStride, outStride, outputs - o);
+    for (; o < outputs; o += Rows)
+        multiplyColumnChains<Rows, 1>(weights + o / Rows * blockSize, column, step, depth, bias + o, slopes + o,
+                                      out + o * outStride, outStride, outputs - o);
+}
+
+using MultiplyColumn = void (*)(const float *, const float *, std::size_t, int, const float *, const float *,
+                                float *, std::size_t, int);
+
+// The loops above for one instruction set and block shape: a block of rows ×
+// (vectors · lanes), and its narrower forms of 1 and 2 vectors for the last
+// columns of a plane, which would otherwise be padded to a whole block.
+struct BlockKernel
+{
+    int rows = 0, lanes = 0, vectors = 0;
+    MultiplyBlock multiply[3] = {}; // by vectors: 1, 2, 3
+    MultiplyColumn multiplyColumn = nullptr;
+    // The same without fused multiply-adds, as the planes of a few values
+    // always were computed: the embedding network's last layer gives the
+    // values it gave when the faces on record were enrolled. (Bound by
+    // reading the weights, it is no slower.)
+    MultiplyColumn multiplyUnfusedColumn = nullptr;
+    int columns() const { return lanes * vectors; }
+};
+
+// Sixteen registers of four floats: 4 × 3 accumulators, three columns and a
+// weight. (In vectors of eight, which the oldest x86-64 has no registers for,
+// the block was kept in memory and ran ten times slower.)
+template <int Rows, int Vectors>
 void multiplyBlockBaseline(const float *weights, const float *columns, const std::ptrdiff_t *offsets, int depth,
                            const float *bias, const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+    multiplyBlockLoops<Vec4, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
 }
 
-// As DepthwiseConvolution: built again for the wider vector units, picked at
-// run time by what the processor has.
+template <int Rows>
+void multiplyColumnBaseline(const float *weights, const float *column, std::size_t step, int depth, const float *bias,
+                            const float *slopes, float *out, std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
+}
+
+// The build targets the oldest x86-64; the same loops are also built for the
+// wider vector units and picked by what the processor has (see
+// DepthwiseConvolution).
 #if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen registers: 4 × 3 accumulators, three columns and a weight.
+template <int Rows, int Vectors>
 [[gnu::target("avx2,fma")]] void multiplyBlockAvx2(const float *weights, const float *columns,
                                                    const std::ptrdiff_t *offsets, int depth, const float *bias,
                                                    const float *slopes, float *out, std::size_t outStride, int rows)
 {
-    multiplyBlockLoops(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+    multiplyBlockLoops<Vec8, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+}
+
+// Without "fma", the compiler cannot fuse a product with its sum.
+template <int Rows>
+[[gnu::target("avx2")]] void multiplyUnfusedColumnAvx2(const float *weights, const float *column, std::size_t step,
+                                                       int depth, const float *bias, const float *slopes, float *out,
+                                                       std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
+}
+
+template <int Rows>
+[[gnu::target("avx2,fma")]] void multiplyColumnAvx2(const float *weights, const float *column, std::size_t step,
+                                                    int depth, const float *bias, const float *slopes, float *out,
+                                                    std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
+}
+
+// Thirty-two registers of sixteen floats: 8 × 3 accumulators, so that each
+// column vector loaded serves eight multiply-adds rather than four.
+template <int Rows, int Vectors>
+[[gnu::target("avx512f,fma")]] void multiplyBlockAvx512(const float *weights, const float *columns,
+                                                        const std::ptrdiff_t *offsets, int depth, const float *bias,
+                                                        const float *slopes, float *out, std::size_t outStride,
+                                                        int rows)
+{
+    multiplyBlockLoops<Vec16, Rows, Vectors>(weights, columns, offsets, depth, bias, slopes, out, outStride, rows);
+}
+
+template <int Rows>
+[[gnu::target("avx512f,fma")]] void multiplyColumnAvx512(const float *weights, const float *column, std::size_t step,
+                                                         int depth, const float *bias, const float *slopes,
+                                                         float *out, std::size_t outStride, int outputs)
+{
+    multiplyColumnLoops<Rows>(weights, column, step, depth, bias, slopes, out, outStride, outputs);
 }
 #endif
 
-MultiplyBlock bestMultiplyBlock()
+// An instruction set's kernels: the widest block, and one of fewer rows for
+// layers whose output channels it would pad more (12 outputs: 16 in blocks of
+// 8, 12 in blocks of 4).
+struct InstructionSet
 {
+    const char *name;
+    bool (*available)();
+    BlockKernel wide, narrow;
+};
+
+const std::vector<InstructionSet> &instructionSets()
+{
+    static const std::vector<InstructionSet> sets = [] {
+        std::vector<InstructionSet> result;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        return &multiplyBlockAvx2;
+        const BlockKernel avx512Wide{8, 16, 3,
+                                     {&multiplyBlockAvx512<8, 1>, &multiplyBlockAvx512<8, 2>,
+                                      &multiplyBlockAvx512<8, 3>},
+                                     &multiplyColumnAvx512<8>, &multiplyUnfusedColumnAvx2<8>};
+        const BlockKernel avx512Narrow{4, 16, 3,
+                                       {&multiplyBlockAvx512<4, 1>, &multiplyBlockAvx512<4, 2>,
+                                        &multiplyBlockAvx512<4, 3>},
+                                       &multiplyColumnAvx512<4>, &multiplyUnfusedColumnAvx2<4>};
+        result.push_back({"avx512",
+                          [] { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"); },
+                          avx512Wide, avx512Narrow});
+        const BlockKernel avx2{4, 8, 3,
+                               {&multiplyBlockAvx2<4, 1>, &multiplyBlockAvx2<4, 2>, &multiplyBlockAvx2<4, 3>},
+                               &multiplyColumnAvx2<4>, &multiplyUnfusedColumnAvx2<4>};
+        result.push_back(
+            {"avx2", [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }, avx2, avx2});
 #endif
-    return &multiplyBlockBaseline;
+        const BlockKernel baseline{4, 4, 3,
+                                   {&multiplyBlockBaseline<4, 1>, &multiplyBlockBaseline<4, 2>,
+                                    &multiplyBlockBaseline<4, 3>},
+                                   &multiplyColumnBaseline<4>, &multiplyColumnBaseline<4>};
+        result.push_back({"baseline", [] { return true; }, baseline, baseline});
+        return result;
+    }();
+    return sets;
+}
+
+const InstructionSet *instructionSet(const std::string &name)
+{
+    for (const auto &set : instructionSets()) {
+        if ((name.empty() || name == set.name) && set.available())
+            return &set;
+    }
+    return nullptr;
+}
+
+// The kernel of @p set for a layer of @p outputs channels: the widest unless
+// its blocks leave more channels unused.
+BlockKernel kernelFor(const InstructionSet &set, int outputs)
+{
+    const auto padded = [&](int rows) { return (outputs + rows - 1) / rows * rows; };
+    return padded(set.wide.rows) > padded(set.narrow.rows) ? set.narrow : set.wide;
 }
 
 // The one value of every entry of @p key, or @p absent when there is none.
@@ -133,8 +328,9 @@ public:
         return true;
     }
 
-    explicit DenseConvolutionLayer(const cv::dnn::LayerParams &params)
+    DenseConvolutionLayer(const cv::dnn::LayerParams &params, const InstructionSet &set)
         : OpenCvLayerShell(params, openCvConvolution(params))
+        , m_block(kernelFor(set, params.blobs[0].size[0]))
     {
         const cv::Mat &weights = params.blobs[0];
         m_outputs = weights.size[0];
@@ -147,6 +343,7 @@ public:
 
         // Weights by blocks of output channels, each laid out depth-first, so
         // that the product reads them in order; missing channels are zero.
+        const int blockRows = m_block.rows;
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
         m_packed.assign(std::size_t(blocks) * m_depth * blockRows, 0.f);
         const float *w = weights.ptr<float>();
@@ -157,7 +354,7 @@ public:
         }
         m_bias = biasOf(params, m_outputs, std::size_t(blocks) * blockRows);
         for (int k = 0; k < m_depth; ++k)
-            m_tailOffsets.push_back(std::ptrdiff_t(k) * blockColumns);
+            m_tailOffsets.push_back(std::ptrdiff_t(k) * m_block.columns());
         m_blockSlopes.assign(std::size_t(blocks) * blockRows, 1.f);
     }
 
@@ -192,6 +389,11 @@ public:
             m_bordered.assign(g.copySize, 0.f);
         }
         const int stripes = (g.count + stripeColumns - 1) / stripeColumns;
+        const int blocks = (m_outputs + m_block.rows - 1) / m_block.rows;
+        // The late layers' small planes make fewer stripes than threads: their
+        // output channels are shared out too.
+        const int threads = cv::getNumThreads();
+        const int groups = threads > 1 ? std::clamp((2 * threads + stripes - 1) / stripes, 1, blocks) : 1;
         for (int image = 0; image < in.size[0]; ++image) {
             const float *src = in.ptr<float>(image);
             float *dst = out.ptr<float>(image);
@@ -213,7 +415,7 @@ public:
                             m_stage->computeRows(src + std::size_t(c) * g.channelSize, g.height, g.width, c,
                                                  firstRow, lastRow, stage.data() + std::size_t(c) * bandSize);
                         computeStripe(stage.data(), offsets.data(), firstRow * g.width, dst, g, firstRow * g.width,
-                                      lastRow * g.width);
+                                      lastRow * g.width, 0, blocks);
                     }
                 });
                 continue;
@@ -238,10 +440,11 @@ public:
                 });
                 columns = m_bordered.data();
             }
-            cv::parallel_for_(cv::Range(0, stripes), [&](const cv::Range &range) {
-                for (int s = range.start; s < range.end; ++s) {
-                    const int first = s * stripeColumns;
-                    computeStripe(columns, m_offsets.data(), 0, dst, g, first, std::min(g.count, first + stripeColumns));
+            cv::parallel_for_(cv::Range(0, stripes * groups), [&](const cv::Range &range) {
+                for (int task = range.start; task < range.end; ++task) {
+                    const int first = task / groups * stripeColumns, group = task % groups;
+                    computeStripe(columns, m_offsets.data(), 0, dst, g, first, std::min(g.count, first + stripeColumns),
+                                  group * blocks / groups, (group + 1) * blocks / groups);
                 }
             });
         }
@@ -288,7 +491,7 @@ private:
                 channelSize = phaseSize * stride * stride;
                 // A block's width more, so that the last block reads whole
                 // blocks too and its extra columns are dropped like the others.
-                copySize = channelSize * inputs + blockColumns;
+                copySize = channelSize * inputs + widestColumns;
             }
             count = (outHeight - 1) * rowLength + outWidth;
         }
@@ -355,60 +558,68 @@ private:
     {
         const int rows = std::max(1, (fusedValues / m_inputs + width / 2) / width);
         for (int r = rows; r < rows + 3; ++r) {
-            if (r * width % blockColumns == 0)
+            if (r * width % m_block.columns() == 0)
                 return r;
         }
         return rows;
     }
 
     // A pointwise layer on a plane of a few values (the embedding network's
-    // last, on 1×1): one product by weights row per column. Padded to a
-    // block of columns, it would compute 24 times the work.
+    // last, on 1×1): one product by weights rows per column. Padded to a
+    // vector of columns, it would compute 8 or 16 times the work.
     void multiplyFewColumns(const float *src, float *dst, int count) const
     {
+        const int blockRows = m_block.rows;
         const int blocks = (m_outputs + blockRows - 1) / blockRows;
+        const MultiplyColumn multiply = m_block.multiplyUnfusedColumn;
         cv::parallel_for_(cv::Range(0, blocks), [&](const cv::Range &range) {
-            for (int b = range.start; b < range.end; ++b) {
-                const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
-                const int rows = std::min(blockRows, m_outputs - b * blockRows);
-                for (int column = 0; column < count; ++column) {
-                    float acc[blockRows];
-                    for (int r = 0; r < blockRows; ++r)
-                        acc[r] = m_bias[std::size_t(b) * blockRows + r];
-                    for (int k = 0; k < m_depth; ++k) {
-                        const float x = src[std::size_t(k) * count + column];
-                        for (int r = 0; r < blockRows; ++r)
-                            acc[r] += weights[std::size_t(k) * blockRows + r] * x;
-                    }
-                    for (int r = 0; r < rows; ++r) {
-                        const float slope = m_blockSlopes[std::size_t(b) * blockRows + r];
-                        dst[std::size_t(b * blockRows + r) * count + column] = acc[r] < 0.f ? acc[r] * slope : acc[r];
-                    }
-                }
-            }
+            const int first = range.start * blockRows, outputs = std::min(m_outputs, range.end * blockRows) - first;
+            for (int column = 0; column < count; ++column)
+                multiply(m_packed.data() + std::size_t(range.start) * m_depth * blockRows, src + column,
+                                       std::size_t(count), m_depth, m_bias.data() + first,
+                                       m_blockSlopes.data() + first, dst + std::size_t(first) * count + column,
+                                       std::size_t(count), outputs);
         });
         if (m_activation && !m_activationInline)
             m_activation->forwardSlice(dst, dst, count, std::size_t(count), 0, m_outputs);
     }
 
-    // Product columns [first, last) of every output channel; column j's
-    // value k is at columns[j - origin + offsets[k]].
+    // Product columns [first, last) of the output channels of register
+    // blocks [firstBlock, lastBlock); column j's value k is at
+    // columns[j - origin + offsets[k]].
     void computeStripe(const float *columns, const std::ptrdiff_t *kOffsets, int origin, float *dst,
-                       const Geometry &g, int first, int last) const
+                       const Geometry &g, int first, int last, int firstBlock, int lastBlock) const
     {
-        static const MultiplyBlock multiply = bestMultiplyBlock();
         const std::size_t planeSize = std::size_t(g.outHeight) * g.outWidth;
         const int count = last - first;
-        const int blocks = (m_outputs + blockRows - 1) / blockRows;
-        float tail[blockRows * blockColumns];
+        const int blockRows = m_block.rows, blockColumns = m_block.columns();
+        float tail[widestRows * widestColumns];
         thread_local std::vector<float> tailColumns;
         for (int j = 0; j < count; j += blockColumns) {
             const int width = std::min(blockColumns, count - j);
+            // The last columns in as few vectors as hold them.
+            const int vectors = (width + m_block.lanes - 1) / m_block.lanes;
+            const int computed = vectors * m_block.lanes;
+            const MultiplyBlock multiply = m_block.multiply[vectors - 1];
             const int column = first + j;
             const float *right = columns + (column - origin);
+            if (g.direct && width <= m_block.lanes / 2) {
+                // A few last columns of a pointwise layer (the 7×7 planes' one
+                // past two blocks), each as a product by weights rows: cheaper
+                // than a vector of mostly padding.
+                const std::size_t step = m_depth > 1 ? std::size_t(kOffsets[1]) : 0;
+                const int firstOutput = firstBlock * blockRows;
+                const int outputs = std::min(m_outputs, lastBlock * blockRows) - firstOutput;
+                float *o = dst + std::size_t(firstOutput) * planeSize + g.outputIndex(column);
+                for (int i = 0; i < width; ++i)
+                    m_block.multiplyColumn(m_packed.data() + std::size_t(firstBlock) * m_depth * blockRows, right + i,
+                                           step, m_depth, m_bias.data() + firstOutput,
+                                           m_blockSlopes.data() + firstOutput, o + i, planeSize, outputs);
+                continue;
+            }
             const std::ptrdiff_t *offsets = kOffsets;
-            if (width < blockColumns && g.direct) {
-                // The input's last columns, padded to a whole block.
+            if (width < computed && g.direct) {
+                // The input's last columns, padded to whole vectors.
                 tailColumns.assign(std::size_t(m_depth) * blockColumns, 0.f);
                 for (int k = 0; k < m_depth; ++k)
                     std::copy_n(right + kOffsets[k], width, tailColumns.data() + k * blockColumns);
@@ -416,10 +627,24 @@ private:
                 offsets = m_tailOffsets.data();
             }
             // Straight into the output when the block is a whole run of one
-            // output row; otherwise aside, and its output columns copied.
+            // output row; otherwise aside, and its runs of output columns
+            // copied, found once for all its rows.
             const int x = column % g.rowLength;
-            const bool straight = width == blockColumns && (g.direct || x + blockColumns <= g.outWidth);
-            for (int b = 0; b < blocks; ++b) {
+            const bool straight = width == computed && (g.direct || x + computed <= g.outWidth);
+            struct Run
+            {
+                int from, count; // of the block's columns, copied to the output one after another
+            };
+            Run runs[widestColumns];
+            int runCount = 0;
+            for (int i = 0; i < width && !straight;) {
+                const int at = (column + i) % g.rowLength;
+                const int run = std::min(width - i, g.rowLength - at);
+                if (at < g.outWidth)
+                    runs[runCount++] = {i, std::min(run, g.outWidth - at)};
+                i += run;
+            }
+            for (int b = firstBlock; b < lastBlock; ++b) {
                 const int rows = std::min(blockRows, m_outputs - b * blockRows);
                 const float *weights = m_packed.data() + std::size_t(b) * m_depth * blockRows;
                 float *o = dst + std::size_t(b) * blockRows * planeSize + g.outputIndex(column);
@@ -429,26 +654,25 @@ private:
                     continue;
                 }
                 multiply(weights, right, offsets, m_depth, m_bias.data() + b * blockRows,
-                         m_blockSlopes.data() + b * blockRows, tail, blockColumns, rows);
+                         m_blockSlopes.data() + b * blockRows, tail, computed, rows);
                 for (int r = 0; r < rows; ++r) {
                     float *to = o + std::size_t(r) * planeSize;
-                    for (int i = 0; i < width;) {
-                        const int at = (column + i) % g.rowLength;
-                        const int run = std::min(width - i, g.rowLength - at);
-                        to = std::copy_n(tail + r * blockColumns + i, std::max(0, std::min(run, g.outWidth - at)), to);
-                        i += run;
-                    }
+                    for (int i = 0; i < runCount; ++i)
+                        to = std::copy_n(tail + r * computed + runs[i].from, runs[i].count, to);
                 }
             }
         }
-        const int outFirst = g.outputIndex(first);
+        // The activation's channels [cn0, cn1) start where it is pointed.
+        const int firstChannel = firstBlock * blockRows;
+        float *slice = dst + std::size_t(firstChannel) * planeSize + g.outputIndex(first);
         if (m_activation && !m_activationInline)
-            m_activation->forwardSlice(dst + outFirst, dst + outFirst, g.outputIndex(last) - outFirst, planeSize, 0,
-                                       m_outputs);
+            m_activation->forwardSlice(slice, slice, g.outputIndex(last) - g.outputIndex(first), planeSize, firstChannel,
+                                       std::min(m_outputs, lastBlock * blockRows));
     }
 
+    BlockKernel m_block; // the register block, for this processor and the output channels
     int m_outputs = 0, m_inputs = 0, m_kernel = 1, m_stride = 1, m_pad = 0, m_dilation = 1, m_depth = 0;
-    std::vector<float> m_packed; // output-channel blocks × depth × blockRows
+    std::vector<float> m_packed; // output-channel blocks × depth × m_block.rows
     std::vector<float> m_bias;   // padded to whole blocks
     std::vector<float> m_blockSlopes; // of the activation applied as stored (1: none), padded likewise
     bool m_activationInline = false;
@@ -466,7 +690,25 @@ cv::Ptr<cv::dnn::Layer> DenseConvolution::create(const cv::dnn::LayerParams &par
 {
     if (!handles(params))
         return {};
-    return cv::makePtr<DenseConvolutionLayer>(params);
+    return cv::makePtr<DenseConvolutionLayer>(params, *instructionSet({}));
+}
+
+cv::Ptr<cv::dnn::Layer> DenseConvolution::create(const cv::dnn::LayerParams &params, const std::string &instructionSet)
+{
+    const InstructionSet *set = instructionSet.empty() ? nullptr : platform::instructionSet(instructionSet);
+    if (!set || !handles(params))
+        return {};
+    return cv::makePtr<DenseConvolutionLayer>(params, *set);
+}
+
+std::vector<std::string> DenseConvolution::instructionSets()
+{
+    std::vector<std::string> names;
+    for (const auto &set : platform::instructionSets()) {
+        if (set.available())
+            names.emplace_back(set.name);
+    }
+    return names;
 }
 
 bool DenseConvolution::absorb(const cv::Ptr<cv::dnn::Layer> &layer, int channels, const DepthwiseStage *stage,

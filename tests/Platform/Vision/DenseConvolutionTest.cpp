@@ -57,77 +57,113 @@ std::vector<cv::Mat> forward(cv::dnn::Net &net, const cv::Mat &input, const std:
     return out;
 }
 
+// The instruction set that denseLayer() computes with.
+std::string forcedInstructionSet;
+
+cv::Ptr<cv::dnn::Layer> denseLayer(cv::dnn::LayerParams &params)
+{
+    return DenseConvolution::create(params, forcedInstructionSet);
+}
+
 } // namespace
 
 TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
-    DepthwiseConvolution::install();
-    cv::RNG rng(20261207);
-    const struct
-    {
-        int inputs, outputs, kernel, stride, pad, width, height;
-        bool bias, relu;
-        int dilation = 1;
-    } cases[] = {
-        {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
-        {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
-        {3, 16, 3, 2, 1, 64, 48, true, true},   // the detector's first layer
-        {8, 12, 3, 1, 1, 20, 15, true, false},
-        {7, 4, 3, 2, 1, 21, 17, false, true},   // odd sides reach the padding
-        {4, 8, 5, 1, 2, 16, 12, true, false},
-        {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
-        {40, 6, 3, 1, 1, 5, 4, true, false},    // the detector's last layers: one ragged block
-        {5, 7, 5, 2, 2, 19, 13, false, true},   // stride 2 with a wider border
-        {16, 16, 3, 1, 2, 40, 30, true, false, 2}, // the detector's dilated layers
-        {16, 16, 3, 1, 5, 40, 30, true, true, 5},
-        {6, 5, 3, 2, 3, 23, 19, true, false, 3},   // dilated with stride 2
-        {4, 3, 3, 1, 1, 17, 9, false, false, 2},   // less border than the dilation
-        {64, 37, 1, 1, 0, 1, 1, true, true},       // pointwise on 1×1: the embedding's last
-        {9, 6, 1, 1, 0, 3, 1, false, false},       // three columns
-    };
-    for (const auto &c : cases) {
-        cv::dnn::LayerParams params;
-        const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
-        const int pads[] = {c.pad, c.pad, c.pad, c.pad}, dilations[] = {c.dilation, c.dilation};
-        params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
-        params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
-        params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
-        params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
-        params.set("num_output", c.outputs);
-        params.set("bias_term", c.bias);
-        params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
-        if (c.bias)
-            params.blobs.emplace_back(c.outputs, 1, CV_32F);
-        for (auto &blob : params.blobs)
-            rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
-        ASSERT_TRUE(DenseConvolution::handles(params));
-        // A grouped convolution is not this layer's.
-        cv::dnn::LayerParams grouped = params;
-        grouped.set("group", 2);
-        EXPECT_TRUE(DenseConvolution::create(grouped).empty());
-
-        cv::Mat input(std::vector<int>{1, c.inputs, c.height, c.width}, CV_32F);
-        rng.fill(input, cv::RNG::UNIFORM, -2, 2);
-
-        const auto build = [&] {
-            cv::dnn::Net net;
-            net.addLayerToPrev("conv", "Convolution", params);
-            cv::dnn::LayerParams relu;
-            if (c.relu)
-                net.addLayerToPrev("relu", "ReLU", relu);
-            return net;
+    // Every shape with each instruction set this processor has, as a processor
+    // without the wider ones would compute it.
+    // Threads enough that the small planes' output channels are shared out.
+    const int threads = cv::getNumThreads();
+    cv::setNumThreads(4);
+    const auto sets = DenseConvolution::instructionSets();
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(sets.back(), "baseline");
+    EXPECT_TRUE(DenseConvolution::create(cv::dnn::LayerParams(), "baseline").empty()); // no weights
+    for (const auto &set : sets) {
+        SCOPED_TRACE(set);
+        forcedInstructionSet = set;
+        cv::RNG rng(20261207);
+        const struct
+        {
+            int inputs, outputs, kernel, stride, pad, width, height;
+            bool bias, relu;
+            int dilation = 1;
+            bool scaled = false; // by an activation applied after the product, not as it is stored
+        } cases[] = {
+            {16, 32, 1, 1, 0, 40, 30, true, true},  // pointwise
+            {5, 6, 1, 1, 0, 13, 11, false, false},  // ragged channels and columns
+            {3, 16, 3, 2, 1, 64, 48, true, true},   // the detector's first layer
+            {8, 12, 3, 1, 1, 20, 15, true, false},
+            {7, 4, 3, 2, 1, 21, 17, false, true},   // odd sides reach the padding
+            {4, 8, 5, 1, 2, 16, 12, true, false},
+            {6, 5, 3, 1, 0, 12, 10, true, false},   // no padding
+            {40, 6, 3, 1, 1, 5, 4, true, false},    // the detector's last layers: one ragged block
+            {5, 7, 5, 2, 2, 19, 13, false, true},   // stride 2 with a wider border
+            {16, 16, 3, 1, 2, 40, 30, true, false, 2}, // the detector's dilated layers
+            {16, 16, 3, 1, 5, 40, 30, true, true, 5},
+            {6, 5, 3, 2, 3, 23, 19, true, false, 3},   // dilated with stride 2
+            {4, 3, 3, 1, 1, 17, 9, false, false, 2},   // less border than the dilation
+            {64, 37, 1, 1, 0, 1, 1, true, true},       // pointwise on 1×1: the embedding's last
+            {9, 6, 1, 1, 0, 3, 1, false, false},       // three columns
+            {40, 24, 1, 1, 0, 7, 7, true, true},       // the embedding's 7×7: a one-column tail, channels shared out
+            {24, 12, 1, 1, 0, 5, 4, true, false},      // blocks of fewer rows, a tail of two vectors
+            {20, 6, 3, 1, 1, 9, 3, false, true},       // a bordered tail of one vector
+            {40, 32, 1, 1, 0, 7, 7, true, false, 1, true},  // shared out by channels, each share scaled once
+            {16, 32, 3, 1, 1, 10, 8, true, false, 1, true},
         };
-        cv::dnn::Net ours = build();
-        cv::dnn::Net reference = withOpenCvLayers(build);
-        const cv::Mat a = forward(ours, input, {}).front();
-        const cv::Mat b = forward(reference, input, {}).front();
-        SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
-                     " dilation " + std::to_string(c.dilation) + ", " + std::to_string(c.width) + "x" +
-                     std::to_string(c.height));
-        ASSERT_EQ(a.total(), b.total());
-        EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
-        EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
+        for (const auto &c : cases) {
+            cv::dnn::LayerParams params;
+            const int kernel[] = {c.kernel, c.kernel}, strides[] = {c.stride, c.stride};
+            const int pads[] = {c.pad, c.pad, c.pad, c.pad}, dilations[] = {c.dilation, c.dilation};
+            params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
+            params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
+            params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
+            params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
+            params.set("num_output", c.outputs);
+            params.set("bias_term", c.bias);
+            params.blobs.emplace_back(std::vector<int>{c.outputs, c.inputs, c.kernel, c.kernel}, CV_32F);
+            if (c.bias)
+                params.blobs.emplace_back(c.outputs, 1, CV_32F);
+            for (auto &blob : params.blobs)
+                rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
+            ASSERT_TRUE(DenseConvolution::handles(params));
+            // A grouped convolution is not this layer's.
+            cv::dnn::LayerParams grouped = params;
+            grouped.set("group", 2);
+            EXPECT_TRUE(DenseConvolution::create(grouped).empty());
+
+            cv::Mat input(std::vector<int>{1, c.inputs, c.height, c.width}, CV_32F);
+            rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+
+            const auto build = [&] {
+                cv::dnn::Net net;
+                net.addLayerToPrev("conv", "Convolution", params);
+                cv::dnn::LayerParams relu;
+                if (c.relu)
+                    net.addLayerToPrev("relu", "ReLU", relu);
+                cv::dnn::LayerParams power;
+                power.set("scale", 0.5);
+                power.set("shift", 0.25);
+                if (c.scaled)
+                    net.addLayerToPrev("power", "Power", power);
+                return net;
+            };
+            cv::dnn::LayerFactory::registerLayer("Convolution", &denseLayer);
+            cv::dnn::Net ours = build();
+            for (const auto &name : ours.getLayerNames())
+                ours.getLayer(name);
+            cv::dnn::LayerFactory::unregisterLayer("Convolution");
+            cv::dnn::Net reference = withOpenCvLayers(build);
+            const cv::Mat a = forward(ours, input, {}).front();
+            const cv::Mat b = forward(reference, input, {}).front();
+            SCOPED_TRACE(std::to_string(c.kernel) + "x" + std::to_string(c.kernel) + " stride " + std::to_string(c.stride) +
+                         " dilation " + std::to_string(c.dilation) + ", " + std::to_string(c.width) + "x" +
+                         std::to_string(c.height));
+            ASSERT_EQ(a.total(), b.total());
+            EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4);
+            EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
+        }
     }
+    cv::setNumThreads(threads);
 }
 
 TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
