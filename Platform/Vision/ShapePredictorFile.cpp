@@ -143,12 +143,16 @@ public:
         }
     }
 
-    template <typename T>
-    void read(std::vector<T> &v)
+    // Grown as its items are decoded, not sized by its count first: a
+    // damaged count of lists or forests, each a byte or two in the file,
+    // would otherwise claim tens of times the file's size before the first
+    // of them failed to decode.
+    template <typename T, typename... Context>
+    void read(std::vector<T> &v, const Context &...context)
     {
-        v.resize(listSize());
-        for (auto &item : v)
-            read(item);
+        const unsigned long size = listSize();
+        for (unsigned long i = 0; i < size; ++i)
+            read(v.emplace_back(), context...);
     }
 
     unsigned long listSize()
@@ -189,9 +193,7 @@ ShapePredictorFile ShapePredictorFile::read(const std::filesystem::path &path)
     ShapePredictorFile file;
     file.version = static_cast<int>(decoder.integer(true, sizeof(int)));
     decoder.appendColumn(file.meanShape);
-    file.forests.resize(decoder.listSize());
-    for (auto &forest : file.forests)
-        decoder.read(forest, file.meanShape.size());
+    decoder.read(file.forests, file.meanShape.size());
     decoder.read(file.anchors);
     decoder.read(file.deltas);
     return file;
