@@ -340,14 +340,12 @@ bool walkDown(int width, int lanes)
 
 const std::vector<DepthwiseKernel::Version> &DepthwiseKernel::supported()
 {
-    // Chosen at run time by hand rather than by the loader, which the
-    // sanitizers cannot follow; the build itself targets the oldest x86-64.
     static const std::vector<Version> versions = [] {
         std::vector<Version> found;
 #if defined(__x86_64__) && defined(__GNUC__)
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"))
+        if (runs(VectorUnit::avx512))
             found.push_back({"AVX-512", &rowsAvx512});
-        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        if (runs(VectorUnit::avx2))
             found.push_back({"AVX2", &rowsAvx2});
 #endif
         found.push_back({"baseline", &rowsBaseline});
