@@ -62,6 +62,9 @@ cv::Matx22f rotationScale(const std::vector<float> &from, const std::vector<floa
 constexpr std::size_t shapeSize = LeafSum::shapeSize;
 static_assert(shapeSize == 2 * std::tuple_size_v<FaceLandmarks::Points>);
 
+// The bytes one prefetch brings in, on every x86-64.
+constexpr std::size_t cacheLine = 64;
+
 } // namespace
 
 FaceLandmarks::FaceLandmarks(std::unique_ptr<Private> d)
@@ -173,7 +176,7 @@ FaceLandmarks::Points FaceLandmarks::locate(const Image &image, const cv::Rect2d
                 node = 2 * node + 2 - std::size_t(features[s.idx1] - features[s.idx2] > s.thresh);
             }
             const float *leaf = forest.leaves.data() + (first + t + node - count) * shapeSize;
-            for (std::size_t b = 0; b < shapeSize * sizeof(float); b += 64)
+            for (std::size_t b = 0; b < shapeSize * sizeof(float); b += cacheLine)
                 __builtin_prefetch(reinterpret_cast<const char *>(leaf) + b, 0, 2);
             leaves[t] = leaf;
         }
