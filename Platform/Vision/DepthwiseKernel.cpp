@@ -189,7 +189,8 @@ bool walkDown(int width, int lanes)
         __m512 before[3] = {zero, zero, zero};
         for (int ox = 0; ox < outWidth; ox += lanes) {
             const int x = 2 * ox;
-            const auto low = __mmask16(lowLanes(r.width - x, lanes)), high = __mmask16(lowLanes(r.width - x - lanes, lanes));
+            const auto low = __mmask16(lowLanes(r.width - x, lanes));
+            const auto high = __mmask16(lowLanes(r.width - x - lanes, lanes));
             __m512 sums[3] = {_mm512_set1_ps(r.bias), zero, zero};
             for (int ky = 0; ky < 3; ++ky) {
                 if (!rows[ky])

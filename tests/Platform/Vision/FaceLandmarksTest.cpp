@@ -117,7 +117,8 @@ TEST(FaceLandmarks, aPredictorThatDoesNotFitItsShapeIsUnreadable)
         return FaceLandmarks::load(dir / "predictor.dat");
     };
     const auto whole = loads(PredictorFile{});
-    const auto points = whole->locate(ft::developmentPicture("johns/John_Simm/000288_00470387.jpg"), {40, 40, 100, 100});
+    const auto picture = ft::developmentPicture("johns/John_Simm/000288_00470387.jpg");
+    const auto points = whole->locate(picture, {40, 40, 100, 100});
     EXPECT_EQ(points[0], cv::Point2f(40, 40)); // a mean shape of zeros, leaves of zeros: the box's corner
 
     const struct
