@@ -184,7 +184,14 @@ ShapePredictorFile ShapePredictorFile::read(const std::filesystem::path &path)
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         throw dlib::serialization_error("cannot open " + path.string());
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(in.tellg()));
+    // A folder opens too, and reports a size it does not have.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw dlib::serialization_error(path.string() + " is not a file");
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        throw dlib::serialization_error("cannot read " + path.string());
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     if (!in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(bytes.size())))
         throw dlib::serialization_error("cannot read " + path.string());

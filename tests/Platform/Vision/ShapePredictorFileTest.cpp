@@ -89,6 +89,7 @@ TEST(ShapePredictorFile, damagedFilesAreSerializationErrors)
         EXPECT_THROW(ShapePredictorFile::read(dir / "bad.dat"), dlib::serialization_error);
     }
     EXPECT_THROW(ShapePredictorFile::read(dir / "absent.dat"), dlib::serialization_error);
+    EXPECT_THROW(ShapePredictorFile::read(dir.path()), dlib::serialization_error); // a folder opens, but has no size
     // Whole, with three empty lists, the same start reads.
     std::ofstream(dir / "good.dat", std::ios::binary) << head + one + std::string("\x01\x00\x01\x00\x01\x00", 6);
     const ShapePredictorFile good = ShapePredictorFile::read(dir / "good.dat");
