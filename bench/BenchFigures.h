@@ -28,9 +28,12 @@ inline double timeMs(const std::function<void()> &work)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-/// @brief The middle value of @p v (the upper of the two middle ones when even).
+/// @brief The middle value of @p v (the upper of the two middle ones when
+/// even); 0 for no values, which a figure printed as JSON cannot be without.
 inline double median(std::vector<double> v)
 {
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }

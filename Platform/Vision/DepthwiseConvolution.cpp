@@ -102,13 +102,15 @@ public:
                 inputs[0].copyTo(outputs[0]);
             return;
         }
-        if (!tensors(inputsArray, outputsArray, m_channels, m_channels, in, out) ||
-            (m_kernel != 3 && !wholePlanes(in, out))) {
+        if (!tensors(inputsArray, outputsArray, m_channels, m_channels, in, out)) {
             m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
         }
-        if (m_kernel != 3)
+        if (m_kernel != 3) {
+            if (!wholePlanes(in, out))
+                m_openCv->forward(inputsArray, outputsArray, internalsArray);
             return;
+        }
         const int height = in.size[2], width = in.size[3];
         const int outHeight = (height - 1) / m_stride + 1, outWidth = (width - 1) / m_stride + 1;
         CV_Assert(out.size[2] == outHeight && out.size[3] == outWidth);

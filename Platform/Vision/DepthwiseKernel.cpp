@@ -189,7 +189,8 @@ bool walkDown(int width, int lanes)
         __m512 before[3] = {zero, zero, zero};
         for (int ox = 0; ox < outWidth; ox += lanes) {
             const int x = 2 * ox;
-            const auto low = __mmask16(lowLanes(r.width - x, lanes)), high = __mmask16(lowLanes(r.width - x - lanes, lanes));
+            const auto low = __mmask16(lowLanes(r.width - x, lanes));
+            const auto high = __mmask16(lowLanes(r.width - x - lanes, lanes));
             __m512 sums[3] = {_mm512_set1_ps(r.bias), zero, zero};
             for (int ky = 0; ky < 3; ++ky) {
                 if (!rows[ky])
@@ -340,14 +341,12 @@ bool walkDown(int width, int lanes)
 
 const std::vector<DepthwiseKernel::Version> &DepthwiseKernel::supported()
 {
-    // Chosen at run time by hand rather than by the loader, which the
-    // sanitizers cannot follow; the build itself targets the oldest x86-64.
     static const std::vector<Version> versions = [] {
         std::vector<Version> found;
 #if defined(__x86_64__) && defined(__GNUC__)
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"))
+        if (runs(VectorUnit::avx512))
             found.push_back({"AVX-512", &rowsAvx512});
-        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        if (runs(VectorUnit::avx2))
             found.push_back({"AVX2", &rowsAvx2});
 #endif
         found.push_back({"baseline", &rowsBaseline});

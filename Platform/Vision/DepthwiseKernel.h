@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Vision/VectorUnit.h"
+
 #include <vector>
 
 namespace faciward::platform {
@@ -27,12 +29,7 @@ public:
 
     using Function = void (*)(const Rows &);
 
-    /// @brief A version of the loops and the vector unit it needs.
-    struct Version
-    {
-        const char *name;
-        Function function;
-    };
+    using Version = KernelVersion<Function>;
 
     /// @brief The versions this processor can run, the widest first; the
     /// last one runs on any x86-64 (and any other processor).

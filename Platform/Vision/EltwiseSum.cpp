@@ -100,7 +100,6 @@ private:
                 for (std::size_t i = 0; i < length; ++i) {
                     const float sum = ca * a[i] + cb * b[i];
                     dst[i] = std::max(sum, 0.f) + firstSlope * std::min(sum, 0.f); // one of the two is 0
-
                 }
                 for (std::size_t n = 2; n < order.size(); ++n) {
                     const float *src = inputs[order[n]].ptr<float>() + at;

@@ -1,10 +1,10 @@
 #include "Platform/Vision/FaceLandmarks.h"
 
+#include "Platform/Vision/LeafSum.h"
 #include "Platform/Vision/ShapePredictorFile.h"
 #include "Platform/Vision/VisionError.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace faciward::platform {
 
@@ -59,73 +59,11 @@ cv::Matx22f rotationScale(const std::vector<float> &from, const std::vector<floa
     return cv::Matx22f(a, -b, b, a);
 }
 
-constexpr std::size_t shapeSize = 2 * std::tuple_size_v<FaceLandmarks::Points>;
+constexpr std::size_t shapeSize = LeafSum::shapeSize;
+static_assert(shapeSize == 2 * std::tuple_size_v<FaceLandmarks::Points>);
 
-// Adds the leaves to the shape, each in turn. Each number of the shape gets
-// the same float sums in the same order whatever the vector width, so the
-// points do not depend on the processor.
-using AddLeaves = void (*)(float *, const float *const *, std::size_t);
-
-void addLeavesBaseline(float *__restrict shape, const float *const *leaves, std::size_t count)
-{
-    for (std::size_t t = 0; t < count; ++t) {
-        const float *__restrict leaf = leaves[t];
-        for (std::size_t k = 0; k < shapeSize; ++k)
-            shape[k] += leaf[k];
-    }
-}
-
-// The build targets the oldest x86-64, whose 16 vector registers cannot hold
-// a shape; with AVX the shape stays in registers across all the leaves of a
-// cascade instead of going through memory once per leaf. (Chosen at run time
-// by hand rather than by the loader, which the sanitizers cannot follow.)
-#if defined(__x86_64__) && defined(__GNUC__)
-using Floats8 = float __attribute__((vector_size(32)));
-constexpr std::size_t groups = shapeSize / 8;
-static_assert(shapeSize % 8 == 0);
-
-[[gnu::always_inline]] inline void addLeavesInRegisters(float *shape, const float *const *leaves, std::size_t count)
-{
-    Floats8 sum[groups];
-#pragma GCC unroll 17
-    for (std::size_t g = 0; g < groups; ++g)
-        std::memcpy(&sum[g], shape + 8 * g, sizeof(Floats8));
-    for (std::size_t t = 0; t < count; ++t) {
-        const float *leaf = leaves[t];
-#pragma GCC unroll 17
-        for (std::size_t g = 0; g < groups; ++g) {
-            Floats8 value;
-            std::memcpy(&value, leaf + 8 * g, sizeof(Floats8));
-            sum[g] += value;
-        }
-    }
-#pragma GCC unroll 17
-    for (std::size_t g = 0; g < groups; ++g)
-        std::memcpy(shape + 8 * g, &sum[g], sizeof(Floats8));
-}
-
-[[gnu::target("avx2")]] void addLeavesAvx2(float *shape, const float *const *leaves, std::size_t count)
-{
-    addLeavesInRegisters(shape, leaves, count);
-}
-
-// The same width (AVX-512's 32 registers hold the 17 sums of eight numbers).
-[[gnu::target("avx512f,avx512vl")]] void addLeavesAvx512(float *shape, const float *const *leaves, std::size_t count)
-{
-    addLeavesInRegisters(shape, leaves, count);
-}
-#endif
-
-AddLeaves bestAddLeaves()
-{
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"))
-        return &addLeavesAvx512;
-    if (__builtin_cpu_supports("avx2"))
-        return &addLeavesAvx2;
-#endif
-    return &addLeavesBaseline;
-}
+// The bytes one prefetch brings in, on every x86-64.
+constexpr std::size_t cacheLine = 64;
 
 } // namespace
 
@@ -194,7 +132,7 @@ FaceLandmarks::Points FaceLandmarks::locate(const Image &image, const cv::Rect2d
     const float spanX = static_cast<float>(faceBox.width - 1);
     const float spanY = static_cast<float>(faceBox.height - 1);
 
-    static const AddLeaves addLeaves = bestAddLeaves();
+    static const LeafSum::Function addLeaves = LeafSum::best();
     std::vector<float> shape = d->meanShape;
     std::vector<float> features;
     std::vector<const float *> leaves;
@@ -238,7 +176,7 @@ FaceLandmarks::Points FaceLandmarks::locate(const Image &image, const cv::Rect2d
                 node = 2 * node + 2 - std::size_t(features[s.idx1] - features[s.idx2] > s.thresh);
             }
             const float *leaf = forest.leaves.data() + (first + t + node - count) * shapeSize;
-            for (std::size_t b = 0; b < shapeSize * sizeof(float); b += 64)
+            for (std::size_t b = 0; b < shapeSize * sizeof(float); b += cacheLine)
                 __builtin_prefetch(reinterpret_cast<const char *>(leaf) + b, 0, 2);
             leaves[t] = leaf;
         }

@@ -7,7 +7,6 @@
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
-
 namespace faciward::platform {
 
 namespace {

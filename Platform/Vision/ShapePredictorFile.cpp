@@ -143,12 +143,16 @@ public:
         }
     }
 
-    template <typename T>
-    void read(std::vector<T> &v)
+    // Grown as its items are decoded, not sized by its count first: a
+    // damaged count of lists or forests, each a byte or two in the file,
+    // would otherwise claim tens of times the file's size before the first
+    // of them failed to decode.
+    template <typename T, typename... Context>
+    void read(std::vector<T> &v, const Context &...context)
     {
-        v.resize(listSize());
-        for (auto &item : v)
-            read(item);
+        const unsigned long size = listSize();
+        for (unsigned long i = 0; i < size; ++i)
+            read(v.emplace_back(), context...);
     }
 
     unsigned long listSize()
@@ -180,7 +184,14 @@ ShapePredictorFile ShapePredictorFile::read(const std::filesystem::path &path)
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         throw dlib::serialization_error("cannot open " + path.string());
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(in.tellg()));
+    // A folder opens too, and reports a size it does not have.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw dlib::serialization_error(path.string() + " is not a file");
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        throw dlib::serialization_error("cannot read " + path.string());
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     if (!in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(bytes.size())))
         throw dlib::serialization_error("cannot read " + path.string());
@@ -189,9 +200,7 @@ ShapePredictorFile ShapePredictorFile::read(const std::filesystem::path &path)
     ShapePredictorFile file;
     file.version = static_cast<int>(decoder.integer(true, sizeof(int)));
     decoder.appendColumn(file.meanShape);
-    file.forests.resize(decoder.listSize());
-    for (auto &forest : file.forests)
-        decoder.read(forest, file.meanShape.size());
+    decoder.read(file.forests, file.meanShape.size());
     decoder.read(file.anchors);
     decoder.read(file.deltas);
     return file;

@@ -15,6 +15,7 @@
 // "product" is the application's own detector and recognizer.
 //   bench/dim-light/dim_light_bench [WAY…]   (default: every way)
 
+#include "bench/BenchFigures.h"
 #include "bench/dim-light/DimFrames.h"
 #include "bench/recognition/DevelopmentSet.h"
 #include "Faciward/Presence/Recognition/FaceDetector.h"
@@ -28,7 +29,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -36,7 +36,6 @@
 #include <string>
 
 using namespace faciward;
-using Clock = std::chrono::steady_clock;
 using Embeddings = std::vector<std::vector<double>>;
 using Boxes = std::vector<platform::FaceBox>;
 
@@ -44,15 +43,7 @@ namespace {
 
 void print(const std::string &metric, double value, const char *unit)
 {
-    std::printf("{\"bench\":\"dim-light\",\"metric\":\"%s\",\"value\":%.6g,\"unit\":\"%s\"}\n", metric.c_str(), value,
-                unit);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    bench::printFigure("dim-light", metric, value, unit);
 }
 
 // The gain that LowLight chooses, applied to the whole frame.
@@ -363,12 +354,9 @@ int main(int argc, char **argv)
               std::pair{"shadow_far", shadowFar[0][0]}, std::pair{"lit_empty", shadowEmpty[0]},
               std::pair{"dark_empty", darkEmpty[0]}}) {
             std::vector<double> times;
-            for (int r = 0; r < 30; ++r) {
-                const auto start = Clock::now();
-                extract(frame);
-                times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-            }
-            print(name + "_" + kind + "_frame_ms_median", median(times), "ms");
+            for (int r = 0; r < 30; ++r)
+                times.push_back(bench::timeMs([&] { extract(frame); }));
+            print(name + "_" + kind + "_frame_ms_median", bench::median(times), "ms");
         }
     }
     return 0;

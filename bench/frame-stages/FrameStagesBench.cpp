@@ -96,7 +96,7 @@ int main(int argc, char **argv)
             aligned = platform::FaceAlignment::align(crop, platform::FaceAlignment::fivePoints(landmarks));
         }));
         times["embedding_network"].push_back(timeMs([&] {
-            alignedBlob = cv::dnn::blobFromImage(aligned, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
+            alignedBlob = platform::OnnxNetwork::blob(aligned); // as the embedding model makes it
             const cv::Mat out = embeddingNetwork->run(alignedBlob)[0];
             embedding.assign(out.ptr<float>(), out.ptr<float>() + out.total());
         }));

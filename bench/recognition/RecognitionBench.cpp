@@ -18,7 +18,6 @@
 #include "Platform/Vision/FaceModels.h"
 #include "Platform/Vision/OnnxNetwork.h"
 
-#include <opencv2/dnn.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -91,8 +90,7 @@ std::vector<double> embedWithMargin(const platform::FaceModels &models, const pl
     const auto landmarks = models.landmarks()->locate(crop, platform::FaceCrop::faceBoxInCrop(size, margin));
     const platform::Image aligned =
         platform::FaceAlignment::align(crop, platform::FaceAlignment::fivePoints(landmarks));
-    const cv::Mat blob = cv::dnn::blobFromImage(aligned, 1.0 / 128, cv::Size(), cv::Scalar::all(127), false, false);
-    const cv::Mat out = network.run(blob).front();
+    const cv::Mat out = network.run(platform::OnnxNetwork::blob(aligned)).front();
     return std::vector<double>(out.ptr<float>(), out.ptr<float>() + out.total());
 }
 

@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 using faciward::platform::DepthwiseKernel;
 
@@ -41,6 +46,38 @@ cv::Mat openCvResult(const cv::Mat &plane, int stride, const cv::Mat &weights, f
     return cv::Mat(out.size[2], out.size[3], CV_32F, const_cast<float *>(out.ptr<float>())).clone();
 }
 
+// Room for @p count floats between two pages that cannot be read: placed
+// against the page after (atEnd) or the page before, a value read past the
+// plane's last or before its first stops the test with a fault, where a
+// masked load that should have left the lane out would read unnoticed.
+class GuardedFloats
+{
+public:
+    GuardedFloats(std::size_t count, bool atEnd)
+        : m_page(std::size_t(sysconf(_SC_PAGESIZE)))
+        , m_inner((count * sizeof(float) + m_page - 1) / m_page * m_page)
+    {
+        void *map = mmap(nullptr, m_inner + 2 * m_page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED)
+            throw std::runtime_error("no memory for a guarded plane");
+        m_map = static_cast<char *>(map);
+        if (mprotect(m_map + m_page, m_inner, PROT_READ | PROT_WRITE) != 0)
+            throw std::runtime_error("cannot open a guarded plane");
+        char *inner = m_map + m_page;
+        m_data = reinterpret_cast<float *>(atEnd ? inner + m_inner - count * sizeof(float) : inner);
+    }
+    ~GuardedFloats() { munmap(m_map, m_inner + 2 * m_page); }
+    GuardedFloats(const GuardedFloats &) = delete;
+    GuardedFloats &operator=(const GuardedFloats &) = delete;
+
+    float *data() const { return m_data; }
+
+private:
+    std::size_t m_page, m_inner;
+    char *m_map = nullptr;
+    float *m_data = nullptr;
+};
+
 } // namespace
 
 TEST(DepthwiseKernelTest, everyVersionThisProcessorRunsAgreesWithOpenCv)
@@ -71,17 +108,23 @@ TEST(DepthwiseKernelTest, everyVersionThisProcessorRunsAgreesWithOpenCv)
             const float bias = float(rng.uniform(-1.0, 1.0));
             const cv::Mat expected = openCvResult(plane, c.stride, weights, bias, c.slope);
             const int lastRow = c.lastRow < 0 ? expected.rows : c.lastRow;
-            // A value on either side of the rows asked for, which must stay as they were.
-            std::vector<float> out(std::size_t(lastRow - c.firstRow) * expected.cols + 2, 1234.f);
-            version.function({plane.ptr<float>(), c.height, c.width, c.stride, c.firstRow, lastRow,
-                              weights.ptr<float>(), bias, c.slope, out.data() + 1});
-            SCOPED_TRACE(std::string(version.name) + ", " + std::to_string(c.width) + "x" + std::to_string(c.height) +
-                         " stride " + std::to_string(c.stride) + " rows " + std::to_string(c.firstRow) + "-" +
-                         std::to_string(lastRow));
-            const cv::Mat ours(lastRow - c.firstRow, expected.cols, CV_32F, out.data() + 1);
-            EXPECT_LE(cv::norm(ours, expected.rowRange(c.firstRow, lastRow), cv::NORM_INF), 1e-5);
-            EXPECT_EQ(out.front(), 1234.f);
-            EXPECT_EQ(out.back(), 1234.f);
+            // The plane against an unreadable page after it, then before it.
+            for (const bool atEnd : {true, false}) {
+                const GuardedFloats guarded(plane.total(), atEnd);
+                std::copy_n(plane.ptr<float>(), plane.total(), guarded.data());
+                // A value on either side of the rows asked for, which must stay as they were.
+                std::vector<float> out(std::size_t(lastRow - c.firstRow) * expected.cols + 2, 1234.f);
+                version.function({guarded.data(), c.height, c.width, c.stride, c.firstRow, lastRow,
+                                  weights.ptr<float>(), bias, c.slope, out.data() + 1});
+                SCOPED_TRACE(std::string(version.name) + ", " + std::to_string(c.width) + "x" +
+                             std::to_string(c.height) + " stride " + std::to_string(c.stride) + " rows " +
+                             std::to_string(c.firstRow) + "-" + std::to_string(lastRow) +
+                             (atEnd ? ", against the page after" : ", against the page before"));
+                const cv::Mat ours(lastRow - c.firstRow, expected.cols, CV_32F, out.data() + 1);
+                EXPECT_LE(cv::norm(ours, expected.rowRange(c.firstRow, lastRow), cv::NORM_INF), 1e-5);
+                EXPECT_EQ(out.front(), 1234.f);
+                EXPECT_EQ(out.back(), 1234.f);
+            }
         }
     }
 }

@@ -36,13 +36,23 @@ TEST(OnnxNetworkTest, aBlobIsBlobFromImagesToTheLastBit)
     }
 }
 
-TEST(OnnxNetworkTest, aBlobOfAPictureOfAnotherDepthIsAnInferenceFailure)
+TEST(OnnxNetworkTest, aBlobOfAnEmptyPictureOrOfAnotherDepthIsAnInferenceFailure)
 {
-    const cv::Mat wide(8, 8, CV_16UC3, cv::Scalar::all(1000));
-    try {
-        OnnxNetwork::blob(wide);
-        FAIL() << "a 16-bit picture made a blob";
-    } catch (const faciward::platform::VisionException &e) {
-        EXPECT_EQ(e.error(), faciward::platform::VisionError::inferenceFailed);
+    const struct
+    {
+        const char *what;
+        cv::Mat picture;
+    } cases[] = {
+        {"16-bit", cv::Mat(8, 8, CV_16UC3, cv::Scalar::all(1000))},
+        {"float", cv::Mat(8, 8, CV_32FC3, cv::Scalar::all(0.5))},
+        {"empty", cv::Mat(0, 0, CV_8UC3)},
+    };
+    for (const auto &c : cases) {
+        try {
+            OnnxNetwork::blob(c.picture);
+            ADD_FAILURE() << "a blob was made of a " << c.what << " picture";
+        } catch (const faciward::platform::VisionException &e) {
+            EXPECT_EQ(e.error(), faciward::platform::VisionError::inferenceFailed) << c.what;
+        }
     }
 }

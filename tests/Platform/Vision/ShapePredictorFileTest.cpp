@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+
+#include <sys/resource.h>
 
 using faciward::platform::ShapePredictorFile;
 
@@ -86,6 +89,7 @@ TEST(ShapePredictorFile, damagedFilesAreSerializationErrors)
         EXPECT_THROW(ShapePredictorFile::read(dir / "bad.dat"), dlib::serialization_error);
     }
     EXPECT_THROW(ShapePredictorFile::read(dir / "absent.dat"), dlib::serialization_error);
+    EXPECT_THROW(ShapePredictorFile::read(dir.path()), dlib::serialization_error); // a folder opens, but has no size
     // Whole, with three empty lists, the same start reads.
     std::ofstream(dir / "good.dat", std::ios::binary) << head + one + std::string("\x01\x00\x01\x00\x01\x00", 6);
     const ShapePredictorFile good = ShapePredictorFile::read(dir / "good.dat");
@@ -99,4 +103,41 @@ TEST(ShapePredictorFile, damagedFilesAreSerializationErrors)
     EXPECT_EQ(withTree.forests[0].firstSplit, (std::vector<std::uint32_t>{0, 1}));
     EXPECT_EQ(std::vector<float>(withTree.forests[0].leaves.begin(), withTree.forests[0].leaves.end()),
               (std::vector<float>{1.0f, 1.0f}));
+}
+
+TEST(ShapePredictorFile, aDamagedListCountClaimsNoMemoryBeyondWhatItDecodes)
+{
+    // A count of forests as large as the rest of the file (8 MB of bytes that
+    // are no forest): the reader must fail at the first of them, without
+    // first making room for millions of forests, many times the file's size.
+    faciward::testing::TempDir dir;
+    const std::size_t claimed = std::size_t(8) << 20;
+    const std::string head("\x01\x01\x81\x01\x81\x01\x01\x01\x01\x00", 10); // version 1, mean shape {1}
+    std::string count("\x04", 1);
+    for (int b = 0; b < 4; ++b)
+        count += char((claimed >> (8 * b)) & 0xFF);
+    std::ofstream(dir / "claims.dat", std::ios::binary) << head + count + std::string(claimed, '\x35');
+    // In a child of its own, whose peak memory starts at what it has at the
+    // fork, so that the growth of the peak is this read's alone.
+    const auto peakMb = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss / 1024;
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // the child runs this test alone, in a new process
+    EXPECT_EXIT(
+        {
+            const long before = peakMb();
+            bool refused = false;
+            try {
+                ShapePredictorFile::read(dir / "claims.dat");
+            } catch (const dlib::serialization_error &) {
+                refused = true;
+            } catch (...) {
+            }
+            const long grown = peakMb() - before;
+            std::fprintf(stderr, "refused %d, peak grown by %ld MB\n", int(refused), grown);
+            std::_Exit(refused && grown < 100 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "refused 1");
 }
