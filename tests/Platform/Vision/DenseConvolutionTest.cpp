@@ -3,6 +3,7 @@
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/EltwiseSum.h"
 #include "Platform/Vision/FaceModels.h"
+#include "Platform/Vision/InferenceThreads.h"
 #include "Platform/Vision/LastAxisSoftmax.h"
 #include "tests/Platform/Vision/OpenCvLayers.h"
 #include "tests/Platform/Vision/VisionTestData.h"
@@ -12,12 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using faciward::platform::CopyLayers;
 using faciward::platform::DenseConvolution;
 using faciward::platform::DepthwiseConvolution;
 using faciward::platform::EltwiseSum;
+using faciward::platform::InferenceThreads;
 using faciward::platform::LastAxisSoftmax;
 namespace ft = faciward::testing;
 
@@ -71,9 +74,11 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
     // Every shape with each instruction set this processor has, as a processor
     // without the wider ones would compute it.
-    // Threads enough that the small planes' output channels are shared out.
+    // Threads enough that the small planes' output channels are shared out,
+    // but no more than the cores the process may use: OpenCV's pool warns
+    // when asked for more.
     const int threads = cv::getNumThreads();
-    cv::setNumThreads(4);
+    cv::setNumThreads(static_cast<int>(std::min<std::size_t>(4, InferenceThreads::cores())));
     const auto sets = DenseConvolution::instructionSets();
     ASSERT_FALSE(sets.empty());
     EXPECT_EQ(sets.back(), "baseline");
