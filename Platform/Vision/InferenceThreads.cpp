@@ -93,15 +93,15 @@ public:
         m_wake.notify_all();
 
         work(job);
-        for (int spins = 0; job.done.load(std::memory_order_acquire) < tasks; ++spins) {
-            if (spins < 4096)
-                relax();
-            else
-                std::this_thread::yield();
+        waitFor([&job, tasks] { return job.done.load(std::memory_order_acquire) >= tasks; });
+        {
+            std::lock_guard lock(m_mutex);
+            m_job = nullptr; // no helper joins from now on
         }
-        std::unique_lock lock(m_mutex);
-        m_job = nullptr;
-        m_left.wait(lock, [&job] { return job.helpersInside == 0; });
+        // A helper leaves a moment after its last stripe is done. Sleeping on
+        // a condition until then blocked one loop in 40, each time paying a
+        // wake-up of the starting thread.
+        waitFor([&job] { return job.helpersInside.load(std::memory_order_acquire) == 0; });
         if (job.error)
             std::rethrow_exception(job.error);
     }
@@ -131,10 +131,21 @@ private:
         // waits on the other.
         alignas(64) std::atomic<int> next{0};
         alignas(64) std::atomic<int> done{0};
-        std::size_t helpersWanted = 0; // the rest under m_mutex
-        std::size_t helpersInside = 0;
-        std::exception_ptr error;
+        std::size_t helpersWanted = 0;
+        std::atomic<std::size_t> helpersInside{0}; // raised under m_mutex only
+        std::exception_ptr error; // under m_mutex
     };
+
+    template<class Done>
+    static void waitFor(Done done)
+    {
+        for (int spins = 0; !done(); ++spins) {
+            if (spins < 4096)
+                relax();
+            else
+                std::this_thread::yield();
+        }
+    }
 
     // Takes the stripes in runs, each a share of those left that shrinks as
     // they run out: a layer asks for a stripe per plane or row, hundreds of
@@ -194,14 +205,14 @@ private:
                 return;
             seen = m_generation.load(std::memory_order_relaxed);
             Job *job = m_job;
-            if (!job || job->helpersInside >= job->helpersWanted)
+            if (!job || job->helpersInside.load(std::memory_order_relaxed) >= job->helpersWanted)
                 continue;
-            ++job->helpersInside;
+            job->helpersInside.fetch_add(1, std::memory_order_relaxed);
             lock.unlock();
             work(*job);
-            lock.lock();
-            if (--job->helpersInside == 0)
-                m_left.notify_all();
+            // The job lives on the starting thread's stack, which may return
+            // as soon as this is seen: the last use of it.
+            job->helpersInside.fetch_sub(1, std::memory_order_release);
         }
     }
 
@@ -212,7 +223,6 @@ private:
     std::vector<std::thread> m_helpers;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::condition_variable m_left;
     std::atomic<std::uint64_t> m_generation{0}; // written under m_mutex
     bool m_stopping = false;
     Job *m_job = nullptr;
