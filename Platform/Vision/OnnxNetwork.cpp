@@ -120,10 +120,10 @@ std::vector<cv::Mat> OnnxNetwork::run(const cv::Mat &blob) const
         auto net = d->pool->acquire();
         net->setInput(blob);
         std::vector<cv::Mat> outputs;
+        // Into an empty vector, forward() copies each output out of the
+        // network's own buffers (which the next caller reuses) into a Mat of
+        // its own: the outputs are the caller's already, with no second copy.
         net->forward(outputs, d->outputNames);
-        // The outputs live in the network's own buffers, which the next caller reuses.
-        for (auto &out : outputs)
-            out = out.clone();
         return outputs;
     } catch (const cv::Exception &e) {
         throw VisionException(VisionError::inferenceFailed, e.what());

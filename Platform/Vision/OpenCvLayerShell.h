@@ -77,13 +77,12 @@ protected:
     static bool tensors(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray, int inputChannels,
                        int outputChannels, cv::Mat &in, cv::Mat &out)
     {
-        std::vector<cv::Mat> inputs, outputs;
-        inputsArray.getMatVector(inputs);
-        outputsArray.getMatVector(outputs);
-        if (inputs.size() != 1 || outputs.size() != 1)
+        // Mat headers taken one by one: this runs for every layer in every
+        // forward, and two vectors of them cost an allocation each.
+        if (inputsArray.total() != 1 || outputsArray.total() != 1)
             return false;
-        in = inputs[0];
-        out = outputs[0];
+        in = inputsArray.getMat(0);
+        out = outputsArray.getMat(0);
         return in.dims == 4 && out.dims == 4 && in.type() == CV_32F && out.type() == CV_32F && in.isContinuous() &&
                out.isContinuous() && in.size[1] == inputChannels && out.size[1] == outputChannels;
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -78,4 +79,26 @@ TEST_F(InferenceThreadsTest, aFailingStripeReachesTheCallerAndThePoolGoesOn)
     loop(16, [&runs](int i) { runs[static_cast<std::size_t>(i)].fetch_add(1); });
     for (const auto &r : runs)
         EXPECT_EQ(r.load(), 1);
+}
+
+TEST_F(InferenceThreadsTest, stripesHandedOutInRunsAreEachRunOnce)
+{
+    // Threads take a loop's stripes several at a time, in runs that shrink as
+    // the stripes run out: at every boundary of that arithmetic (fewer
+    // stripes than threads, one more than a power of two, thousands), each
+    // stripe runs once and every range handed to a body lies inside the loop.
+    const int counts[] = {1, 2, 3, 4, 5, 7, 8, 9, 63, 64, 65, 1000, 4097};
+    for (const int count : counts) {
+        std::vector<std::atomic<int>> runs(static_cast<std::size_t>(count));
+        std::atomic<int> outside{0};
+        cv::parallel_for_(cv::Range(0, count), [&](const cv::Range &range) {
+            if (range.start < 0 || range.end > count || range.start >= range.end)
+                outside.fetch_add(1);
+            for (int i = std::max(range.start, 0); i < std::min(range.end, count); ++i)
+                runs[static_cast<std::size_t>(i)].fetch_add(1);
+        }, count);
+        EXPECT_EQ(outside.load(), 0) << count << " stripes";
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(runs[static_cast<std::size_t>(i)].load(), 1) << count << " stripes, stripe " << i;
+    }
 }

@@ -1,3 +1,4 @@
+#include "Platform/Vision/FaceModels.h"
 #include "Platform/Vision/OnnxNetwork.h"
 #include "Platform/Vision/VisionError.h"
 
@@ -54,5 +55,28 @@ TEST(OnnxNetworkTest, aBlobOfAnEmptyPictureOrOfAnotherDepthIsAnInferenceFailure)
         } catch (const faciward::platform::VisionException &e) {
             EXPECT_EQ(e.error(), faciward::platform::VisionError::inferenceFailed) << c.what;
         }
+    }
+}
+
+TEST(OnnxNetworkTest, aRunsOutputsStayTheCallersWhenTheNetworkRunsAgain)
+{
+    // One copy of the network, so the second run reuses the buffers of the
+    // first: the first run's outputs must not share them.
+    const auto network = OnnxNetwork::load(faciward::platform::FaceModels::Paths::standard().faceDetector,
+                                           {"boxes", "scores"}, cv::Mat(std::vector<int>{1, 3, 240, 320}, CV_32F, 0.f), 1);
+    cv::Mat grey(240, 320, CV_8UC3, cv::Scalar::all(90)), noise(240, 320, CV_8UC3);
+    cv::RNG(20261207).fill(noise, cv::RNG::UNIFORM, 0, 256);
+    const std::vector<cv::Mat> first = network->run(OnnxNetwork::blob(grey));
+    std::vector<cv::Mat> kept;
+    for (const auto &out : first)
+        kept.push_back(out.clone());
+    const std::vector<cv::Mat> second = network->run(OnnxNetwork::blob(noise));
+    ASSERT_EQ(first.size(), 2u);
+    ASSERT_EQ(second.size(), 2u);
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        SCOPED_TRACE("output " + std::to_string(i));
+        EXPECT_EQ(cv::norm(first[i], kept[i], cv::NORM_INF), 0.0);
+        EXPECT_GT(cv::norm(first[i], second[i], cv::NORM_INF), 0.0); // the inputs differ, and so must the outputs
+        EXPECT_NE(first[i].data, second[i].data);
     }
 }
