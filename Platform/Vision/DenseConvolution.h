@@ -54,6 +54,16 @@ public:
     /// False, and nothing changed, for any other layer.
     static bool absorb(const cv::Ptr<cv::dnn::Layer> &layer, int channels, const DepthwiseStage *stage,
                        const cv::Ptr<cv::dnn::Layer> &owner);
+
+    /// @brief Makes @p layer, when it is a pointwise one of these of
+    /// @p channels outputs, compute the stride-2 @p stage on its own results,
+    /// a band of rows at a time, and give that as its output (see
+    /// DepthwiseConvolution::fuse()); @p activationBetween: whether an
+    /// activation lies between the two, which OpenCV must fold into @p layer;
+    /// @p owner keeps @p stage alive. False, and nothing changed, for any
+    /// other layer.
+    static bool chain(const cv::Ptr<cv::dnn::Layer> &layer, int channels, const DepthwiseStage *stage,
+                      const cv::Ptr<cv::dnn::Layer> &owner, bool activationBetween);
 };
 
 } // namespace faciward::platform

@@ -62,6 +62,15 @@ public:
         m_activationAfter = activationAfter;
     }
 
+    /// Leaves the work to the pointwise layer before it, which computes
+    /// computeRows() on its own results a band at a time and gives this
+    /// layer's output.
+    void deferToPrevious()
+    {
+        m_deferred = true;
+        m_chained = true;
+    }
+
     // Deferred, the output is the input itself, in its buffer when OpenCV
     // can give it that (the input has no other reader).
     bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, int requiredOutputs,
@@ -69,6 +78,10 @@ public:
                          std::vector<cv::dnn::MatShape> &internals) const override
     {
         const bool inPlace = OpenCvLayerShell::getMemoryShapes(inputs, requiredOutputs, outputs, internals);
+        // Left to the pointwise layer before it, which gives this layer's
+        // output shape already.
+        if (m_deferred && m_chained)
+            outputs = inputs;
         return m_deferred || inPlace;
     }
 
@@ -78,11 +91,11 @@ public:
         static const DepthwiseKernel::Function convolve = DepthwiseKernel::best();
         const bool inlineActivation = m_inlineActivation && slopesFit(m_channels);
         const float slope = inlineActivation ? negativeSlope(channel) : 1.f;
-        convolve({plane, height, width, 1, firstRow, lastRow, m_weights.data() + std::size_t(channel) * 9,
+        convolve({plane, height, width, m_stride, firstRow, lastRow, m_weights.data() + std::size_t(channel) * 9,
                   m_bias[std::size_t(channel)], slope, out});
-        const int rows = lastRow - firstRow;
+        const int values = (lastRow - firstRow) * ((width - 1) / m_stride + 1);
         if (m_activation && !inlineActivation)
-            m_activation->forwardSlice(out, out, rows * width, std::size_t(rows) * width, channel, channel + 1);
+            m_activation->forwardSlice(out, out, values, std::size_t(values), channel, channel + 1);
     }
 
     void forward(cv::InputArrayOfArrays inputsArray, cv::OutputArrayOfArrays outputsArray,
@@ -168,7 +181,7 @@ private:
     }
 
     int m_stride, m_kernel = 3;
-    bool m_deferred = false, m_activationAfter = false;
+    bool m_deferred = false, m_activationAfter = false, m_chained = false;
     int m_channels = 0;
     std::vector<float> m_weights; // channel × kernel × kernel
     std::vector<float> m_bias;
@@ -210,10 +223,37 @@ int DepthwiseConvolution::fuse(cv::dnn::Net &net, const cv::dnn::MatShape &input
         const int id = net.getLayerId(name);
         const cv::Ptr<cv::dnn::Layer> layer = net.getLayer(id);
         const auto depthwise = layer.dynamicCast<DepthwiseLayer>();
-        if (!depthwise || depthwise->kernel() != 3 || depthwise->stride() != 1 || depthwise->channels() > fusedChannels)
+        if (!depthwise || depthwise->kernel() != 3 || depthwise->channels() > fusedChannels)
             continue;
         std::vector<cv::dnn::MatShape> in, out;
         net.getLayerShapes(inputShape, id, in, out);
+        if (depthwise->stride() != 1) {
+            // Chained after the pointwise layer that alone gives its input
+            // (through an activation or not), which then never stores its
+            // own, larger, feature map.
+            const auto inputs = net.getLayerInputs(id);
+            if (in.size() != 1 || in[0].size() != 4 || in[0][3] < fusedWidth || inputs.size() != 1)
+                continue;
+            if (std::size_t(in[0][1]) * in[0][2] * in[0][3] < std::size_t(chainedMapValues))
+                continue;
+            int previous = net.getLayerId(inputs[0]->name);
+            if (onlyReader(previous) != id)
+                continue;
+            bool activationBetween = false;
+            if (net.getLayer(previous).dynamicCast<cv::dnn::ActivationLayer>()) { // which OpenCV folds into that one
+                const auto before = net.getLayerInputs(previous);
+                if (before.size() != 1 || onlyReader(net.getLayerId(before[0]->name)) != previous)
+                    continue;
+                activationBetween = true;
+                previous = net.getLayerId(before[0]->name);
+            }
+            if (DenseConvolution::chain(net.getLayer(previous), depthwise->channels(), depthwise.get(), layer,
+                                        activationBetween)) {
+                depthwise->deferToPrevious();
+                ++fused;
+            }
+            continue;
+        }
         if (out.size() != 1 || out[0].size() != 4 || out[0][3] < fusedWidth)
             continue;
         // Its input read by it alone, so that passing it through costs nothing.

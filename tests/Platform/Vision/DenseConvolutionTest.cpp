@@ -68,7 +68,102 @@ cv::Ptr<cv::dnn::Layer> denseLayer(cv::dnn::LayerParams &params)
     return DenseConvolution::create(params, forcedInstructionSet);
 }
 
+// Depthwise layers as the application makes them, the others as denseLayer().
+cv::Ptr<cv::dnn::Layer> depthwiseOrDenseLayer(cv::dnn::LayerParams &params)
+{
+    return DepthwiseConvolution::handles(params) ? DepthwiseConvolution::create(params) : denseLayer(params);
+}
+
 } // namespace
+
+TEST(DenseConvolution, aPointwiseLayerChainedWithTheStrideTwoDepthwiseOneAfterItGivesOpenCvsResults)
+{
+    // [depthwise,] pointwise, activation, stride-2 depthwise, activation: the
+    // pointwise layer gives the last one's output, computed by bands of rows,
+    // with each instruction set, on one thread (each band reads the row the
+    // band before it kept) and on four (runs of bands computed apart): a
+    // short last band, odd sides (the bottom border past the plane), PReLU's
+    // slopes, ReLU6 applied apart, ragged output blocks, a batch of two.
+    // Narrow planes, maps smaller than chainedMapValues, more channels than
+    // fusedChannels and a product read by another layer too stay apart.
+    const int threads = cv::getNumThreads();
+    for (const auto &set : DenseConvolution::instructionSets()) {
+        forcedInstructionSet = set;
+        cv::RNG rng(20261207);
+        const struct
+        {
+            int inputs, channels, width, height, batch;
+            bool depthwiseBefore;
+            const char *activation; // between the pointwise and the stride-2 layers, and after; "" for none
+            bool secondReader;      // the product is read by another layer too
+            int fused;              // layers left to the pointwise one
+        } cases[] = {
+            {16, 32, 160, 82, 1, true, "ReLU", false, 2}, // the detector's first layers
+            {16, 32, 160, 83, 1, false, "ReLU", false, 1},
+            {8, 12, 57, 385, 2, true, "PReLU", false, 2},
+            {5, 6, 64, 683, 1, false, "ReLU6", false, 1},
+            {6, 64, 40, 103, 1, true, "", false, 2},
+            {8, 16, 40, 409, 1, true, "ReLU", false, 1}, // a map just smaller than chainedMapValues
+            {8, 16, DepthwiseConvolution::fusedWidth - 1, 607, 1, true, "ReLU", false, 0},
+            {8, DepthwiseConvolution::fusedChannels + 1, 40, 101, 1, false, "ReLU", false, 0},
+            {8, 16, 40, 410, 1, false, "ReLU", true, 0},
+        };
+        for (const auto &c : cases) {
+            const auto before = ft::convolutionParams(c.inputs, c.inputs, 3, 1, 1, c.inputs, true, rng);
+            const auto pointwise = ft::convolutionParams(c.inputs, c.channels, 1, 1, 0, 1, true, rng);
+            const auto after = ft::convolutionParams(c.channels, c.channels, 3, 2, 1, c.channels, true, rng);
+            cv::dnn::LayerParams activation = ft::activationParams(c.activation, c.channels, rng);
+            cv::Mat input(std::vector<int>{c.batch, c.inputs, c.height, c.width}, CV_32F);
+            rng.fill(input, cv::RNG::UNIFORM, -2, 2);
+            const auto build = [&] {
+                cv::dnn::Net net;
+                if (c.depthwiseBefore)
+                    net.addLayerToPrev("before", "Convolution", const_cast<cv::dnn::LayerParams &>(before));
+                const int product =
+                    net.addLayerToPrev("pointwise", "Convolution", const_cast<cv::dnn::LayerParams &>(pointwise));
+                if (*c.activation)
+                    net.addLayerToPrev("between", c.activation, activation);
+                int last = net.addLayerToPrev("strided", "Convolution", const_cast<cv::dnn::LayerParams &>(after));
+                if (*c.activation)
+                    last = net.addLayerToPrev("after", c.activation, activation);
+                if (c.secondReader) { // a sum of its output and the product's, cut to its size
+                    cv::dnn::LayerParams pool;
+                    pool.set("pool", "max");
+                    pool.set("kernel_size", 1);
+                    pool.set("stride", 2);
+                    pool.set("ceil_mode", false);
+                    const int pooled = net.addLayer("pooled", "Pooling", pool);
+                    net.connect(product, 0, pooled, 0);
+                    cv::dnn::LayerParams sum;
+                    sum.set("operation", "sum");
+                    const int summed = net.addLayer("sum", "Eltwise", sum);
+                    net.connect(last, 0, summed, 0);
+                    net.connect(pooled, 0, summed, 1);
+                }
+                return net;
+            };
+            const cv::dnn::MatShape shape(input.size.p, input.size.p + input.dims);
+            cv::dnn::LayerFactory::registerLayer("Convolution", &depthwiseOrDenseLayer);
+            cv::dnn::Net ours = build();
+            for (const auto &name : ours.getLayerNames())
+                ours.getLayer(name);
+            cv::dnn::LayerFactory::unregisterLayer("Convolution");
+            cv::dnn::Net reference = withOpenCvLayers(build);
+            SCOPED_TRACE(set + ": " + std::to_string(c.inputs) + "→" + std::to_string(c.channels) + " on " +
+                         std::to_string(c.width) + "x" + std::to_string(c.height) + " " + c.activation);
+            EXPECT_EQ(DepthwiseConvolution::fuse(ours, shape), c.fused);
+            const cv::Mat b = forward(reference, input, {}).front();
+            for (const int n : {1, 4}) {
+                cv::setNumThreads(n);
+                const cv::Mat a = forward(ours, input, {}).front();
+                ASSERT_EQ(a.total(), b.total());
+                EXPECT_LE(cv::norm(a, b, cv::NORM_INF), 1e-4) << n << " threads";
+                EXPECT_GT(cv::norm(a, cv::NORM_INF), 0.1); // something was computed
+            }
+        }
+    }
+    cv::setNumThreads(threads);
+}
 
 TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
@@ -182,8 +277,8 @@ TEST(DenseConvolution, bothNetworksGiveOpenCvsOutputs)
         std::filesystem::path file;
         cv::Size size;
         std::vector<std::string> outputs;
-        int fused; // depthwise layers left to the pointwise ones after them
-    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}, 4},
+        int fused; // depthwise layers left to the pointwise ones before or after them
+    } networks[] = {{paths.faceDetector, {320, 240}, {"boxes", "scores"}, 5},
                     {paths.embeddingNetwork, {112, 112}, {"output"}, 1}};
     DepthwiseConvolution::install();
     CopyLayers::install();

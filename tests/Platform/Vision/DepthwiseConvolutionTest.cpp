@@ -21,30 +21,8 @@ constexpr const char *openCvType = "FaciwardTestOpenCvConvolution";
 
 cv::dnn::LayerParams depthwiseParams(int channels, int stride, bool bias, cv::RNG &rng, int size = 3)
 {
-    cv::dnn::LayerParams params;
-    params.name = "conv";
-    params.type = "Convolution";
-    const int kernel[] = {size, size};
-    const int strides[] = {stride, stride};
     const int pad = size == 3 ? 1 : 0;
-    const int pads[] = {pad, pad, pad, pad};
-    const int dilations[] = {1, 1};
-    params.set("kernel_size", cv::dnn::DictValue::arrayInt(kernel, 2));
-    params.set("stride", cv::dnn::DictValue::arrayInt(strides, 2));
-    params.set("pad", cv::dnn::DictValue::arrayInt(pads, 4));
-    params.set("dilation", cv::dnn::DictValue::arrayInt(dilations, 2));
-    params.set("group", channels);
-    params.set("num_output", channels);
-    params.set("bias_term", bias);
-    cv::Mat weights(std::vector<int>{channels, 1, size, size}, CV_32F);
-    rng.fill(weights, cv::RNG::UNIFORM, -1, 1);
-    params.blobs.push_back(weights);
-    if (bias) {
-        cv::Mat b(channels, 1, CV_32F);
-        rng.fill(b, cv::RNG::UNIFORM, -1, 1);
-        params.blobs.push_back(b);
-    }
-    return params;
+    return faciward::testing::convolutionParams(channels, channels, size, stride, pad, channels, bias, rng);
 }
 
 // @p relu: a ReLU after the convolution, folded into it too.
@@ -205,14 +183,7 @@ TEST_F(DepthwiseConvolutionTest, aDepthwiseLayerLeftToThePointwiseOneAfterItGive
         pointwise.blobs.emplace_back(c.outputs, 1, CV_32F);
         for (auto &blob : pointwise.blobs)
             rng.fill(blob, cv::RNG::UNIFORM, -1, 1);
-        cv::dnn::LayerParams activation;
-        if (std::string(c.activation) == "PReLU") {
-            activation.blobs.emplace_back(c.channels, 1, CV_32F);
-            rng.fill(activation.blobs.back(), cv::RNG::UNIFORM, 0, 0.5);
-        } else if (std::string(c.activation) == "ReLU6") {
-            activation.set("min_value", 0.f);
-            activation.set("max_value", 1.f);
-        }
+        cv::dnn::LayerParams activation = faciward::testing::activationParams(c.activation, c.channels, rng);
         cv::Mat input(std::vector<int>{c.batch, c.channels, c.height, c.width}, CV_32F);
         rng.fill(input, cv::RNG::UNIFORM, -2, 2);
         const cv::dnn::MatShape shape(input.size.p, input.size.p + input.dims);
