@@ -74,6 +74,13 @@ cv::Ptr<cv::dnn::Layer> depthwiseOrDenseLayer(cv::dnn::LayerParams &params)
     return DepthwiseConvolution::handles(params) ? DepthwiseConvolution::create(params) : denseLayer(params);
 }
 
+// @p wanted threads, or the cores this process may use if fewer: OpenCV's
+// pool warns on standard error when asked for more.
+int threadsUpTo(int wanted)
+{
+    return static_cast<int>(std::min<std::size_t>(wanted, InferenceThreads::cores()));
+}
+
 } // namespace
 
 TEST(DenseConvolution, aPointwiseLayerChainedWithTheStrideTwoDepthwiseOneAfterItGivesOpenCvsResults)
@@ -153,7 +160,7 @@ TEST(DenseConvolution, aPointwiseLayerChainedWithTheStrideTwoDepthwiseOneAfterIt
                          std::to_string(c.width) + "x" + std::to_string(c.height) + " " + c.activation);
             EXPECT_EQ(DepthwiseConvolution::fuse(ours, shape), c.fused);
             const cv::Mat b = forward(reference, input, {}).front();
-            for (const int n : {1, 4}) {
+            for (const int n : {1, threadsUpTo(4)}) {
                 cv::setNumThreads(n);
                 const cv::Mat a = forward(ours, input, {}).front();
                 ASSERT_EQ(a.total(), b.total());
@@ -169,11 +176,9 @@ TEST(DenseConvolution, agreesWithOpenCvOnEveryShapeItTakes)
 {
     // Every shape with each instruction set this processor has, as a processor
     // without the wider ones would compute it.
-    // Threads enough that the small planes' output channels are shared out,
-    // but no more than the cores the process may use: OpenCV's pool warns
-    // when asked for more.
+    // Threads enough that the small planes' output channels are shared out.
     const int threads = cv::getNumThreads();
-    cv::setNumThreads(static_cast<int>(std::min<std::size_t>(4, InferenceThreads::cores())));
+    cv::setNumThreads(threadsUpTo(4));
     const auto sets = DenseConvolution::instructionSets();
     ASSERT_FALSE(sets.empty());
     EXPECT_EQ(sets.back(), "baseline");
