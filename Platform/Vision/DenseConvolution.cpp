@@ -2,6 +2,7 @@
 
 #include "Platform/Vision/DepthwiseConvolution.h"
 #include "Platform/Vision/OpenCvLayerShell.h"
+#include "Platform/Vision/VectorUnit.h"
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/dnn/all_layers.hpp>
@@ -271,13 +272,13 @@ const std::vector<InstructionSet> &instructionSets()
                                         &multiplyBlockAvx512<4, 3>},
                                        &multiplyColumnAvx512<4>, &multiplyUnfusedColumnAvx2<4>};
         result.push_back({"avx512",
-                          [] { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma"); },
+                          [] { return runs(VectorUnit::avx512); },
                           avx512Wide, avx512Narrow});
         const BlockKernel avx2{4, 8, 3,
                                {&multiplyBlockAvx2<4, 1>, &multiplyBlockAvx2<4, 2>, &multiplyBlockAvx2<4, 3>},
                                &multiplyColumnAvx2<4>, &multiplyUnfusedColumnAvx2<4>};
         result.push_back(
-            {"avx2", [] { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }, avx2, avx2});
+            {"avx2", [] { return runs(VectorUnit::avx2); }, avx2, avx2});
 #endif
         const BlockKernel baseline{4, 4, 3,
                                    {&multiplyBlockBaseline<4, 1>, &multiplyBlockBaseline<4, 2>,
