@@ -35,22 +35,7 @@ quint64 scanHex(QStringView text)
 // Letters, marks and numbers of every script: what is kept at the ends.
 bool isAlphanumeric(char32_t c)
 {
-    switch (QChar::category(c)) {
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-        return true;
-    default:
-        return false;
-    }
+    return QChar::isLetterOrNumber(c) || QChar::isMark(c);
 }
 
 // The code point that starts at @p i, and how many UTF-16 units it takes.

@@ -70,9 +70,8 @@ QKeySequence keySequence(const std::optional<QString> &keyEquivalent, std::optio
     if (!keyEquivalent || keyEquivalent->isEmpty())
         return {};
     if (keyEquivalent->size() != 1) {
-        // The caller's text, escaped: a line feed in it must not split the line.
-        platform::Diagnostics::print("Menu key equivalent \"" +
-                                     platform::Diagnostics::printable(keyEquivalent->toStdString()) +
+        // print() escapes the caller's text: a line feed in it must not split the line.
+        platform::Diagnostics::print("Menu key equivalent \"" + keyEquivalent->toStdString() +
                                      "\" is not one key; the item gets no shortcut");
         return {};
     }

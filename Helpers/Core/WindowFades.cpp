@@ -28,15 +28,19 @@ QEasingCurve bezier(qreal x1, qreal y1, qreal x2, qreal y2)
     return curve;
 }
 
-QPropertyAnimation *currentFade(QWidget &window)
+} // namespace
+
+QAbstractAnimation *runningFade(QWidget &window)
 {
     return window.findChild<QPropertyAnimation *>(QString::fromLatin1(kFadeName), Qt::FindDirectChildrenOnly);
 }
 
+namespace {
+
 /// The opacity the window will have once whatever fade runs on it is over.
 qreal restingAlpha(QWidget &window)
 {
-    if (auto *fade = currentFade(window))
+    if (auto *fade = runningFade(window))
         return fade->property(kRestingAlpha).toReal();
     return window.windowOpacity();
 }
@@ -55,7 +59,7 @@ void deleteOnNextTurn(QObject *fade)
 void runFade(QWidget &window, std::chrono::milliseconds duration, TimingFunction timing, qreal targetAlpha,
              qreal resting, std::function<void(QWidget &)> ended)
 {
-    if (auto *replaced = currentFade(window)) {
+    if (auto *replaced = runningFade(window)) {
         replaced->setObjectName(QString());
         replaced->stop();
         deleteOnNextTurn(replaced);
@@ -128,11 +132,6 @@ void fadeOut(QWidget &window, std::chrono::milliseconds duration, TimingFunction
                 if (completion)
                     completion();
             });
-}
-
-QAbstractAnimation *runningFade(QWidget &window)
-{
-    return currentFade(window);
 }
 
 void showFadingIn(QWidget &window)

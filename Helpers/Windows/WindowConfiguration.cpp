@@ -54,8 +54,8 @@ WindowStyleMask styleMaskOf(Qt::WindowFlags flags)
     auto offered = [&](Qt::WindowType hint) { return !customized || flags.testFlag(hint); };
     WindowStyleMask mask;
     mask.setFlag(WindowStyle::Titled, offered(Qt::WindowTitleHint));
-    mask.setFlag(WindowStyle::Closable, offered(Qt::WindowCloseButtonHint));
-    mask.setFlag(WindowStyle::Miniaturizable, offered(Qt::WindowMinimizeButtonHint));
+    mask.setFlag(WindowStyle::Closable, offered(buttonHint(WindowButton::Close)));
+    mask.setFlag(WindowStyle::Miniaturizable, offered(buttonHint(WindowButton::Miniaturize)));
     return mask;
 }
 

@@ -11,6 +11,17 @@
 
 namespace faciward::helpers {
 
+namespace {
+
+// The X display Qt is connected to, or null when Qt runs on another platform.
+Display *qtDisplay()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->display() : nullptr;
+}
+
+} // namespace
+
 void preferX11Platform()
 {
     const char *chosen = std::getenv("QT_QPA_PLATFORM");
@@ -22,8 +33,7 @@ void preferX11Platform()
 
 bool x11CompositorRunning()
 {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display *display = x11 ? x11->display() : nullptr;
+    Display *display = qtDisplay();
     if (!display)
         return false;
     // A compositing manager owns this selection for the screen it composites.
@@ -34,8 +44,7 @@ bool x11CompositorRunning()
 
 void stickToEveryDesktop(QWidget &window)
 {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display *display = x11 ? x11->display() : nullptr;
+    Display *display = qtDisplay();
     if (!display)
         return;
     const auto id = static_cast<Window>(window.winId());
