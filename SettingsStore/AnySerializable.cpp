@@ -1,5 +1,6 @@
 #include "AnySerializable.h"
 
+#include "Platform/Settings/Json.h"
 #include "Platform/Settings/PlistCast.h"
 
 #include <bit>
@@ -142,44 +143,6 @@ std::optional<PlistValue> scalarsAsText(std::u32string_view scalars)
     return PlistValue(std::move(text));
 }
 
-// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing past U+10FFFF,
-// no sequence cut short.
-bool isUtf8(std::u8string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const char8_t lead = text[i];
-        std::size_t extra = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            c = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            c = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const char8_t next = text[i + k];
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
-        if (c < shortest[extra] || !isScalar(c))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 void mix(std::size_t &seed, std::size_t value)
 {
     seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
@@ -248,7 +211,7 @@ std::size_t hashOf(const PlistValue &v)
 
 std::optional<PlistValue> AnySerializable::utf8Text(std::u8string_view text)
 {
-    if (!isUtf8(text))
+    if (!platform::Json::isUtf8({reinterpret_cast<const char *>(text.data()), text.size()}))
         return std::nullopt;
     return PlistValue(std::string(text.begin(), text.end()));
 }

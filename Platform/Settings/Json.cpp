@@ -240,6 +240,17 @@ const Json::Value *Json::optionalMember(const Value &value, std::string_view key
     return &*found;
 }
 
+bool Json::isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 void Json::appendString(std::string &out, std::string_view text)
 {
     static constexpr char hex[] = "0123456789abcdef";

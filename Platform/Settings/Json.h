@@ -73,6 +73,10 @@ public:
     /// @brief Appends @p text as a quoted, escaped JSON string.
     /// @throws JsonException (invalidValue) when @p text is not valid UTF-8.
     static void appendString(std::string &out, std::string_view text);
+    /// @brief Whether @p text is well-formed UTF-8, as appendString() takes it:
+    /// no overlong forms, no surrogates, nothing past U+10FFFF, no sequence
+    /// cut short.
+    static bool isUtf8(std::string_view text);
     /// @throws JsonException (invalidValue) when @p value is not finite.
     static void appendDouble(std::string &out, double value, DoubleForm form);
     /// @brief The double that is written with @p value's own shortest digits:
