@@ -103,18 +103,6 @@ void write(std::string &out, const Json::Value &value, int depth)
         Json::appendObject(out, value.items(), writeElement);
 }
 
-// The decimal exponent of the shortest digits of @p value: -5 for 1e-05.
-int exponentOf(double value)
-{
-    std::array<char, 32> buffer{};
-    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific);
-    const std::string_view text(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
-    const std::string_view digits = text.substr(text.find('e') + 1);
-    int exponent = 0;
-    std::from_chars(digits.data() + (digits.front() == '+' ? 1 : 0), digits.data() + digits.size(), exponent);
-    return exponent;
-}
-
 constexpr std::string_view base64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 } // namespace
@@ -305,8 +293,10 @@ void Json::appendDouble(std::string &out, double value, DoubleForm form)
     } else {
         // Decimal notation between 1e-4 and 2^53, where every integer is exact;
         // exponent notation outside, as the platform's encoder writes numbers.
+        // (A double's shortest digits reach 1e-4 exactly when the double
+        // itself does: the double nearest 1e-4 lies above it.)
         const double magnitude = std::fabs(value);
-        const bool decimal = magnitude == 0 || (magnitude <= 0x1p53 && exponentOf(value) >= -4);
+        const bool decimal = magnitude == 0 || (magnitude >= 1e-4 && magnitude <= 0x1p53);
         const auto format = decimal ? std::chars_format::fixed : std::chars_format::scientific;
         text = std::string_view(first, static_cast<std::size_t>(std::to_chars(first, last, value, format).ptr - first));
     }

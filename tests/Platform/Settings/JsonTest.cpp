@@ -61,6 +61,8 @@ TEST(Json, writesNumbersAsThePlatformsEncoderDoesAndReadsEitherNotation)
         {0x1p53 + 2, "9.007199254740994e+15"},
         {1e16, "1e+16"},
         {9.9e-05, "9.9e-05"},
+        {-0.0001, "-0.0001"},
+        {std::nextafter(0.0001, 0.0), "9.999999999999999e-05"}, // the double just below the switch
         {1e-05, "1e-05"},
         {-1e-07, "-1e-07"},
         {JsonCoding<float>::encode(0.1f), "0.1"},
